@@ -1,0 +1,1 @@
+// Placeholder translation unit so the platform library exists before its services do.

@@ -1,0 +1,67 @@
+// The sound service: 256 numbered slots, each playing its own instance of a wave loaded from a
+// WAV file. Several slots may share one wave, each with its own position, pitch and volume.
+// Used only from the user-interface thread. No operation reports failure: an uninitialised
+// service, an empty slot or a slot number outside 0..255 makes every call a no-op.
+#pragma once
+
+#include <string>
+
+namespace dravolin::platform {
+
+class SoundSlots {
+ public:
+  static constexpr int kSlotCount = 256;
+  // A loaded wave, owned by the service; kNoWave for a wave that could not be loaded.
+  using WaveId = int;
+  static constexpr WaveId kNoWave = -1;
+
+  virtual ~SoundSlots() = default;
+
+  // Opens the audio device and empties every slot (releasing all waves). Returns whether the
+  // device opened; when it did not, the service runs silent.
+  virtual bool initialise() = 0;
+  // Format of the mixed output (the program asks for 22050 Hz, 8 bits, mono).
+  virtual void setOutputFormat(int rateHz, int bitsPerSample, bool stereo) = 0;
+  // Reads a RIFF "WAVE" file; kNoWave when the file or one of its chunks is missing or short.
+  virtual WaveId loadWave(const std::string& path) = 0;
+  // Releases what the slot held and gives it its own instance of the wave (kNoWave empties it).
+  virtual void assign(int slot, WaveId wave) = 0;
+  // Rewinds and plays to the end once; restarts a slot that is playing.
+  virtual void playOnce(int slot) = 0;
+  // Rewinds and plays in a loop until stopped.
+  virtual void playLooped(int slot) = 0;
+  // Stops; the next play starts from the beginning.
+  virtual void stop(int slot) = 0;
+  // True while the slot plays, looped or not; false for an empty slot.
+  virtual bool isPlaying(int slot) const = 0;
+  // Playback rate := the wave's own rate x ratio, truncated to whole Hz.
+  virtual void setFrequencyRatio(int slot, double ratio) = 0;
+  // Attenuation in hundredths of a decibel, 0 (full) to -10000 (silent).
+  virtual void setVolume(int slot, int attenuation) = 0;
+};
+
+// The sound actions used throughout the cab.
+// Restart: stop, then play once from the start.
+inline void restart(SoundSlots& s, int slot) {
+  s.stop(slot);
+  s.playOnce(slot);
+}
+// Restart looped: stop, then play looped.
+inline void restartLooped(SoundSlots& s, int slot) {
+  s.stop(slot);
+  s.playLooped(slot);
+}
+// Start if idle: only when not playing, stop, then play once.
+inline void startIfIdle(SoundSlots& s, int slot) {
+  if (!s.isPlaying(slot)) {
+    restart(s, slot);
+  }
+}
+// Loop if idle: only when not playing, stop, then play looped.
+inline void loopIfIdle(SoundSlots& s, int slot) {
+  if (!s.isPlaying(slot)) {
+    restartLooped(s, slot);
+  }
+}
+
+}  // namespace dravolin::platform

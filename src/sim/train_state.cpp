@@ -1,0 +1,42 @@
+#include "sim/train_state.h"
+
+namespace dravolin::sim {
+
+const char* wheelStateText(WheelState state) {
+  switch (state) {
+    case WheelState::Normal:
+      return "Normal";
+    case WheelState::Racing:
+      return "Racing";
+    case WheelState::Sliding:
+      return "Sliding";
+    case WheelState::None:
+      break;
+  }
+  return "";
+}
+
+TrainState loadState(const TrainParams& train, const LineParams& line) {
+  TrainState s;
+  s.Speed = Fixed();
+  s.Reverser = 1;
+  s.PowerHandle = 0;
+  s.BrakeHandle = -train.Brake;
+  s.PowerNotch = 0;
+  s.BrakeNotch = -train.Brake;
+  s.BrakePressure = Fixed::fromInt(train.EBPress);
+  s.MrPressure = Fixed::fromInt(train.HighAirPress);
+  s.AdhesionBase = Fixed::fromRaw(3450);  // 0.345
+  s.FrameIndex = line.StartPos;
+  s.SpeedUnitSegment = 0;
+  s.ClockTicks = line.StartTime;
+  s.PreTimeFrames = line.PreTimeFrames;
+  s.ScheduleFrame = line.StartPos + line.PreTimeFrames;
+  s.DoorsOpen = true;
+  s.DoorCommand = true;
+  s.LineVoltageTarget = Fixed::fromInt(18);
+  s.AwaitingStart = true;
+  return s;
+}
+
+}  // namespace dravolin::sim
