@@ -1,0 +1,67 @@
+#include "data/data_path.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace dravolin::data {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DataPath : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("dravolin_data_path_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "Image" / "Panel");
+    touch(dir_ / "Image" / "Panel" / "Lamp_Door.BMP");
+    fs::create_directories(dir_ / "ソ表");  // a folder named in UTF-8 on disk
+    touch(dir_ / "ソ表" / "a.bmp");
+    touch(dir_ / "exact.dat");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  static void touch(const fs::path& p) { std::ofstream(p) << "x"; }
+
+  fs::path dir_;
+};
+
+TEST_F(DataPath, BackslashesBecomeSlashesOutsideDoubleByteCharacters) {
+  EXPECT_EQ(toSlashes("image\\panel\\a.bmp"), "image/panel/a.bmp");
+  EXPECT_EQ(toSlashes("\x83\x5C\\\x95\x5C.bmp"), "\x83\x5C/\x95\x5C.bmp");
+}
+
+TEST_F(DataPath, FindsFilesIgnoringLetterCase) {
+  EXPECT_EQ(resolveDataPath(dir_, "exact.dat"), dir_ / "exact.dat");
+  EXPECT_EQ(resolveDataPath(dir_, "image\\panel\\lamp_door.bmp"),
+            dir_ / "Image" / "Panel" / "Lamp_Door.BMP");
+  EXPECT_EQ(resolveDataPath(dir_, "IMAGE/PANEL/LAMP_DOOR.bmp"),
+            dir_ / "Image" / "Panel" / "Lamp_Door.BMP");
+}
+
+TEST_F(DataPath, ConvertsShiftJisNamesToTheUtf8NamesOnDisk) {
+  EXPECT_EQ(resolveDataPath(dir_, "\x83\x5C\x95\x5C\\A.BMP"), dir_ / "ソ表" / "a.bmp");
+}
+
+TEST_F(DataPath, AMissingFileKeepsTheNameAsWritten) {
+  EXPECT_EQ(resolveDataPath(dir_, "image\\none.bmp"), dir_ / "image/none.bmp");
+  EXPECT_EQ(resolveDataPath(dir_, "\x83\x5C.bmp"), dir_ / "ソ.bmp");
+  EXPECT_FALSE(readFileBytes(resolveDataPath(dir_, "image\\none.bmp")).has_value());
+}
+
+TEST_F(DataPath, ReadsWholeFilesButNotFolders) {
+  EXPECT_EQ(readFileBytes(dir_ / "exact.dat"), "x");
+  EXPECT_FALSE(readFileBytes(dir_ / "Image").has_value());
+}
+
+TEST_F(DataPath, AFullPathIsNotUnderTheDataFolder) {
+  const fs::path full = dir_ / "exact.dat";
+  EXPECT_EQ(resolveDataPath("/nonexistent", full.string()), full);
+}
+
+}  // namespace
+}  // namespace dravolin::data
