@@ -1,0 +1,229 @@
+#include "sim/forces.h"
+
+#include <gtest/gtest.h>
+
+#include "test_trains.h"
+
+namespace dravolin::sim {
+namespace {
+
+using testing::electricTrain;
+using testing::kmh;
+using testing::readyState;
+using testing::testLine;
+
+// 300 t train, BrakeRate 4 km/h/s at EBPress 440 kPa.
+TEST(BrakingForce, OpposesTheMotionAndVanishesAtStandstill) {
+  const TrainParams p = electricTrain();
+  struct Case {
+    long double speed;
+    long double force;
+  };
+  for (const Case& c : {Case{10, -166666.6667L}, Case{-10, 166666.6667L}, Case{0, 0}}) {
+    TrainState s = readyState(p, testLine());
+    s.BrakePressure = Fixed::fromInt(220);
+    s.Speed = kmh(c.speed);
+    brakingForce(s, p);
+    EXPECT_NEAR(s.TractiveForce.ld(), c.force, 0.00005L) << "speed " << c.speed;
+  }
+  TrainState s = readyState(p, testLine());
+  s.BrakePressure = Fixed();
+  s.Speed = kmh(10);
+  brakingForce(s, p);
+  EXPECT_EQ(s.TractiveForce, Fixed());
+}
+
+TEST(AdhesionCoefficient, FallsWithSpeed) {
+  TrainState s;
+  s.AdhesionBase = Fixed::fromRaw(3450);
+  struct Case {
+    long double speed;
+    std::int64_t raw;
+  };
+  for (const Case& c : {Case{0, 3450}, Case{100, 1882}, Case{-100, 1882}, Case{10, 2588}}) {
+    s.Speed = kmh(c.speed);
+    adhesionCoefficient(s);
+    EXPECT_EQ(s.AdhesionCoefficient.raw(), c.raw) << "speed " << c.speed;
+  }
+}
+
+TEST(GradientForce, PullsBackUphillAndForwardDownhill) {
+  const TrainParams p = electricTrain();
+  TrainState s;
+  s.Gradient = Fixed::fromInt(10);
+  gradientForce(s, p);
+  EXPECT_NEAR(s.ResistanceForce.ld(), -29398.5301L, 0.00005L);
+  s.ResistanceForce = Fixed();
+  s.Gradient = Fixed::fromInt(-10);
+  gradientForce(s, p);
+  EXPECT_NEAR(s.ResistanceForce.ld(), 29398.5301L, 0.00005L);
+}
+
+// Mt 150 t driven, 300 t in all; at standstill mu = 0.345.
+TEST(AdhesionCheck, SpinUnderPowerSlideUnderBrake) {
+  const TrainParams p = electricTrain();
+  struct Case {
+    const char* what;
+    int powerHandle;
+    int brakeHandle;
+    long double gradient;
+    long double force;
+    long double expectedForce;
+    WheelState expected;
+  };
+  const Case cases[] = {
+      {"below the driven adhesion", 4, 0, 0, 507150, 507150, WheelState::Normal},
+      {"above it spins to half of it", 4, 0, 0, 507150.0001L, 253575, WheelState::Racing},
+      {"the handle counts, not the force's source", 0, 0, 0, 600000, 600000, WheelState::Normal},
+      {"the slope lowers the limit", 4, 0, 100, 506000, 253575, WheelState::Racing},
+      {"braking within the train's adhesion", 0, -8, 0, -1014300, -1014300, WheelState::Normal},
+      {"braking beyond it slides", 0, -7, 0, -1014300.0001L, -1014300, WheelState::Sliding},
+      {"a released handle never slides", 0, 0, 0, -2000000, -2000000, WheelState::Normal},
+  };
+  for (const Case& c : cases) {
+    TrainState s = readyState(p, testLine());
+    s.AdhesionCoefficient = Fixed::fromRaw(3450);
+    s.PowerHandle = c.powerHandle;
+    s.BrakeHandle = c.brakeHandle;
+    s.Gradient = Fixed::round(c.gradient);
+    s.TractiveForce = Fixed::round(c.force);
+    adhesionCheck(s, p);
+    EXPECT_NEAR(s.TractiveForce.ld(), c.expectedForce, 0.00005L) << c.what;
+    EXPECT_EQ(s.wheelState, c.expected) << c.what;
+  }
+}
+
+TEST(WheelState, ShownAsText) {
+  EXPECT_STREQ(wheelStateText(WheelState::Racing), "Racing");
+  EXPECT_STREQ(wheelStateText(WheelState::Sliding), "Sliding");
+  EXPECT_STREQ(wheelStateText(WheelState::Normal), "Normal");
+  EXPECT_STREQ(wheelStateText(WheelState::None), "");
+}
+
+TEST(StartingResistance, EightKilogramsPerTonneFallingToZeroAtEight) {
+  const TrainParams p = electricTrain();
+  struct Case {
+    long double speed;
+    long double force;
+  };
+  for (const Case& c : {Case{0, 0}, Case{0.0001L, -23519.7060L}, Case{2, -17640}, Case{-2, 17640},
+                        Case{7.9999L, -0.2940L}, Case{8, 0}}) {
+    TrainState s;
+    s.Speed = kmh(c.speed);
+    startingResistance(s, p);
+    EXPECT_NEAR(s.ResistanceForce.ld(), c.force, 0.00005L) << "speed " << c.speed;
+  }
+}
+
+TEST(RunningResistance, GrowsWithSpeedAndCars) {
+  TrainParams p = electricTrain();
+  struct Case {
+    long double speed;
+    int cars;
+    long double force;
+  };
+  // 9.8 x (1.32 x 300 + 0.0164 x 300 x 50 + (0.028 + 0.0078 x 9) x 2500) = 8697.5
+  for (const Case& c :
+       {Case{50, 10, -8697.5L}, Case{-50, 10, 8697.5L}, Case{0.1L, 10, 0}, Case{50, 1, -6977.6L}}) {
+    p.Cars = c.cars;
+    TrainState s;
+    s.Speed = kmh(c.speed);
+    runningResistance(s, p);
+    EXPECT_NEAR(s.ResistanceForce.ld(), c.force, 0.00005L) << "speed " << c.speed;
+  }
+}
+
+TEST(HoldingBrake, CancelsTheDownhillPushOnly) {
+  struct Case {
+    bool holding;
+    long double gradient;
+    long double resistance;
+    long double force;
+  };
+  for (const Case& c : {Case{true, -5, 1000, -1000}, Case{false, -5, 1000, 0},
+                        Case{true, 5, 1000, 0}, Case{true, -5, -1000, 0}}) {
+    TrainState s;
+    s.HoldingBrake = c.holding;
+    s.Gradient = Fixed::round(c.gradient);
+    s.ResistanceForce = Fixed::round(c.resistance);
+    holdingBrake(s);
+    EXPECT_EQ(s.TractiveForce, Fixed::round(c.force));
+  }
+}
+
+TEST(SpeedIntegration, AddsResistanceThenTractionOverATenthOfASecond) {
+  const TrainParams p = electricTrain();
+  TrainState s;
+  s.TractiveForce = Fixed::fromInt(250000);  // 250000 / 300000 x 0.36 = 0.3 km/h
+  s.ResistanceForce = Fixed::fromInt(-30000);
+  integrateSpeed(s, p);
+  EXPECT_EQ(s.Speed, Fixed::round(0.264L));
+}
+
+// Standing still with power on the level: no starting resistance at exactly 0, so the first
+// display tick moves the train.
+TEST(ForcesAndSpeed, FirstTickWithPowerMovesTheTrain) {
+  const TrainParams p = electricTrain();
+  TrainState s = readyState(p, testLine());
+  s.BrakePressure = Fixed();
+  s.PowerHandle = 4;
+  s.TractiveForce = Fixed::fromInt(250000);
+  forcesAndSpeed(s, p);
+  EXPECT_EQ(s.Speed, Fixed::round(0.3L));
+  EXPECT_EQ(s.wheelState, WheelState::Normal);
+}
+
+// With the brake on, a train brought to a stand keeps a small speed whose sign alternates from
+// one display tick to the next: the braking force follows the sign of Speed.
+TEST(ForcesAndSpeed, BrakedTrainAtAStandOscillatesAroundZero) {
+  const TrainParams p = electricTrain();
+  TrainState s = readyState(p, testLine());
+  s.BrakePressure = Fixed::fromInt(440);
+  s.BrakeHandle = -4;
+  s.Speed = kmh(0.1L);
+  s.TractiveForce = Fixed();
+  forcesAndSpeed(s, p);
+  EXPECT_LT(s.Speed, Fixed());
+  const Fixed first = s.Speed;
+  s.TractiveForce = Fixed();
+  s.ResistanceForce = Fixed();
+  forcesAndSpeed(s, p);
+  EXPECT_GT(s.Speed, Fixed());
+  EXPECT_LT(abs(first).ld(), 0.5L);
+  EXPECT_LT(abs(s.Speed).ld(), 0.5L);
+}
+
+TEST(AverageGradient, SamplesEveryTwentyMetresOneCarAtATime) {
+  TrainParams p = electricTrain();
+  p.Cars = 3;
+  TrainState s;
+  struct Step {
+    long double distance;
+    long double head;
+    long double gradient;
+  };
+  const Step steps[] = {
+      {2000, 10.4L, 0},           // exactly 20 m: no sample yet
+      {2000.5L, 10.4L, 3.3333L},  // [10, 0, 0]
+      {4000, 20, 3.3333L},        // 1999.5 cm since the last sample
+      {4001, 20, 10},             // [20, 10, 0]
+      {6002, -5, 8.3333L},        // [-5, 20, 10]
+      {8003, 11.5L, 9},           // [12, -5, 20]: halves round to even
+      {6002, 10.5L, 9},           // backwards, 20.01 m: [10, 12, -5]
+  };
+  for (const Step& st : steps) {
+    s.Distance = st.distance;
+    s.HeadGradient = Fixed::round(st.head);
+    averageGradient(s, p);
+    if (st.distance == 6002 && st.head == 10.5L) {
+      EXPECT_EQ(s.CarGradients[0], 10);
+      EXPECT_NEAR(s.Gradient.ld(), 17.0L / 3.0L, 0.00005L);
+    } else {
+      EXPECT_NEAR(s.Gradient.ld(), st.gradient, 0.00005L) << "at " << st.distance;
+    }
+  }
+  EXPECT_EQ(s.CarGradients[3], 0);  // beyond the train's cars nothing moves
+}
+
+}  // namespace
+}  // namespace dravolin::sim
