@@ -1,0 +1,17 @@
+// The physics steps of the 100 ms display tick, in the relative order the display tick runs
+// them; the cab and sound steps between them belong to the display tick itself.
+#pragma once
+
+#include "platform/sound_slots.h"
+#include "sim/air_brake.h"
+#include "sim/train_params.h"
+#include "sim/train_state.h"
+
+namespace dravolin::sim {
+
+// Forces and speed, compressor, gradient averaging, diesel engine output (diesel trains only)
+// and the low-speed gear reset.
+void displayTickPhysics(TrainState& s, const TrainParams& p, platform::SoundSlots& sounds,
+                        const CompressorSounds& compressorSlots);
+
+}  // namespace dravolin::sim
