@@ -2,28 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
+#include "allocation_counter.h"
 #include "fixtures/fake_sound_slots.h"
 #include "sim/display_physics.h"
 #include "test_trains.h"
-
-// Counts heap allocations while a test asks for it, so a test can prove that a tick allocates
-// nothing.
-namespace {
-std::atomic<bool> countingAllocations{false};
-std::atomic<long> allocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (countingAllocations.load()) allocations.fetch_add(1);
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace dravolin::sim {
 namespace {
@@ -220,13 +202,12 @@ TEST(SimulationTick, AllocatesNothing) {
     s.PowerHandle = 4;
     s.PowerChangePending = true;
     s.Speed = kmh(41);
-    allocations = 0;
-    countingAllocations = true;
+    testing::startCountingAllocations();
     delete new int(1);  // the counter sees allocations
-    EXPECT_EQ(allocations.exchange(0), 1);
+    EXPECT_EQ(testing::stopCountingAllocations(), 1);
+    testing::startCountingAllocations();
     ticks(s, p, line, 200);
-    countingAllocations = false;
-    EXPECT_EQ(allocations.load(), 0);
+    EXPECT_EQ(testing::stopCountingAllocations(), 0);
   }
 }
 
