@@ -1,0 +1,123 @@
+#include "platform/cab_view_surface.h"
+
+#include <QPainter>
+#include <cstring>
+#include <utility>
+
+namespace dravolin::platform {
+
+namespace {
+
+constexpr QRgb kBlack = 0xFF000000;
+
+// An off-screen image of the Qt surface: a QImage in the layout of Bitmap (0xAARRGGBB rows,
+// top-down), drawn as opaque RGB.
+class QtOffscreenImage final : public OffscreenImage {
+ public:
+  void load(const Bitmap& bitmap) override {
+    const std::size_t count = bitmap.empty() ? 0
+                                             : static_cast<std::size_t>(bitmap.width) *
+                                                   static_cast<std::size_t>(bitmap.height);
+    if (count == 0 || bitmap.pixels.size() < count) {
+      image_ = QImage();
+      return;
+    }
+    if (image_.width() != bitmap.width || image_.height() != bitmap.height) {
+      image_ = QImage(bitmap.width, bitmap.height, QImage::Format_RGB32);
+    }
+    const std::size_t rowBytes = static_cast<std::size_t>(bitmap.width) * sizeof(std::uint32_t);
+    for (int y = 0; y < bitmap.height; ++y) {
+      std::memcpy(image_.scanLine(y), &bitmap.pixels[static_cast<std::size_t>(y) * bitmap.width],
+                  rowBytes);
+    }
+  }
+  int width() const override { return image_.width(); }
+  int height() const override { return image_.height(); }
+
+  const QImage& image() const { return image_; }
+
+ private:
+  QImage image_;
+};
+
+}  // namespace
+
+CabViewSurface::CabViewSurface(QWidget* parent)
+    : QWidget(parent),
+      back_(kWidth, kHeight, QImage::Format_RGB32),
+      front_(kWidth, kHeight, QImage::Format_RGB32) {
+  back_.fill(kBlack);
+  front_.fill(kBlack);
+  setFixedSize(kWidth, kHeight);
+  // The widget paints every pixel itself; no background erase between frames.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setAttribute(Qt::WA_NoSystemBackground);
+}
+
+CabViewSurface::~CabViewSurface() { finalise(); }
+
+void CabViewSurface::setInitialiseHandler(std::function<void()> handler) {
+  onInitialise_ = std::move(handler);
+  if (initialised_ && onInitialise_) {
+    onInitialise_();
+  }
+}
+
+void CabViewSurface::setFinaliseHandler(std::function<void()> handler) {
+  onFinalise_ = std::move(handler);
+}
+
+std::unique_ptr<OffscreenImage> CabViewSurface::createImage() {
+  return std::make_unique<QtOffscreenImage>();
+}
+
+bool CabViewSurface::canDraw() const { return initialised_ && !back_.isNull(); }
+
+void CabViewSurface::fillBackBuffer() { back_.fill(kBlack); }
+
+void CabViewSurface::drawImage(const OffscreenImage& image) {
+  const auto* own = dynamic_cast<const QtOffscreenImage*>(&image);
+  if (own == nullptr || own->image().isNull()) {
+    return;
+  }
+  QPainter painter(&back_);
+  painter.setCompositionMode(QPainter::CompositionMode_Source);
+  painter.drawImage(QPoint(0, 0), own->image());  // QPainter clips to the 480 x 240 buffer
+}
+
+void CabViewSurface::present() {
+  std::swap(back_, front_);
+  update();
+}
+
+void CabViewSurface::initialise() {
+  if (initialised_) {
+    return;
+  }
+  initialised_ = true;
+  if (onInitialise_) {
+    onInitialise_();
+  }
+}
+
+void CabViewSurface::finalise() {
+  if (!initialised_) {
+    return;
+  }
+  if (onFinalise_) {
+    onFinalise_();
+  }
+  initialised_ = false;
+}
+
+void CabViewSurface::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  painter.drawImage(QPoint(0, 0), front_);
+}
+
+void CabViewSurface::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  initialise();
+}
+
+}  // namespace dravolin::platform
