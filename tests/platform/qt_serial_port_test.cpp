@@ -3,10 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QComboBox>
+#include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "platform/serial_setup_dialog.h"
 #include "platform/socat_pair.h"
 
 namespace dravolin::testing {
@@ -109,6 +114,26 @@ TEST_F(QtSerialPortTest, ReceiveHandlerLeavingBytesUnreadSeesThemInTheNextEvent)
   ASSERT_TRUE(waitForMessages(2));
   EXPECT_EQ(counts_, (std::vector<int>{5, 4}));
   EXPECT_EQ(texts_, (std::vector<std::string>{"P0", "00"}));
+}
+
+TEST_F(QtSerialPortTest, BytesArrivingWhileTheHandlerWaitsComeInTheNextEvent) {
+  int depth = 0;
+  int deepest = 0;
+  port_.setReceiveHandler([&](int count) {
+    deepest = std::max(deepest, ++depth);
+    texts_.push_back(port_.readString(count));
+    if (texts_.size() == 1) {
+      // A handler that waits in a nested event loop (a message box) while the next code comes.
+      ASSERT_TRUE(pair_.write("B0001"));
+      pumpFor(200);
+    }
+    --depth;
+  });
+  ASSERT_TRUE(port_.open()) << port_.lastError();
+  ASSERT_TRUE(pair_.write("P0001"));
+  ASSERT_TRUE(waitForMessages(2));
+  EXPECT_EQ(deepest, 1);
+  EXPECT_EQ(texts_, (std::vector<std::string>{"P0001", "B0001"}));
 }
 
 TEST_F(QtSerialPortTest, OpenAndCloseEventsFireInOrderWhileThePortIsOpen) {
@@ -227,6 +252,32 @@ TEST_F(QtSerialPortTest, LosingTheDeviceClosesThePortWithTheCloseEvent) {
   pair_.stop();
   EXPECT_TRUE(pumpUntil([&] { return !port_.connected(); }, 5000));
   EXPECT_EQ(log_, (std::vector<std::string>{"opened connected", "closing connected"}));
+}
+
+// The setup dialog applies what the user accepts and nothing when cancelled.
+TEST(QtSerialPortSetup, DialogAppliesAcceptedSettingsOnly) {
+  QtSerialPort port;
+  const auto answer = [](bool accept) {
+    QTimer::singleShot(0, [accept] {
+      auto* dialog = qobject_cast<platform::SerialSetupDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      dialog->portBox()->setEditText("COM2");
+      dialog->baudRateBox()->setCurrentText("9600");
+      dialog->parityBox()->setCurrentText("None");
+      accept ? dialog->accept() : dialog->reject();
+    });
+  };
+  answer(false);
+  EXPECT_TRUE(port.showSetupDialog());
+  EXPECT_EQ(port.settings(), SerialSettings{});
+  answer(true);
+  EXPECT_TRUE(port.showSetupDialog());
+  SerialSettings expected;
+  expected.portName = "COM2";
+  expected.baudRate = 9600;
+  expected.parity = SerialSettings::Parity::None;
+  EXPECT_EQ(port.settings(), expected);
+  EXPECT_FALSE(port.connected());
 }
 
 }  // namespace
