@@ -1,0 +1,468 @@
+// The FFmpeg line video reader on videos made for the purpose, whose every frame shows its own
+// number: each access pattern must land on exactly the frame asked for, whatever the codec, and
+// damaged files must give an honest frame count and never hang.
+#include "platform/ffmpeg_video_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <random>
+#include <sstream>
+
+#include "fixtures/numbered_video.h"
+
+namespace dravolin::testing {
+namespace {
+
+using platform::Bitmap;
+using platform::FfmpegVideoReader;
+
+constexpr int kFrames = 300;
+constexpr int kWidth = 160;
+constexpr int kHeight = 96;
+
+struct Encoding {
+  const char* name;
+  const char* file;     // its extension chooses the container
+  const char* options;  // ffmpeg output options
+};
+
+void PrintTo(const Encoding& encoding, std::ostream* out) { *out << encoding.name; }
+
+const Encoding kMjpeg{"Mjpeg", "mjpeg.avi", "-c:v mjpeg -q:v 3 -pix_fmt yuvj420p"};
+const Encoding kMpeg4{"Mpeg4KeyEvery300", "mpeg4.avi", "-c:v mpeg4 -g 300 -q:v 3"};
+const Encoding kMpeg4Key30{"Mpeg4BFramesKeyEvery30", "mpeg4b30.avi",
+                           "-c:v mpeg4 -g 30 -bf 2 -q:v 3"};
+
+const Encoding kEncodings[] = {
+    kMjpeg,
+    kMpeg4,
+    {"Mpeg4BFramesKeyEvery300", "mpeg4b.avi", "-c:v mpeg4 -g 300 -bf 2 -q:v 3"},
+    kMpeg4Key30,
+    {"H264KeyEvery300", "h264.avi", "-c:v libx264 -preset veryfast -g 300 -bf 3 -pix_fmt yuv420p"},
+    {"H264KeyEvery25", "h264k25.avi",
+     "-c:v libx264 -preset veryfast -g 25 -keyint_min 25 -sc_threshold 0 -bf 3 -pix_fmt yuv420p"},
+    {"H264InMp4", "h264.mp4", "-c:v libx264 -preset veryfast -g 50 -bf 2 -pix_fmt yuv420p"},
+};
+
+TemporaryFolder& folder() {
+  static TemporaryFolder shared;
+  return shared;
+}
+
+// Each video is made once per test program and shared by its tests.
+std::string numberedVideo(const Encoding& encoding) {
+  static std::map<std::string, std::string> made;
+  const auto found = made.find(encoding.file);
+  if (found != made.end()) return found->second;
+  const std::string path = folder().file(encoding.file);
+  EXPECT_TRUE(writeNumberedVideo(path, kWidth, kHeight, kFrames, encoding.options))
+      << "ffmpeg could not make " << path;
+  made.emplace(encoding.file, path);
+  return path;
+}
+
+// Asks for each frame of `requests` in turn; names the first requests that showed a number other
+// than `expected` (the request itself when empty). Empty when all were right.
+std::string wrongFrames(FfmpegVideoReader& reader, const std::vector<int>& requests,
+                        const std::vector<int>& expected = {}) {
+  std::ostringstream out;
+  int wrong = 0;
+  Bitmap bitmap;
+  for (std::size_t i = 0; i < requests.size(); ++i) {
+    const int want = expected.empty() ? requests[i] : expected[i];
+    const int shown = reader.getFrame(requests[i], bitmap) ? readFrameNumber(bitmap) : -2;
+    if (shown != want && wrong++ < 8) {
+      out << " frame " << requests[i] << " showed " << shown << " instead of " << want << ";";
+    }
+  }
+  if (wrong > 0) out << " " << wrong << " of " << requests.size() << " wrong";
+  return out.str();
+}
+
+std::vector<int> range(int from, int to) {  // from .. to - 1, or downwards when to < from
+  std::vector<int> frames;
+  for (int n = from; n != to; n += from < to ? 1 : -1) frames.push_back(n);
+  return frames;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Exact frames for every codec and access pattern
+// ---------------------------------------------------------------------------------------------
+
+class EveryCodec : public ::testing::TestWithParam<Encoding> {
+ protected:
+  void SetUp() override { ASSERT_TRUE(reader.open(numberedVideo(GetParam()))); }
+  FfmpegVideoReader reader;
+};
+
+TEST_P(EveryCodec, CountsEveryFrameAtTheVideoSize) {
+  EXPECT_EQ(reader.frameCount(), kFrames);
+  EXPECT_EQ(reader.width(), kWidth);
+  EXPECT_EQ(reader.height(), kHeight);
+  EXPECT_DOUBLE_EQ(reader.frameRate(), 30.0);
+  Bitmap bitmap;
+  ASSERT_TRUE(reader.getFrame(0, bitmap));
+  EXPECT_EQ(bitmap.width, kWidth);
+  EXPECT_EQ(bitmap.height, kHeight);
+  ASSERT_EQ(bitmap.pixels.size(), static_cast<std::size_t>(kWidth * kHeight));
+  for (const std::uint32_t pixel : bitmap.pixels) ASSERT_EQ(pixel >> 24, 0xFFu);
+}
+
+TEST_P(EveryCodec, SequentialFramesInOrder) {
+  EXPECT_EQ(wrongFrames(reader, range(0, kFrames)), "");
+}
+
+TEST_P(EveryCodec, ForwardAndBackwardJumpsLandOnTheFrameAskedFor) {
+  // First and last frames, jumps both ways across key frames, short steps forward that decode
+  // on, repeats, and steps back one frame at a time as a reversing train asks for them.
+  const std::vector<int> script = {250, 10,  299, 0,   150, 149, 151, 30, 29,  31,  298, 1,
+                                   299, 299, 120, 119, 60,  61,  63,  67, 75,  2,   200, 100,
+                                   25,  24,  26,  50,  51,  49,  0,   0,  299, 298, 297, 296};
+  EXPECT_EQ(wrongFrames(reader, script), "");
+  EXPECT_EQ(wrongFrames(reader, range(180, 140)), "");
+}
+
+TEST_P(EveryCodec, RandomJumpsLandOnTheFrameAskedFor) {
+  std::mt19937 random(20240611);
+  std::uniform_int_distribution<int> frame(0, kFrames - 1);
+  std::vector<int> jumps;
+  for (int i = 0; i < 60; ++i) jumps.push_back(frame(random));
+  EXPECT_EQ(wrongFrames(reader, jumps), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(FfmpegVideoReader, EveryCodec, ::testing::ValuesIn(kEncodings),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// Out of range, nothing open, reopening
+// ---------------------------------------------------------------------------------------------
+
+TEST(FfmpegVideoReader, OutOfRangeDeliversTheLastDecodedFrameAgain) {
+  FfmpegVideoReader reader;
+  ASSERT_TRUE(reader.open(numberedVideo(kMpeg4Key30)));
+  Bitmap bitmap;
+  bitmap.width = 7;
+  EXPECT_FALSE(reader.getFrame(-1, bitmap)) << "nothing was decoded yet";
+  EXPECT_EQ(bitmap.width, 7) << "the bitmap stays as it was";
+  ASSERT_TRUE(reader.getFrame(117, bitmap));
+  for (const int n : {-1, kFrames, kFrames + 1, INT_MAX, INT_MIN}) {
+    Bitmap again;
+    EXPECT_TRUE(reader.getFrame(n, again)) << n;
+    EXPECT_EQ(readFrameNumber(again), 117) << n;
+  }
+  EXPECT_EQ(wrongFrames(reader, {118, 116}), "") << "decoding goes on after the repeats";
+}
+
+TEST(FfmpegVideoReader, NothingOpenCountsMinusOne) {
+  const std::string text = folder().file("not-a-video.avi");
+  ASSERT_TRUE(writeFileBytes(text, {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'n', 'o', 'p', 'e'}));
+  const std::string sound = folder().file("sound-only.avi");
+  ASSERT_EQ(
+      std::system(
+          ("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=d=0.5 '" + sound + "'").c_str()),
+      0);
+  FfmpegVideoReader reader;
+  Bitmap bitmap;
+  EXPECT_EQ(reader.frameCount(), -1);
+  EXPECT_FALSE(reader.getFrame(0, bitmap));
+  for (const std::string& path :
+       {folder().file("missing.avi"), text, sound, folder().path().string()}) {
+    ASSERT_TRUE(reader.open(numberedVideo(kMjpeg)));
+    EXPECT_FALSE(reader.open(path)) << path;
+    EXPECT_EQ(reader.frameCount(), -1) << "a failed open leaves nothing open: " << path;
+    EXPECT_FALSE(reader.getFrame(0, bitmap)) << path;
+    EXPECT_EQ(reader.width(), 0);
+  }
+  ASSERT_TRUE(reader.open(numberedVideo(kMjpeg)));
+  reader.close();
+  EXPECT_EQ(reader.frameCount(), -1);
+}
+
+TEST(FfmpegVideoReader, ReopeningReadsTheNewFile) {
+  const std::string other = folder().file("other.avi");
+  ASSERT_TRUE(writeNumberedVideo(other, 64, 48, range(1000, 1050), "-c:v mpeg4 -g 20 -q:v 3"));
+  FfmpegVideoReader reader;
+  ASSERT_TRUE(reader.open(numberedVideo(kMpeg4)));
+  ASSERT_EQ(wrongFrames(reader, range(0, 40)), "");
+  ASSERT_TRUE(reader.open(other));
+  EXPECT_EQ(reader.frameCount(), 50);
+  EXPECT_EQ(reader.width(), 64);
+  EXPECT_EQ(wrongFrames(reader, {0, 39, 49, 3}, {1000, 1039, 1049, 1003}), "");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Colours
+// ---------------------------------------------------------------------------------------------
+
+TEST(FfmpegVideoReader, ColoursKeepTheirChannels) {
+  struct Case {
+    const char* colour;
+    std::uint32_t rgb;
+    const char* options;
+  };
+  const Case cases[] = {
+      {"red", 0xFF0000, "-c:v mjpeg -q:v 2 -pix_fmt yuvj420p"},
+      {"blue", 0x0000FF, "-c:v mpeg4 -q:v 2"},
+      {"lime", 0x00FF00, "-c:v libx264 -crf 10 -pix_fmt yuv420p"},
+      {"white", 0xFFFFFF, "-c:v mjpeg -q:v 2 -pix_fmt yuvj422p"},
+  };
+  for (const Case& c : cases) {
+    const std::string path = folder().file(std::string("colour-") + c.colour + ".avi");
+    const std::string command =
+        "ffmpeg -nostdin -loglevel error -y -f lavfi -i color=c=" + std::string(c.colour) +
+        ":s=64x48:r=30:d=0.2 " + c.options + " '" + path + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    FfmpegVideoReader reader;
+    ASSERT_TRUE(reader.open(path)) << c.colour;
+    Bitmap bitmap;
+    ASSERT_TRUE(reader.getFrame(0, bitmap)) << c.colour;
+    const std::uint32_t pixel = bitmap.pixel(32, 24);
+    EXPECT_EQ(pixel >> 24, 0xFFu) << c.colour;
+    for (const int shift : {16, 8, 0}) {
+      const int got = static_cast<int>((pixel >> shift) & 0xFF);
+      const int want = static_cast<int>((c.rgb >> shift) & 0xFF);
+      EXPECT_NEAR(got, want, 12) << c.colour << " channel at bit " << shift << ", pixel "
+                                 << std::hex << pixel;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Damaged and unusual AVI files
+// ---------------------------------------------------------------------------------------------
+
+// The chunks of an AVI file: where the top-level ones start, and the frame chunks of its movie
+// list that lie wholly inside the file.
+struct AviLayout {
+  std::size_t idx1 = 0;  // start of the idx1 chunk, 0 when there is none
+  std::size_t strh = 0;  // start of the first stream header chunk
+  std::size_t avih = 0;
+  std::vector<std::size_t> frameChunks;
+  std::size_t frameBytesStart = 0;  // where the movie list's data begins
+};
+
+std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
+  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) |
+         (static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+
+void putLe32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+bool isId(const std::vector<std::uint8_t>& b, std::size_t at, const char* id) {
+  const std::size_t length = std::strlen(id);
+  return at + length <= b.size() && std::memcmp(b.data() + at, id, length) == 0;
+}
+
+void walkAvi(const std::vector<std::uint8_t>& b, std::size_t from, std::size_t to, AviLayout& out) {
+  std::size_t at = from;
+  while (at + 8 <= to && at + 8 <= b.size()) {
+    const std::size_t size = le32(b, at + 4);
+    if (isId(b, at, "LIST") && isId(b, at + 8, "movi")) {
+      out.frameBytesStart = at + 12;
+      std::size_t chunk = at + 12;
+      while (chunk + 8 <= b.size() && chunk + 8 <= at + 8 + size) {
+        const std::size_t length = le32(b, chunk + 4);
+        if (chunk + 8 + length > b.size()) break;  // cut off by the end of the file
+        if (isId(b, chunk + 2, "dc") || isId(b, chunk + 2, "db")) out.frameChunks.push_back(chunk);
+        chunk += 8 + length + (length & 1);
+      }
+    } else if (isId(b, at, "LIST") || isId(b, at, "RIFF")) {
+      walkAvi(b, at + 12, at + 8 + size, out);
+    } else if (isId(b, at, "idx1")) {
+      out.idx1 = at;
+    } else if (isId(b, at, "strh") && out.strh == 0) {
+      out.strh = at;
+    } else if (isId(b, at, "avih")) {
+      out.avih = at;
+    }
+    at += 8 + size + (size & 1);
+  }
+}
+
+AviLayout layoutOf(const std::vector<std::uint8_t>& bytes) {
+  AviLayout layout;
+  walkAvi(bytes, 0, bytes.size(), layout);
+  return layout;
+}
+
+// Frames the header claims: the main header's total and the stream header's length.
+void setHeaderFrames(std::vector<std::uint8_t>& bytes, const AviLayout& layout, std::uint32_t n) {
+  putLe32(bytes, layout.avih + 8 + 16, n);
+  putLe32(bytes, layout.strh + 8 + 32, n);
+}
+
+struct CutCase {
+  const char* name;
+  // Changes the file's bytes; returns the frame count the reader must find.
+  int (*damage)(std::vector<std::uint8_t>& bytes, const AviLayout& layout);
+};
+
+const CutCase kCutCases[] = {
+    {"IndexCutInHalf",
+     [](std::vector<std::uint8_t>& b, const AviLayout& l) {
+       const std::uint32_t entries = le32(b, l.idx1 + 4) / 16;
+       b.resize(l.idx1 + 8 + entries / 2 * 16);  // the chunk still claims the whole index
+       return kFrames;
+     }},
+    {"IndexDropped",
+     [](std::vector<std::uint8_t>& b, const AviLayout& l) {
+       b.resize(l.idx1);
+       return kFrames;
+     }},
+    {"FileCutInTheMiddle",
+     [](std::vector<std::uint8_t>& b, const AviLayout& l) {
+       // Chunk 151 loses half its data. With B-frames it holds the P-frame shown as frame 153,
+       // and the frames before it all come from complete chunks.
+       b.resize(l.frameChunks[151] + 8 + le32(b, l.frameChunks[151] + 4) / 2);
+       return 151;
+     }},
+    {"FileCutBetweenFrames",
+     [](std::vector<std::uint8_t>& b, const AviLayout& l) {
+       b.resize(l.frameChunks[97]);
+       return 97;
+     }},
+    {"HeaderClaimsMoreThanTheIndex",
+     [](std::vector<std::uint8_t>& b, const AviLayout& l) {
+       setHeaderFrames(b, l, 400);
+       return kFrames;
+     }},
+    {"HeaderClaimsLessThanTheIndex",
+     [](std::vector<std::uint8_t>& b, const AviLayout& l) {
+       setHeaderFrames(b, l, 200);
+       return kFrames;
+     }},
+};
+
+void PrintTo(const CutCase& cut, std::ostream* out) { *out << cut.name; }
+
+class CutAvi : public ::testing::TestWithParam<std::tuple<Encoding, CutCase>> {};
+
+TEST_P(CutAvi, CountsTheFramesThatReallyDecode) {
+  const auto& [encoding, cut] = GetParam();
+  std::vector<std::uint8_t> bytes = readFileBytes(numberedVideo(encoding));
+  const AviLayout layout = layoutOf(bytes);
+  ASSERT_EQ(layout.frameChunks.size(), static_cast<std::size_t>(kFrames));
+  ASSERT_NE(layout.idx1, 0u);
+  const int expected = cut.damage(bytes, layout);
+  const std::string path = folder().file(std::string(encoding.name) + "-" + cut.name + ".avi");
+  ASSERT_TRUE(writeFileBytes(path, bytes));
+
+  FfmpegVideoReader reader;
+  ASSERT_TRUE(reader.open(path));
+  EXPECT_EQ(reader.frameCount(), expected);
+  const int last = expected - 1;
+  EXPECT_EQ(wrongFrames(reader, {last, 0, last / 2, last, last - 1, 1, last / 3}), "");
+  EXPECT_EQ(wrongFrames(reader, range(std::max(0, last - 40), expected)), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(FfmpegVideoReader, CutAvi,
+                         ::testing::Combine(::testing::Values(kMjpeg, kMpeg4, kMpeg4Key30),
+                                            ::testing::ValuesIn(kCutCases)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).name) +
+                                  std::get<1>(info.param).name;
+                         });
+
+TEST(FfmpegVideoReader, AFrameWithIncompleteDataEndsTheCount) {
+  // With two B-frames between P-frames, chunk 150 holds the B-frame shown as frame 149, after the
+  // P-frame shown as frame 150. Cutting that chunk in half leaves frames 0 to 148 whole.
+  std::vector<std::uint8_t> bytes = readFileBytes(numberedVideo(kMpeg4Key30));
+  const AviLayout layout = layoutOf(bytes);
+  ASSERT_EQ(layout.frameChunks.size(), static_cast<std::size_t>(kFrames));
+  bytes.resize(layout.frameChunks[150] + 8 + le32(bytes, layout.frameChunks[150] + 4) / 2);
+  const std::string path = folder().file("b-frame-cut.avi");
+  ASSERT_TRUE(writeFileBytes(path, bytes));
+  FfmpegVideoReader reader;
+  ASSERT_TRUE(reader.open(path));
+  EXPECT_EQ(reader.frameCount(), 149);
+  EXPECT_EQ(wrongFrames(reader, {148, 0, 147, 148, 120}), "");
+}
+
+TEST(FfmpegVideoReader, EmptyChunksRepeatThePreviousFrame) {
+  // Frames 5, 15, 25, ... were dropped at recording: their chunks are empty and the header
+  // still counts them. An empty chunk shows the frame before it again.
+  for (const Encoding& encoding : {kMjpeg, kMpeg4Key30}) {
+    const std::string path = folder().file(std::string("gaps-") + encoding.file);
+    const std::string options =
+        std::string("-vf 'select=not(eq(mod(n\\,10)\\,5))' -vsync passthrough ") + encoding.options;
+    ASSERT_TRUE(writeNumberedVideo(path, kWidth, kHeight, 60, options));
+    FfmpegVideoReader reader;
+    ASSERT_TRUE(reader.open(path)) << encoding.name;
+    EXPECT_EQ(reader.frameCount(), 60) << encoding.name;
+    std::vector<int> expected;
+    for (int n = 0; n < 60; ++n) expected.push_back(n % 10 == 5 ? n - 1 : n);
+    EXPECT_EQ(wrongFrames(reader, range(0, 60), expected), "") << encoding.name;
+    EXPECT_EQ(wrongFrames(reader, {45, 25, 26, 35, 59, 5}, {44, 24, 26, 34, 59, 4}), "")
+        << encoding.name;
+  }
+}
+
+TEST(FfmpegVideoReader, WrongKeyFlagsInTheIndexDoNotChangeTheFrames) {
+  // Every index entry flagged as a key frame, though only every 30th is one.
+  std::vector<std::uint8_t> bytes = readFileBytes(numberedVideo(kMpeg4Key30));
+  const AviLayout layout = layoutOf(bytes);
+  const std::uint32_t entries = le32(bytes, layout.idx1 + 4) / 16;
+  for (std::uint32_t i = 0; i < entries; ++i) {
+    const std::size_t flags = layout.idx1 + 8 + 16 * i + 4;
+    putLe32(bytes, flags, le32(bytes, flags) | 0x10);
+  }
+  const std::string path = folder().file("all-keys.avi");
+  ASSERT_TRUE(writeFileBytes(path, bytes));
+  FfmpegVideoReader reader;
+  ASSERT_TRUE(reader.open(path));
+  EXPECT_EQ(wrongFrames(reader, {250, 10, 299, 0, 150, 149, 151, 45, 44, 200, 100, 77}), "");
+}
+
+TEST(FfmpegVideoReader, DamagedFramesNeverHangOrCrash) {
+  // Bytes overwritten with noise in the middle of frames, at several places: every frame may be
+  // asked for and the count stays within the header's.
+  const std::vector<std::uint8_t> original = readFileBytes(numberedVideo(kMpeg4Key30));
+  const AviLayout layout = layoutOf(original);
+  std::mt19937 random(7);
+  for (int round = 0; round < 4; ++round) {
+    std::vector<std::uint8_t> bytes = original;
+    std::uniform_int_distribution<std::size_t> where(layout.frameBytesStart, bytes.size() - 64);
+    for (int spot = 0; spot < 6; ++spot) {
+      const std::size_t at = where(random);
+      for (std::size_t i = 0; i < 48; ++i) bytes[at + i] = static_cast<std::uint8_t>(random());
+    }
+    const std::string path = folder().file("noise-" + std::to_string(round) + ".avi");
+    ASSERT_TRUE(writeFileBytes(path, bytes));
+    FfmpegVideoReader reader;
+    if (!reader.open(path)) continue;
+    EXPECT_LE(reader.frameCount(), kFrames);
+    Bitmap bitmap;
+    int delivered = 0;
+    for (const int n : {299, 0, 150, 10, 280, 140}) delivered += reader.getFrame(n, bitmap);
+    for (int n = 0; n < reader.frameCount(); ++n) delivered += reader.getFrame(n, bitmap);
+    EXPECT_GT(delivered, 0);
+  }
+}
+
+TEST(FfmpegVideoReader, FilesCutAnywhereNeverHangOrCrash) {
+  const std::vector<std::uint8_t> original = readFileBytes(numberedVideo(kMpeg4Key30));
+  for (int percent = 1; percent < 100; percent += 7) {
+    std::vector<std::uint8_t> bytes = original;
+    bytes.resize(bytes.size() * percent / 100);
+    const std::string path = folder().file("cut-" + std::to_string(percent) + ".avi");
+    ASSERT_TRUE(writeFileBytes(path, bytes));
+    FfmpegVideoReader reader;
+    if (!reader.open(path)) {
+      EXPECT_EQ(reader.frameCount(), -1);
+      continue;
+    }
+    const int count = reader.frameCount();
+    EXPECT_GT(count, 0) << percent << "%";
+    EXPECT_LE(count, kFrames) << percent << "%";
+    EXPECT_EQ(wrongFrames(reader, {count - 1, 0, count / 2, count - 1}), "") << percent << "%";
+  }
+}
+
+}  // namespace
+}  // namespace dravolin::testing
