@@ -1,9 +1,13 @@
 // The 24-bit BMP writer: header fields, bottom-up rows, blue-green-red order, row padding.
 #include "platform/bmp_writer.h"
 
+#include "platform/bmp_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <optional>
+#include <utility>
 
 namespace dravolin::testing {
 namespace {
@@ -65,6 +69,21 @@ TEST(BmpWriter, WritesAStandardBottomUpFileWithPaddedRows) {
         EXPECT_EQ(file[row + 3 * x + 2], x + 1) << "red last";
       }
       for (int pad = 3 * c.width; pad < c.rowBytes; ++pad) EXPECT_EQ(file[row + pad], 0);
+    }
+  }
+}
+
+TEST(BmpWriter, ThePictureReaderReadsBackTheSamePixels) {
+  for (const auto& [width, height] : {std::pair{1, 1}, std::pair{3, 2}, std::pair{7, 5}}) {
+    const Bitmap original = makeBitmap(width, height);
+    const std::vector<std::uint8_t> file = encodeBmp24(original);
+    const std::optional<Bitmap> read = platform::decodeBmp(file);
+    ASSERT_TRUE(read.has_value()) << width << "x" << height;
+    ASSERT_EQ(read->width, width);
+    ASSERT_EQ(read->height, height);
+    for (std::size_t i = 0; i < original.pixels.size(); ++i) {
+      // The writer drops alpha; the reader makes every pixel opaque.
+      EXPECT_EQ(read->pixels[i], original.pixels[i] | 0xFF000000u) << i;
     }
   }
 }
