@@ -1,5 +1,6 @@
 #include "data/value_syntax.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -142,7 +143,10 @@ std::optional<sim::Fixed> parseFixed(std::string_view text) {
   std::optional<Decimal> d = splitDecimal(text);
   if (!d) return std::nullopt;
   // The count is digits x 10^(exponent + 4): split the digits at that point.
-  const std::string& digits = d->digits;
+  // Leading zeros carry nothing (the exponent counts from the last digit).
+  const std::string digits =
+      d->digits.substr(std::min(d->digits.find_first_not_of('0'), d->digits.size()));
+  if (digits.empty()) return sim::Fixed::fromRaw(0);
   const long shift = d->exponent + 4;
   std::string whole;
   std::string rest;  // digits below one count
@@ -154,14 +158,12 @@ std::optional<sim::Fixed> parseFixed(std::string_view text) {
     }
   } else {
     const long cut = static_cast<long>(digits.size()) + shift;
-    if (cut > 0) {
-      whole = digits.substr(0, static_cast<std::size_t>(cut));
-      rest = digits.substr(static_cast<std::size_t>(cut));
-    } else {
-      // Every digit lies below one count; a value below half a count rounds to 0, only
-      // -cut == 0 can reach half or more (0.5 count and up).
-      rest = std::string(static_cast<std::size_t>(-cut), '0') + digits;
+    if (cut < 0) {
+      // Every digit lies more than one place below one count: less than half a count.
+      return sim::Fixed::fromRaw(0);
     }
+    whole = digits.substr(0, static_cast<std::size_t>(cut));
+    rest = digits.substr(static_cast<std::size_t>(cut));
   }
   // Accumulate the whole counts, refusing anything beyond 2^63 - 1 (or 2^63 when negative,
   // after rounding; kept simple by refusing values beyond the positive limit).

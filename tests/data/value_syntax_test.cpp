@@ -68,12 +68,16 @@ INSTANTIATE_TEST_SUITE_P(
         // a double would get these wrong: 0.1 + 0.2 style binary artefacts are absent
         FixedCase{"1.00005", 10000}, FixedCase{"1.00015", 10002}, FixedCase{"1e2", 1000000},
         FixedCase{"1.5E-4", 2}, FixedCase{"25e-5", 2}, FixedCase{"922337203685477.5807", INT64_MAX},
+        FixedCase{"0000000000000000000000000000000000000000001", 10000},
+        FixedCase{"0.0000000000000000000000000000000000000000001e43", 10000},
+        FixedCase{"1e-99999", 0}, FixedCase{"0e99999", 0}, FixedCase{"-0", 0},
         // invalid
         FixedCase{"", std::nullopt}, FixedCase{".", std::nullopt}, FixedCase{"1,5", std::nullopt},
         FixedCase{"1.2.3", std::nullopt}, FixedCase{"abc", std::nullopt},
         FixedCase{"1e", std::nullopt}, FixedCase{"nan", std::nullopt},
         FixedCase{"inf", std::nullopt}, FixedCase{"0x10", std::nullopt},
-        FixedCase{"922337203685477.5808", std::nullopt}, FixedCase{"1e300", std::nullopt}));
+        FixedCase{"922337203685477.5808", std::nullopt}, FixedCase{"1e300", std::nullopt},
+        FixedCase{"1e99999999999", std::nullopt}));
 
 TEST(RealSyntax, ParsesDoublesAndExtendedWithTheSameSyntax) {
   EXPECT_EQ(parseReal("3.5"), 3.5);
