@@ -130,6 +130,11 @@ TEST(LineDistances, OverflowNamesTheRecord) {
   EXPECT_EQ(errorOf(signal),
             "路線ファイルに誤りがあります。[Signal]:0,S,1,0,0,0,2500000,0,0\n"
             "距離の計算が整数の範囲を超えています");
+  signal.signals.clear();
+  addStation(signal, 0, 2400000, 2600000);
+  EXPECT_EQ(errorOf(signal),
+            "路線ファイルに誤りがあります。[Station]:station\n"
+            "距離の計算が整数の範囲を超えています");
 }
 
 TEST(LineDistances, CheckPointListHasRoomFor501) {

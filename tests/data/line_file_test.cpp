@@ -244,15 +244,18 @@ TEST_F(LineFileTest, ImageListsAppendAndCutStripsIntoCells) {
   pictures.add("sign.bmp", 50, 50);
   pictures.add("strip.bmp", 160, 60);  // three 50 x 50 cells and a 10 pixel remainder
   pictures.add("small.bmp", 30, 20);
-  const LineFile l = parse(
-      crlf({"[SignImageList]", "sign.bmp", "strip.bmp", "#", "[SignImageList]", "small.bmp", "#"}));
+  pictures.add("\xE3\x82\xBD.bmp", 50, 50);  // ソ.bmp on disk, in UTF-8
+  const LineFile l = parse(crlf({"[SignImageList]", "sign.bmp", "strip.bmp", "#", "[SignImageList]",
+                                 "image\\" + kSo + ".bmp", "small.bmp", "#"}));
+  // The trail byte 0x5C of ソ is no separator.
+  EXPECT_EQ(pictures.requested[2], "/nonexistent/data/image/ソ.bmp");
   // The record count is that of the last key; the pictures of both stay.
-  EXPECT_EQ(l.signImageFiles, std::vector<std::string>{"small.bmp"});
-  ASSERT_EQ(l.signImages.images.size(), 5u);
+  EXPECT_EQ(l.signImageFiles.size(), 2u);
+  ASSERT_EQ(l.signImages.images.size(), 6u);
   EXPECT_EQ(l.signImages.images[1].width, 50);
   EXPECT_EQ(l.signImages.images[1].height, 50);
-  EXPECT_EQ(l.signImages.images[4].width, 30);
-  EXPECT_EQ(l.signImages.images[4].height, 20);
+  EXPECT_EQ(l.signImages.images[5].width, 30);
+  EXPECT_EQ(l.signImages.images[5].height, 20);
   // The work bitmap holds the last picture loaded, for the train file's indicator lists.
   EXPECT_EQ(ctx.workWidth, 30);
 }
