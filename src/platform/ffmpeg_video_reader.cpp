@@ -550,8 +550,10 @@ bool FfmpegVideoReader::Video::convert(const AVFrame* picture, Bitmap& bitmap) {
   bool fullRange = picture->color_range == AVCOL_RANGE_JPEG;
   const AVPixelFormat source =
       withoutFullRangeAlias(static_cast<AVPixelFormat>(picture->format), fullRange);
+  // The picture keeps its size. The fast flag keeps the scaler on its SIMD colour conversion
+  // (chroma not interpolated sideways), about a third quicker than the exact one.
   SwsContext* s = sws_getCachedContext(scaler.release(), w, h, source, w, h, AV_PIX_FMT_RGB32,
-                                       SWS_BILINEAR, nullptr, nullptr, nullptr);
+                                       SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
   scaler.reset(s);
   if (s == nullptr) return false;
   const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(source);

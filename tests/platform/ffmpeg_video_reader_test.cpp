@@ -403,6 +403,104 @@ TEST(FfmpegVideoReader, EmptyChunksRepeatThePreviousFrame) {
   }
 }
 
+// Rewrites an AVI of MPEG-4 part 2 with single B-frames the way DivX 5 stores B-frames ("packed
+// B-frames"): each anchor frame followed by a B-frame shares its chunk with that B-frame, and the
+// B-frame's own chunk holds a 6-byte not-coded frame instead. Every chunk then stands for the
+// frame shown at its place. The first chunk gets the DivX user data that announces the packing.
+std::vector<std::uint8_t> packBFrames(const std::vector<std::uint8_t>& bytes) {
+  const AviLayout layout = layoutOf(bytes);
+  struct Chunk {
+    std::vector<std::uint8_t> data;
+    bool key = false;
+  };
+  auto vopType = [](const std::vector<std::uint8_t>& data) {  // 0 I, 1 P, 2 B, -1 none
+    for (std::size_t i = 0; i + 4 < data.size(); ++i) {
+      if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1 && data[i + 3] == 0xB6) {
+        return data[i + 4] >> 6;
+      }
+    }
+    return -1;
+  };
+  std::vector<Chunk> original;
+  for (std::size_t i = 0; i < layout.frameChunks.size(); ++i) {
+    const std::size_t at = layout.frameChunks[i];
+    const std::size_t length = le32(bytes, at + 4);
+    const std::size_t flags = layout.idx1 + 8 + 16 * i + 4;
+    original.push_back(
+        {std::vector<std::uint8_t>(bytes.begin() + at + 8, bytes.begin() + at + 8 + length),
+         (le32(bytes, flags) & 0x10) != 0});
+  }
+  const std::vector<std::uint8_t> notCoded = {0, 0, 1, 0xB6, 0x50, 0x4F};
+  std::vector<Chunk> packed;
+  for (std::size_t i = 0; i < original.size(); ++i) {
+    if (vopType(original[i].data) != 2 && i + 1 < original.size() &&
+        vopType(original[i + 1].data) == 2) {
+      Chunk both = original[i];
+      both.data.insert(both.data.end(), original[i + 1].data.begin(), original[i + 1].data.end());
+      packed.push_back(both);
+      packed.push_back({notCoded, false});
+      ++i;
+    } else {
+      packed.push_back(original[i]);
+    }
+  }
+  // The announcement goes before the first frame's picture data.
+  std::vector<std::uint8_t>& first = packed.front().data;
+  const std::string divx = "DivX503b1393p";
+  for (std::size_t i = 0; i + 3 < first.size(); ++i) {
+    if (first[i] == 0 && first[i + 1] == 0 && first[i + 2] == 1 && first[i + 3] == 0xB6) {
+      std::vector<std::uint8_t> userData = {0, 0, 1, 0xB2};
+      userData.insert(userData.end(), divx.begin(), divx.end());
+      first.insert(first.begin() + static_cast<std::ptrdiff_t>(i), userData.begin(),
+                   userData.end());
+      break;
+    }
+  }
+
+  // Everything before the movie list stays; the movie list and the index are written anew.
+  const std::size_t movi = layout.frameBytesStart - 12;
+  std::vector<std::uint8_t> out(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(movi));
+  auto put = [&out](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  };
+  auto putId = [&out](const char* id) { out.insert(out.end(), id, id + 4); };
+  putId("LIST");
+  put(0);  // size, filled in below
+  putId("movi");
+  std::vector<std::uint32_t> offsets;
+  for (const Chunk& chunk : packed) {
+    offsets.push_back(static_cast<std::uint32_t>(out.size() - (movi + 8)));
+    putId("00dc");
+    put(static_cast<std::uint32_t>(chunk.data.size()));
+    out.insert(out.end(), chunk.data.begin(), chunk.data.end());
+    if (chunk.data.size() % 2 != 0) out.push_back(0);
+  }
+  putLe32(out, movi + 4, static_cast<std::uint32_t>(out.size() - (movi + 8)));
+  putId("idx1");
+  put(static_cast<std::uint32_t>(16 * packed.size()));
+  for (std::size_t i = 0; i < packed.size(); ++i) {
+    putId("00dc");
+    put(packed[i].key ? 0x10 : 0);
+    put(offsets[i]);
+    put(static_cast<std::uint32_t>(packed[i].data.size()));
+  }
+  putLe32(out, 4, static_cast<std::uint32_t>(out.size() - 8));
+  return out;
+}
+
+TEST(FfmpegVideoReader, PackedBFramesKeepTheirFrameNumbers) {
+  const std::string plain = folder().file("single-b.avi");
+  ASSERT_TRUE(writeNumberedVideo(plain, kWidth, kHeight, kFrames, "-c:v mpeg4 -g 30 -bf 1 -q:v 3"));
+  const std::string path = folder().file("packed-b.avi");
+  ASSERT_TRUE(writeFileBytes(path, packBFrames(readFileBytes(plain))));
+  FfmpegVideoReader reader;
+  ASSERT_TRUE(reader.open(path));
+  EXPECT_EQ(reader.frameCount(), kFrames);
+  EXPECT_EQ(wrongFrames(reader, range(0, 70)), "");
+  EXPECT_EQ(wrongFrames(reader, {250, 10, 299, 0, 150, 149, 151, 29, 30, 31, 59, 60, 298, 1}), "");
+  EXPECT_EQ(wrongFrames(reader, range(200, 170)), "");
+}
+
 TEST(FfmpegVideoReader, WrongKeyFlagsInTheIndexDoNotChangeTheFrames) {
   // Every index entry flagged as a key frame, though only every 30th is one.
   std::vector<std::uint8_t> bytes = readFileBytes(numberedVideo(kMpeg4Key30));
