@@ -368,11 +368,15 @@ bool FfmpegVideoReader::Video::nextPicture(AVFrame* out, std::int64_t& number) {
       ended = true;
       return false;
     }
-    if (received != AVERROR(EAGAIN) && draining && ++failures > kPacketMargin) {
-      broken = true;
-      return false;
+    if (draining) {
+      // Only pictures still inside the decoder can come now; a decoder that neither hands one
+      // out nor reports the end is given up on.
+      if (++failures > kPacketMargin) {
+        broken = true;
+        return false;
+      }
+      continue;
     }
-    if (draining) continue;
     if (!feedPacket()) {
       if (packetsLeft <= 0) {
         broken = true;
@@ -451,6 +455,8 @@ bool FfmpegVideoReader::Video::decodeOnTo(std::int64_t n) {
     }
     makeCurrent(ahead, number);
   }
+  // A run that stopped early may not have reached a picture between current and n.
+  if (broken && !haveAhead && !(haveCurrent && currentNumber == n)) return false;
   return haveCurrent && currentNumber <= n;
 }
 

@@ -46,6 +46,12 @@ const Encoding kEncodings[] = {
     {"H264KeyEvery25", "h264k25.avi",
      "-c:v libx264 -preset veryfast -g 25 -keyint_min 25 -sc_threshold 0 -bf 3 -pix_fmt yuv420p"},
     {"H264InMp4", "h264.mp4", "-c:v libx264 -preset veryfast -g 50 -bf 2 -pix_fmt yuv420p"},
+    // Key frames at 26, 52, ... each with a B-frame before it that refers to the key frame
+    // before: after a jump to the key frame that B-frame cannot be decoded.
+    {"H264OpenGopKeyEvery26", "h264open.avi",
+     "-c:v libx264 -preset veryfast -g 26 -keyint_min 26 -sc_threshold 0 -bf 3 "
+     "-x264-params open-gop=1:b-adapt=0 -pix_fmt yuv420p"},
+    {"Mpeg4InMatroska", "mpeg4.mkv", "-c:v mpeg4 -g 30 -bf 2 -q:v 3"},
 };
 
 TemporaryFolder& folder() {
