@@ -3,10 +3,11 @@
 // Sections:
 //   1. Ownership of the FFmpeg objects
 //   2. The open video: frame table, decoder position, last delivered picture
+// (Conversion of the pictures to bitmaps is in ffmpeg_frame_converter.cpp.)
 //   3. Frame table: from the container's index, or by reading every packet
 //   4. Decoding: packets in, numbered pictures out
 //   5. Finding the picture of frame n: repeat, forward, jump
-//   6. Conversion to a bitmap
+//   6. Opening: the decoder's delay and the decodable end of the stream
 //   7. The reader's operations
 //
 // Frame numbers. Every video packet occupies one slot of the stream: in an AVI the slot is the
@@ -29,12 +30,12 @@
 
 #include "platform/ffmpeg_video_reader.h"
 
+#include "platform/ffmpeg_frame_converter.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/avutil.h>
-#include <libavutil/pixdesc.h>
-#include <libswscale/swscale.h>
 }
 
 #include <algorithm>
@@ -65,14 +66,10 @@ struct PacketFreer {
 struct FrameFreer {
   void operator()(AVFrame* frame) const { av_frame_free(&frame); }
 };
-struct ScalerFreer {
-  void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
-};
 using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
 using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
-using ScalerPtr = std::unique_ptr<SwsContext, ScalerFreer>;
 
 // FFmpeg reports every damaged packet on standard error; the program keeps quiet about it unless
 // DRAVOLIN_FFMPEG_LOG is set.
@@ -154,15 +151,12 @@ struct FfmpegVideoReader::Video {
   std::int64_t shownNumber = kNoSlot;
   bool haveShown = false;
 
-  ScalerPtr scaler;
-  SwsContext* scalerConfigured = nullptr;
-  int scalerColours = -1;
+  FfmpegFrameConverter converter;
 
   bool openFile(const std::string& path);
   bool openDecoder();
   bool tableFromIndex();
   bool tableByReading();
-  void addKeysToDemuxerIndex() const;
   bool measureDelay();
   void checkTail();
 
@@ -182,7 +176,6 @@ struct FfmpegVideoReader::Video {
   void makeCurrent(FramePtr& picture, std::int64_t number);
   const AVFrame* recentPicture(std::int64_t n) const;
   const AVFrame* pictureFor(std::int64_t n);
-  bool convert(const AVFrame* picture, Bitmap& bitmap);
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -304,8 +297,8 @@ bool FfmpegVideoReader::Video::tableByReading() {
 // ---------------------------------------------------------------------------------------------
 
 std::int64_t FfmpegVideoReader::Video::slotOf(const AVPacket& p) const {
-  if (p.dts == AV_NOPTS_VALUE || p.dts < 0) return lastFedSlot + 1;
-  if (isAvi) return p.dts;
+  if (p.dts == AV_NOPTS_VALUE) return lastFedSlot + 1;
+  if (isAvi) return p.dts >= 0 ? p.dts : lastFedSlot + 1;
   if (packetDts.empty()) return lastFedSlot + 1;
   const auto it = std::lower_bound(packetDts.begin(), packetDts.end(), p.dts);
   if (it == packetDts.end() || *it != p.dts) return lastFedSlot + 1;
@@ -518,78 +511,7 @@ const AVFrame* FfmpegVideoReader::Video::pictureFor(std::int64_t n) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// 6. Conversion to a bitmap
-// ---------------------------------------------------------------------------------------------
-
-namespace {
-
-// The full-range ("J") pixel formats of the JPEG decoders are their limited-range twins read
-// with full range; the scaler wants them named that way.
-AVPixelFormat withoutFullRangeAlias(AVPixelFormat format, bool& fullRange) {
-  switch (format) {
-    case AV_PIX_FMT_YUVJ420P:
-      fullRange = true;
-      return AV_PIX_FMT_YUV420P;
-    case AV_PIX_FMT_YUVJ422P:
-      fullRange = true;
-      return AV_PIX_FMT_YUV422P;
-    case AV_PIX_FMT_YUVJ444P:
-      fullRange = true;
-      return AV_PIX_FMT_YUV444P;
-    case AV_PIX_FMT_YUVJ440P:
-      fullRange = true;
-      return AV_PIX_FMT_YUV440P;
-    case AV_PIX_FMT_YUVJ411P:
-      fullRange = true;
-      return AV_PIX_FMT_YUV411P;
-    default:
-      return format;
-  }
-}
-
-}  // namespace
-
-bool FfmpegVideoReader::Video::convert(const AVFrame* picture, Bitmap& bitmap) {
-  const int w = picture->width;
-  const int h = picture->height;
-  if (w <= 0 || h <= 0 || picture->format < 0) return false;
-  bool fullRange = picture->color_range == AVCOL_RANGE_JPEG;
-  const AVPixelFormat source =
-      withoutFullRangeAlias(static_cast<AVPixelFormat>(picture->format), fullRange);
-  // The picture keeps its size. The fast flag keeps the scaler on its SIMD colour conversion
-  // (chroma not interpolated sideways), about a third quicker than the exact one.
-  SwsContext* s = sws_getCachedContext(scaler.release(), w, h, source, w, h, AV_PIX_FMT_RGB32,
-                                       SWS_FAST_BILINEAR, nullptr, nullptr, nullptr);
-  scaler.reset(s);
-  if (s == nullptr) return false;
-  const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(source);
-  const bool yuv = descriptor != nullptr && (descriptor->flags & AV_PIX_FMT_FLAG_RGB) == 0 &&
-                   descriptor->nb_components >= 3;
-  if (yuv) {
-    const int matrix = picture->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_ITU601;
-    const int colours = matrix * 2 + (fullRange ? 1 : 0);
-    if (s != scalerConfigured || colours != scalerColours) {
-      sws_setColorspaceDetails(s, sws_getCoefficients(matrix), fullRange ? 1 : 0,
-                               sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-      scalerConfigured = s;
-      scalerColours = colours;
-    }
-  }
-  bitmap.width = w;
-  bitmap.height = h;
-  bitmap.pixels.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
-  std::uint8_t* planes[4] = {reinterpret_cast<std::uint8_t*>(bitmap.pixels.data()), nullptr,
-                             nullptr, nullptr};
-  const int strides[4] = {w * 4, 0, 0, 0};
-  if (sws_scale(s, picture->data, picture->linesize, 0, h, planes, strides) != h) return false;
-  if (descriptor != nullptr && (descriptor->flags & AV_PIX_FMT_FLAG_ALPHA) != 0) {
-    for (std::uint32_t& pixel : bitmap.pixels) pixel |= 0xFF000000u;  // pictures are opaque
-  }
-  return true;
-}
-
-// ---------------------------------------------------------------------------------------------
-// 3 (continued). Opening: the decoder's delay and the decodable end of the stream
+// 6. Opening: the decoder's delay and the decodable end of the stream
 // ---------------------------------------------------------------------------------------------
 
 // Decodes the first picture: it is frame (first slot), so its stamp gives the decoder's delay.
@@ -672,7 +594,7 @@ bool FfmpegVideoReader::getFrame(int n, Bitmap& bitmap) {
   if (!video_) return false;
   Video& v = *video_;
   if (n < 0 || n >= v.frames || (v.haveShown && v.shownNumber == n)) {
-    return v.haveShown && v.convert(v.shown.get(), bitmap);
+    return v.haveShown && v.converter.convert(*v.shown, bitmap);
   }
   const AVFrame* picture = v.pictureFor(n);
   if (picture == nullptr) return false;
@@ -683,7 +605,7 @@ bool FfmpegVideoReader::getFrame(int n, Bitmap& bitmap) {
   }
   v.haveShown = true;
   v.shownNumber = n;
-  return v.convert(v.shown.get(), bitmap);
+  return v.converter.convert(*v.shown, bitmap);
 }
 
 int FfmpegVideoReader::width() const { return video_ ? video_->width : 0; }

@@ -1,0 +1,90 @@
+#include "platform/ffmpeg_frame_converter.h"
+
+extern "C" {
+#include <libavutil/frame.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+#include <cstddef>
+#include <cstdint>
+
+namespace dravolin::platform {
+
+void FfmpegFrameConverter::ScalerFreer::operator()(SwsContext* scaler) const {
+  sws_freeContext(scaler);
+}
+
+FfmpegFrameConverter::FfmpegFrameConverter() = default;
+
+FfmpegFrameConverter::~FfmpegFrameConverter() = default;
+
+namespace {
+
+// The full-range ("J") pixel formats of the JPEG decoders are their limited-range twins read
+// with full range; the scaler wants them named that way.
+AVPixelFormat withoutFullRangeAlias(AVPixelFormat format, bool& fullRange) {
+  switch (format) {
+    case AV_PIX_FMT_YUVJ420P:
+      fullRange = true;
+      return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P:
+      fullRange = true;
+      return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P:
+      fullRange = true;
+      return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P:
+      fullRange = true;
+      return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P:
+      fullRange = true;
+      return AV_PIX_FMT_YUV411P;
+    default:
+      return format;
+  }
+}
+
+}  // namespace
+
+bool FfmpegFrameConverter::convert(const AVFrame& frame, Bitmap& bitmap) {
+  const int w = frame.width;
+  const int h = frame.height;
+  if (w <= 0 || h <= 0 || frame.format < 0) return false;
+  bool fullRange = frame.color_range == AVCOL_RANGE_JPEG;
+  const AVPixelFormat source =
+      withoutFullRangeAlias(static_cast<AVPixelFormat>(frame.format), fullRange);
+  const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(source);
+  if (descriptor == nullptr) return false;
+  const bool yuv = (descriptor->flags & AV_PIX_FMT_FLAG_RGB) == 0 && descriptor->nb_components >= 3;
+  const int matrix = frame.colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_ITU601;
+  const Setting setting{w, h, static_cast<int>(source),
+                        yuv ? matrix * 2 + (fullRange ? 1 : 0) : -1};
+  if (!scaler_ || !(setting == setting_)) {
+    // The picture keeps its size. The fast flag keeps the scaler on its SIMD colour conversion
+    // (chroma not interpolated sideways), about a third quicker than the exact one.
+    scaler_.reset(sws_getContext(w, h, source, w, h, AV_PIX_FMT_RGB32, SWS_FAST_BILINEAR, nullptr,
+                                 nullptr, nullptr));
+    if (!scaler_) return false;
+    if (yuv) {
+      sws_setColorspaceDetails(scaler_.get(), sws_getCoefficients(matrix), fullRange ? 1 : 0,
+                               sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    }
+    setting_ = setting;
+  }
+  bitmap.width = w;
+  bitmap.height = h;
+  bitmap.pixels.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+  std::uint8_t* planes[4] = {reinterpret_cast<std::uint8_t*>(bitmap.pixels.data()), nullptr,
+                             nullptr, nullptr};
+  const int strides[4] = {w * 4, 0, 0, 0};
+  if (sws_scale(scaler_.get(), frame.data, frame.linesize, 0, h, planes, strides) != h) {
+    return false;
+  }
+  if ((descriptor->flags & AV_PIX_FMT_FLAG_ALPHA) != 0) {
+    for (std::uint32_t& pixel : bitmap.pixels) pixel |= 0xFF000000u;  // pictures are opaque
+  }
+  return true;
+}
+
+}  // namespace dravolin::platform
