@@ -7,6 +7,7 @@
 // needs for the same file (the counter ffmpeg_ratio), and a random jump under 40 ms on average.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -89,19 +90,21 @@ void BM_SequentialDecode(benchmark::State& state) {
   if (!reader.open(video().path())) return state.SkipWithError("cannot open the video");
   const int count = reader.frameCount();
   Bitmap bitmap;
+  double seconds = 0;
   for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
     for (int n = 0; n < count; ++n) {
       if (!reader.getFrame(n, bitmap)) return state.SkipWithError("a frame did not decode");
     }
     benchmark::ClobberMemory();
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
   state.SetItemsProcessed(state.iterations() * count);
   const double ffmpeg = video().ffmpegSeconds();
   state.counters["ffmpeg_fps"] = ffmpeg > 0 ? count / ffmpeg : 0;
-  // Our time for one pass over ffmpeg's: the goal is at most 1.3.
+  // One pass of ours over one pass of ffmpeg's: the goal is at most 1.3.
   state.counters["ffmpeg_ratio"] =
-      benchmark::Counter(static_cast<double>(state.iterations()) * ffmpeg,
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+      ffmpeg > 0 ? seconds / static_cast<double>(state.iterations()) / ffmpeg : 0;
 }
 BENCHMARK(BM_SequentialDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
 
