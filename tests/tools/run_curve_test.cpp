@@ -1,0 +1,133 @@
+#include "tools/curve/run_curve.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "sim/test_trains.h"
+
+namespace dravolin::tools {
+namespace {
+
+std::vector<std::vector<std::string>> csvRows(const std::string& text) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::vector<std::string> fields;
+    std::istringstream cells(line);
+    std::string cell;
+    while (std::getline(cells, cell, ',')) fields.push_back(cell);
+    rows.push_back(fields);
+  }
+  return rows;
+}
+
+// A type 2 brake has no pipe to recharge, so the released brake lets the train roll at once.
+sim::TrainParams curveTrain() {
+  sim::TrainParams p = testing::electricTrain();
+  p.BrakeType = 2;
+  return p;
+}
+
+std::string run(const sim::TrainParams& p, const std::vector<std::string>& args) {
+  std::string error;
+  std::vector<std::string> all = {"train.dat"};
+  all.insert(all.end(), args.begin(), args.end());
+  const auto options = parseCurveArguments(all, error);
+  EXPECT_TRUE(options.has_value()) << error;
+  std::ostringstream out;
+  if (options) runCurve(p, 1, 2, 3, *options, out);
+  return out.str();
+}
+
+TEST(RunCurve, OneRowPerDisplayTickAfterTheHeader) {
+  const auto rows = csvRows(run(curveTrain(), {"--until", "1050"}));
+  ASSERT_EQ(rows.size(), 11u);
+  EXPECT_EQ(rows[0],
+            (std::vector<std::string>{"t_ms", "Speed", "PowerNotch", "BrakeNotch", "TractiveForce",
+                                      "ResistanceForce", "BrakePressure", "BpPressure",
+                                      "SapPressure", "MrPressure", "BcPressure", "Distance",
+                                      "WheelState", "Gear", "EngineOutput"}));
+  EXPECT_EQ(rows[1][0], "100");
+  EXPECT_EQ(rows[10][0], "1000");
+  // The load state: emergency brake at 440 kPa, reservoir at 780 kPa, standing.
+  EXPECT_EQ(rows[1][1], "0.0000");
+  EXPECT_EQ(rows[1][3], "-8");
+  EXPECT_EQ(rows[1][6], "440.0000");
+  EXPECT_EQ(rows[1][9], "780.0000");
+  EXPECT_EQ(rows[1][11], "0.0000");
+  EXPECT_EQ(rows[1][12], "Normal");
+}
+
+// The handles are set at 1 ms: the brake notch follows after 2 ticks (66 ms) and the power notch
+// after 3 (99 ms); the first tick with power in effect is the one at 132 ms.
+TEST(RunCurve, HandleSetsTakeEffectAfterTheTrainsDelays) {
+  const auto rows = csvRows(run(curveTrain(), {"--until", "20000", "--set", "1:4:0"}));
+  EXPECT_EQ(rows[1][2], "4");
+  EXPECT_EQ(rows[1][3], "0");
+  EXPECT_EQ(rows[1][4], "0.0000");  // the notch arrived after this tick's traction
+  EXPECT_EQ(rows[2][4], "250000.0000");
+  // Release from 440 kPa in three stages of BrakeDown 30: 1 kPa per tick down to 200.
+  EXPECT_EQ(rows[1][6], "439.0000");
+  // Once the brake force has fallen below the traction the train runs away.
+  EXPECT_GT(std::stold(rows[200][1]), 5.0L);
+  EXPECT_GT(std::stold(rows[200][11]), 0.0L);
+}
+
+TEST(RunCurve, GradientFillsEveryCarAndPullsTheTrain) {
+  sim::TrainParams p = curveTrain();
+  const auto rows = csvRows(run(p, {"--until", "60000", "--set", "1:0:0", "--gradient", "-25"}));
+  // Downhill with the brake released: the train rolls forward under the gradient force.
+  const auto& last = rows.back();
+  EXPECT_GT(std::stold(last[1]), 1.0L);
+  EXPECT_GT(std::stold(last[5]), 0.0L);
+  EXPECT_EQ(last[2], "0");
+}
+
+TEST(RunCurve, LaterSetsOverrideEarlierOnes) {
+  const auto rows =
+      csvRows(run(curveTrain(), {"--until", "400", "--set", "1:4:0", "--set", "150:0:8"}));
+  EXPECT_EQ(rows[4][2], "0");
+  EXPECT_EQ(rows[4][3], "-8");
+}
+
+TEST(FormatFixed, FourDecimalsFromTheExactCount) {
+  EXPECT_EQ(formatFixed(sim::Fixed::fromRaw(0)), "0.0000");
+  EXPECT_EQ(formatFixed(sim::Fixed::fromRaw(-500)), "-0.0500");
+  EXPECT_EQ(formatFixed(sim::Fixed::fromRaw(12345678)), "1234.5678");
+  EXPECT_EQ(formatFixed(sim::Fixed::fromRaw(INT64_MIN)), "-922337203685477.5808");
+}
+
+TEST(CurveArguments, RejectsWhatItCannotRun) {
+  const std::vector<std::vector<std::string>> bad = {
+      {"train.dat"},
+      {"--until", "100"},
+      {"train.dat", "--until", "0"},
+      {"train.dat", "--until", "abc"},
+      {"train.dat", "--until", "100", "--set", "1:4"},
+      {"train.dat", "--until", "100", "--set", "1:-1:0"},
+      {"train.dat", "--until", "100", "--set", "1:4:x"},
+      {"train.dat", "--until", "100", "--gradient", "steep"},
+      {"train.dat", "--until", "100", "--gradient", "nan"},
+      {"train.dat", "--until", "100", "--fast"},
+      {"a.dat", "b.dat", "--until", "100"},
+  };
+  for (const auto& args : bad) {
+    std::string error;
+    EXPECT_FALSE(parseCurveArguments(args, error).has_value()) << args.back();
+    EXPECT_FALSE(error.empty());
+  }
+  std::string error;
+  const auto ok = parseCurveArguments(
+      {"t.dat", "--until", "500", "--gradient", "-2.5", "--set", "10:3:2"}, error);
+  ASSERT_TRUE(ok.has_value()) << error;
+  EXPECT_EQ(ok->gradient, sim::Fixed::fromRaw(-25000));
+  ASSERT_EQ(ok->sets.size(), 1u);
+  EXPECT_EQ(ok->sets[0].atMs, 10);
+  EXPECT_EQ(ok->sets[0].power, 3);
+  EXPECT_EQ(ok->sets[0].brake, 2);
+}
+
+}  // namespace
+}  // namespace dravolin::tools

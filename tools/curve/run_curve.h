@@ -1,0 +1,42 @@
+// The run curve of a train on a straight line: the train state runs in virtual time, one
+// millisecond at a time, with the simulation tick every 33 ms and the display tick's physics
+// every 100 ms, and one CSV row is written after each display tick.
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "sim/fixed.h"
+#include "sim/train_params.h"
+
+namespace dravolin::tools {
+
+// A handle setting at a moment of the run: PowerHandle := power, BrakeHandle := -brake.
+struct HandleSet {
+  int atMs = 0;
+  int power = 0;
+  int brake = 0;
+};
+
+struct CurveOptions {
+  std::string trainFile;
+  int untilMs = 0;
+  sim::Fixed gradient;  // permil, positive uphill
+  std::vector<HandleSet> sets;
+};
+
+// Parses the command line (without the program name). On a usage error returns std::nullopt
+// and puts the reason in `error`.
+std::optional<CurveOptions> parseCurveArguments(const std::vector<std::string>& args,
+                                                std::string& error);
+
+// Runs the curve for a validated train and writes the CSV (header and one row per 100 ms).
+void runCurve(const sim::TrainParams& train, int compressorStart, int compressorRunning,
+              int compressorStop, const CurveOptions& options, std::ostream& out);
+
+// A fixed-point value with exactly four decimals, from its exact count ("-0.0500").
+std::string formatFixed(sim::Fixed value);
+
+}  // namespace dravolin::tools
