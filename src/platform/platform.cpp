@@ -1,1 +1,0 @@
-// Placeholder translation unit so the platform library exists before its services do.
