@@ -1,0 +1,41 @@
+// dravolin-curve TRAIN_FILE --until MS [--gradient PERMIL] [--set MS:POWER:BRAKE]...
+// Prints the run curve of a train on a straight line as CSV, for authors tuning notch tables and
+// brakes. The train file is read from the current folder, with the brake validation of a drive.
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "data/load_context.h"
+#include "data/load_error.h"
+#include "data/train_file.h"
+#include "platform/file_picture_loader.h"
+#include "tools/curve/run_curve.h"
+
+int main(int argc, char** argv) {
+  using namespace dravolin;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  std::string error;
+  const auto options = tools::parseCurveArguments(args, error);
+  if (!options) {
+    std::fprintf(stderr,
+                 "dravolin-curve: %s\nusage: dravolin-curve TRAIN_FILE --until MS "
+                 "[--gradient PERMIL] [--set MS:POWER:BRAKE]...\n",
+                 error.c_str());
+    return 2;
+  }
+  try {
+    platform::FilePictureLoader pictures;
+    data::LoadContext ctx;
+    ctx.pictures = &pictures;
+    data::TrainFile train = data::readTrainFile(options->trainFile, ctx);
+    data::validateBrake(train.params);
+    std::ios::sync_with_stdio(false);
+    tools::runCurve(train.params, train.CP_Start, train.CP_Cnt, train.CP_End, *options, std::cout);
+    std::cout.flush();
+  } catch (const data::LoadError& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+  return std::cout ? 0 : 1;
+}
