@@ -37,6 +37,11 @@ const Encoding kMpeg4{"Mpeg4KeyEvery300", "mpeg4.avi", "-c:v mpeg4 -g 300 -q:v 3
 const Encoding kMpeg4Key30{"Mpeg4BFramesKeyEvery30", "mpeg4b30.avi",
                            "-c:v mpeg4 -g 30 -bf 2 -q:v 3"};
 
+// A line video with its recorded sound interleaved: the sound is skipped.
+const Encoding kMpeg4WithSound{"Mpeg4WithSound", "sound.avi",
+                               "-f lavfi -i sine=r=22050 -map 0:v -map 1:a -shortest "
+                               "-c:a pcm_s16le -c:v mpeg4 -g 30 -bf 2 -q:v 3"};
+
 const Encoding kEncodings[] = {
     kMjpeg,
     kMpeg4,
@@ -52,6 +57,7 @@ const Encoding kEncodings[] = {
      "-c:v libx264 -preset veryfast -g 26 -keyint_min 26 -sc_threshold 0 -bf 3 "
      "-x264-params open-gop=1:b-adapt=0 -pix_fmt yuv420p"},
     {"Mpeg4InMatroska", "mpeg4.mkv", "-c:v mpeg4 -g 30 -bf 2 -q:v 3"},
+    kMpeg4WithSound,
 };
 
 TemporaryFolder& folder() {
@@ -372,7 +378,8 @@ TEST_P(CutAvi, CountsTheFramesThatReallyDecode) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FfmpegVideoReader, CutAvi,
-                         ::testing::Combine(::testing::Values(kMjpeg, kMpeg4, kMpeg4Key30),
+                         ::testing::Combine(::testing::Values(kMjpeg, kMpeg4, kMpeg4Key30,
+                                                              kMpeg4WithSound),
                                             ::testing::ValuesIn(kCutCases)),
                          [](const auto& info) {
                            return std::string(std::get<0>(info.param).name) +
