@@ -55,8 +55,9 @@ ToolRun check(const std::string& args) {
 }
 
 fs::path sampleDrive() {
+  // ctest passes the fixtures folder in DRAVOLIN_FIXTURES; the build knows it too.
   const char* fixtures = std::getenv("DRAVOLIN_FIXTURES");
-  return fs::path(fixtures ? fixtures : "tests/fixtures") / "drive";
+  return fs::path(fixtures && *fixtures ? fixtures : DRAVOLIN_FIXTURES_DIR) / "drive";
 }
 
 // A scratch copy of the sample drive that a test may break.
