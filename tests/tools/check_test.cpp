@@ -1,58 +1,20 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "data/text_encoding.h"
+#include "fixtures/run_tool.h"
 
 namespace dravolin::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::string quoted(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
 // Runs dravolin-check with `args`, capturing its standard output, error and exit status.
-ToolRun check(const std::string& args) {
-  const fs::path errFile =
-      fs::temp_directory_path() / ("dravolin_check_err_" + std::to_string(::getpid()));
-  const std::string command =
-      std::string(DRAVOLIN_CHECK_EXE) + " " + args + " 2>" + quoted(errFile.string());
-  ToolRun run;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-    run.out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.err = slurp(errFile);
-  fs::remove(errFile);
-  return run;
-}
+ToolRun check(const std::string& args) { return runTool(DRAVOLIN_CHECK_EXE, args); }
 
 fs::path sampleDrive() {
   // ctest passes the fixtures folder in DRAVOLIN_FIXTURES; the build knows it too.
