@@ -6,18 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include "reader_test_support.h"
 
 namespace dravolin::data {
 namespace {
-
-std::string errorOf(const std::function<void()>& read) {
-  try {
-    read();
-  } catch (const LoadError& e) {
-    return e.message();
-  }
-  return "(no error)";
-}
 
 TEST(ControllerMap, ReadsOneCodePerLineUpToAHashLine) {
   EXPECT_EQ(parseControllerMap("P1000\r\nP2000\r\n#\r\nB1000\r\n").codes,

@@ -11,43 +11,14 @@
 #include "fixtures/bmp_builder.h"
 #include "fixtures/fake_picture_loader.h"
 #include "platform/file_picture_loader.h"
+#include "reader_test_support.h"
 
 namespace dravolin::data {
 namespace {
 
 const std::string E = "路線ファイルに誤りがあります。";
 
-// Joins lines with CR LF, as the files are written on Windows.
-std::string crlf(std::initializer_list<std::string_view> lines) {
-  std::string out;
-  for (std::string_view l : lines) {
-    out += l;
-    out += "\r\n";
-  }
-  return out;
-}
-
-class LineFileTest : public ::testing::Test {
- protected:
-  LineFileTest() {
-    ctx.dataDir = "/nonexistent/data";
-    ctx.pictures = &pictures;
-  }
-
-  LineFile parse(const std::string& bytes) { return parseLineFile(bytes, ctx); }
-
-  std::string errorOf(const std::string& bytes) {
-    try {
-      parse(bytes);
-    } catch (const LoadError& e) {
-      return e.message();
-    }
-    return "(no error)";
-  }
-
-  testing::FakePictureLoader pictures;
-  LoadContext ctx;
-};
+using LineFileTest = ReaderTest<LineFile, parseLineFile>;
 
 // Shift-JIS names: 東京 (93 8C 8B 9E), 表示 (95 5C 8E A6, a trail byte 0x5C) and ソ (83 5C).
 const std::string kTokyo = "\x93\x8C\x8B\x9E";

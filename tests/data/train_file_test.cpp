@@ -7,41 +7,12 @@
 #include <string>
 
 #include "fixtures/fake_picture_loader.h"
+#include "reader_test_support.h"
 
 namespace dravolin::data {
 namespace {
 
-// Joins lines with CR LF, as the files are written on Windows.
-std::string crlf(std::initializer_list<std::string_view> lines) {
-  std::string out;
-  for (std::string_view l : lines) {
-    out += l;
-    out += "\r\n";
-  }
-  return out;
-}
-
-class TrainFileTest : public ::testing::Test {
- protected:
-  TrainFileTest() {
-    ctx.dataDir = "/nonexistent/data";
-    ctx.pictures = &pictures;
-  }
-
-  TrainFile parse(const std::string& bytes) { return parseTrainFile(bytes, ctx); }
-
-  std::string errorOf(const std::string& bytes) {
-    try {
-      parse(bytes);
-    } catch (const LoadError& e) {
-      return e.message();
-    }
-    return "(no error)";
-  }
-
-  testing::FakePictureLoader pictures;
-  LoadContext ctx;
-};
+using TrainFileTest = ReaderTest<TrainFile, parseTrainFile>;
 
 // An electric train with every key of the file, in Shift-JIS with CR LF line ends.
 // clang-format off
