@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fixtures/fake_sound_slots.h"
-#include "test_trains.h"
+#include "fixtures/sample_trains.h"
 
 namespace dravolin::sim {
 namespace {

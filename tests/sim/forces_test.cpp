@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "test_trains.h"
+#include "fixtures/sample_trains.h"
 
 namespace dravolin::sim {
 namespace {

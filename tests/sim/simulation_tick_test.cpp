@@ -5,7 +5,7 @@
 #include "allocation_counter.h"
 #include "fixtures/fake_sound_slots.h"
 #include "sim/display_physics.h"
-#include "test_trains.h"
+#include "fixtures/sample_trains.h"
 
 namespace dravolin::sim {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/simulation_tick.h"
-#include "test_trains.h"
+#include "fixtures/sample_trains.h"
 
 namespace dravolin::sim {
 namespace {

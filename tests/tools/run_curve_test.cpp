@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "sim/test_trains.h"
+#include "fixtures/sample_trains.h"
 
 namespace dravolin::tools {
 namespace {
