@@ -105,6 +105,11 @@ class KeyedFile {
 
   // Ends the reading with this file's error.
   [[noreturn]] void fail(std::string_view detail = {}) const;
+  // Before a list's next record: fails with tooManyRecords(room) when the list's table, holding
+  // `count` records, has no room left.
+  void checkRoom(std::size_t count, int room) const {
+    if (count >= static_cast<std::size_t>(room)) fail(tooManyRecords(room));
+  }
 
  private:
   std::string bytes_;

@@ -37,13 +37,6 @@ std::string nextTextValue(KeyedFile& f) {
   return std::string(f.line());
 }
 
-// A record line of a list whose table has `room` records.
-void checkRoom(const KeyedFile& f, std::size_t count, int room) {
-  if (count >= static_cast<std::size_t>(room)) {
-    f.fail(tooManyRecords(room));
-  }
-}
-
 // The second line of a two-line record: taken as it comes, but the file must not end first.
 std::string secondRecordLine(KeyedFile& f) {
   if (!f.next()) {
@@ -158,7 +151,7 @@ void readSoundLists(KeyedFile& f, LoadContext& context, LineFile& line) {
   if (f.isKey("[SoundData]")) {
     line.soundData.clear();
     while (f.nextListLine(ListEnd::Fail)) {
-      checkRoom(f, line.soundData.size(), kLineListRoom);
+      f.checkRoom(line.soundData.size(), kLineListRoom);
       line.soundData.emplace_back(f.line());
     }
   }
@@ -166,7 +159,7 @@ void readSoundLists(KeyedFile& f, LoadContext& context, LineFile& line) {
   if (f.isKey("[Announce]")) {
     line.announce.clear();
     while (f.nextListLine(ListEnd::EmptyLine)) {
-      checkRoom(f, line.announce.size(), kLineListRoom);
+      f.checkRoom(line.announce.size(), kLineListRoom);
       line.announce.push_back({f.intField(1), f.intField(2)});
     }
   }
@@ -181,7 +174,7 @@ void readSoundLists(KeyedFile& f, LoadContext& context, LineFile& line) {
     line.kankoSound2.clear();
     line.announcementCount = kFixedAnnouncements;
     while (f.nextListLine(ListEnd::Fail)) {
-      checkRoom(f, line.kankoSound2.size(), kKankoSound2Room);
+      f.checkRoom(line.kankoSound2.size(), kKankoSound2Room);
       KankoSound2Record record;
       record.text = std::string(f.line());
       record.textUtf8 = cp932ToUtf8(record.text);
@@ -197,7 +190,7 @@ void readSoundLists(KeyedFile& f, LoadContext& context, LineFile& line) {
       if (f.line().starts_with(';')) {  // a remark, in this list only
         continue;
       }
-      checkRoom(f, line.sounds.size(), kLineListRoom);
+      f.checkRoom(line.sounds.size(), kLineListRoom);
       line.sounds.push_back(
           {f.intField(1), f.intField(2), f.intField(3), f.intField(4), f.intField(5)});
     }
@@ -206,7 +199,7 @@ void readSoundLists(KeyedFile& f, LoadContext& context, LineFile& line) {
   if (f.isKey("[Doppler]")) {
     line.dopplers.clear();
     while (f.nextListLine(ListEnd::EmptyLine)) {
-      checkRoom(f, line.dopplers.size(), kLineListRoom);
+      f.checkRoom(line.dopplers.size(), kLineListRoom);
       line.dopplers.push_back({f.intField(1), f.intField(2), f.intField(3), f.intField(4)});
     }
   }
@@ -221,7 +214,7 @@ void readLineLists(KeyedFile& f, LoadContext& context, LineFile& line) {
   if (f.isKey("[Tunnel]")) {
     line.tunnels.clear();
     while (f.nextListLine(ListEnd::EmptyLine)) {
-      checkRoom(f, line.tunnels.size(), kLineListRoom);
+      f.checkRoom(line.tunnels.size(), kLineListRoom);
       TunnelRecord tunnel;
       tunnel.firstFrame = f.lineInt();
       tunnel.lastFrame = f.nextInt();
@@ -232,7 +225,7 @@ void readLineLists(KeyedFile& f, LoadContext& context, LineFile& line) {
   if (f.isKey("[Station]")) {
     line.stations.clear();
     while (f.nextListLine(ListEnd::EmptyLine)) {
-      checkRoom(f, line.stations.size(), kLineListRoom);
+      f.checkRoom(line.stations.size(), kLineListRoom);
       StationRecord station;
       station.name = std::string(f.textField(1));
       station.nameUtf8 = cp932ToUtf8(station.name);
@@ -250,7 +243,7 @@ void readLineLists(KeyedFile& f, LoadContext& context, LineFile& line) {
   if (f.isKey("[StopSound]")) {
     line.stopSoundFrames.clear();
     while (f.nextListLine(ListEnd::EmptyLine)) {
-      checkRoom(f, line.stopSoundFrames.size(), kLineListRoom);
+      f.checkRoom(line.stopSoundFrames.size(), kLineListRoom);
       line.stopSoundFrames.push_back(f.lineInt());
     }
   }
@@ -258,7 +251,7 @@ void readLineLists(KeyedFile& f, LoadContext& context, LineFile& line) {
   if (f.isKey("[Signal]")) {
     line.signals.clear();
     while (f.nextListLine(ListEnd::EmptyLine)) {
-      checkRoom(f, line.signals.size(), kLineListRoom);
+      f.checkRoom(line.signals.size(), kLineListRoom);
       SignalRecord signal;
       signal.control = f.intField(1);
       signal.name = std::string(f.textField(2));
@@ -278,7 +271,7 @@ void readLineLists(KeyedFile& f, LoadContext& context, LineFile& line) {
   if (f.isKey("[Slope]")) {
     line.slopes.clear();
     while (f.nextListLine(ListEnd::EmptyLine)) {
-      checkRoom(f, line.slopes.size(), kLineListRoom);
+      f.checkRoom(line.slopes.size(), kLineListRoom);
       line.slopes.push_back({f.fixedField(1), f.intField(2), f.intField(3)});
     }
   }
@@ -286,7 +279,7 @@ void readLineLists(KeyedFile& f, LoadContext& context, LineFile& line) {
   if (f.isKey("[Sign]")) {
     line.signs.clear();
     while (f.nextListLine(ListEnd::EmptyLine)) {
-      checkRoom(f, line.signs.size(), kLineListRoom);
+      f.checkRoom(line.signs.size(), kLineListRoom);
       line.signs.push_back({f.intField(1), f.intField(2), f.intField(3)});
     }
   }
@@ -294,7 +287,7 @@ void readLineLists(KeyedFile& f, LoadContext& context, LineFile& line) {
   if (f.isKey("[SpeedLimit]")) {
     line.speedLimits.clear();
     while (f.nextListLine(ListEnd::EmptyLine)) {
-      checkRoom(f, line.speedLimits.size(), kLineListRoom);
+      f.checkRoom(line.speedLimits.size(), kLineListRoom);
       line.speedLimits.push_back(
           {f.intField(1), f.intField(2), f.intField(3), f.intField(4), std::string(f.line())});
     }
@@ -303,7 +296,7 @@ void readLineLists(KeyedFile& f, LoadContext& context, LineFile& line) {
   if (f.isKey("[SpeedCheck]")) {
     line.speedChecks.clear();
     while (f.nextListLine(ListEnd::EmptyLine)) {
-      checkRoom(f, line.speedChecks.size(), kLineListRoom);
+      f.checkRoom(line.speedChecks.size(), kLineListRoom);
       line.speedChecks.push_back({f.intField(1), f.intField(2)});
     }
   }
@@ -327,7 +320,7 @@ void readImageLists(KeyedFile& f, LoadContext& context, LineFile& line) {
   if (f.isKey("[SignImageList]")) {
     line.signImageFiles.clear();
     while (f.nextListLine(ListEnd::Fail)) {
-      checkRoom(f, line.signImageFiles.size(), kLineListRoom);
+      f.checkRoom(line.signImageFiles.size(), kLineListRoom);
       line.signImageFiles.emplace_back(f.line());
       addPicture(f, context, f.line(), line.signImages);
     }
@@ -336,7 +329,7 @@ void readImageLists(KeyedFile& f, LoadContext& context, LineFile& line) {
   if (f.isKey("[OtherImageList]")) {
     line.otherImageRecords.clear();
     while (f.nextListLine(ListEnd::Fail)) {
-      checkRoom(f, line.otherImageRecords.size(), kOtherImageRoom);
+      f.checkRoom(line.otherImageRecords.size(), kOtherImageRoom);
       OtherImageRecord record;
       record.imageFile = std::string(f.line());
       addPicture(f, context, record.imageFile, line.otherImages);
@@ -348,7 +341,7 @@ void readImageLists(KeyedFile& f, LoadContext& context, LineFile& line) {
   if (f.isKey("[SignalImageList]")) {
     line.signalImageFiles.clear();
     while (f.nextListLine(ListEnd::Fail)) {
-      checkRoom(f, line.signalImageFiles.size(), kLineListRoom);
+      f.checkRoom(line.signalImageFiles.size(), kLineListRoom);
       line.signalImageFiles.emplace_back(f.line());
       addPicture(f, context, f.line(), line.signalImages);
     }
@@ -358,7 +351,7 @@ void readImageLists(KeyedFile& f, LoadContext& context, LineFile& line) {
     line.params.SpeedUnit.clear();
     line.speedUnitLines.clear();
     while (f.nextListLine(ListEnd::EmptyLine)) {
-      checkRoom(f, line.params.SpeedUnit.size(), kLineListRoom);
+      f.checkRoom(line.params.SpeedUnit.size(), kLineListRoom);
       sim::SpeedUnitRow unit;
       unit.startFrame = f.intField(1);
       unit.endFrame = f.intField(2);

@@ -128,9 +128,7 @@ void TrainReader::readGears() {
 void TrainReader::readMotorSounds() {
   t_.MotorSound.clear();
   while (f_.nextListLine(ListEnd::EmptyLine)) {
-    if (static_cast<int>(t_.MotorSound.size()) == TrainFile::kMaxMotorSounds) {
-      f_.fail(tooManyRecords(TrainFile::kMaxMotorSounds));
-    }
+    f_.checkRoom(t_.MotorSound.size(), TrainFile::kMaxMotorSounds);
     MotorSoundSpec m;
     m.file = std::string(f_.line());
     m.mode = f_.nextInt();
@@ -147,9 +145,7 @@ void TrainReader::readMotorSounds() {
 void TrainReader::readDriveSounds() {
   t_.DriveSound.clear();
   while (f_.nextListLine(ListEnd::Fail)) {
-    if (static_cast<int>(t_.DriveSound.size()) == TrainFile::kMaxDriveSounds) {
-      f_.fail(tooManyRecords(TrainFile::kMaxDriveSounds));
-    }
+    f_.checkRoom(t_.DriveSound.size(), TrainFile::kMaxDriveSounds);
     t_.DriveSound.emplace_back(f_.line());
   }
 }
@@ -179,9 +175,7 @@ void TrainReader::readIndicator(IndicatorImages& list) {
 void TrainReader::readOthers() {
   t_.Others.clear();
   while (f_.nextListLine(ListEnd::EmptyLine)) {
-    if (static_cast<int>(t_.Others.size()) == TrainFile::kMaxOthers) {
-      f_.fail(tooManyRecords(TrainFile::kMaxOthers));
-    }
+    f_.checkRoom(t_.Others.size(), TrainFile::kMaxOthers);
     PanelPicture p;
     p.file = std::string(f_.line());
     p.left = f_.nextInt();
