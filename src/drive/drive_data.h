@@ -7,26 +7,13 @@
 #include <vector>
 
 #include "data/drive_files.h"
+#include "data/sound_layout.h"
 #include "sim/cab_model.h"
 #include "sim/train_state.h"
 
 namespace dravolin::drive {
 
-// The sound slots of one drive: drive sounds from slot 0, then the line sounds, the
-// announcements and the other-indication sounds; motor sounds from slot 200.
-struct SoundLayout {
-  int D = 0;  // drive sounds ("[DriveSound]")
-  int S = 0;  // line sounds ("[SoundData]")
-  int K = 0;  // announcements: 0 without "[KankoSound2]", else 28 + its records
-  int O = 0;  // other-indication sounds ("[OtherImageList]" records)
-  int M = 0;  // motor sounds ("[MotorSound]")
-
-  int lineSound(int i) const { return D + i; }
-  int announcement(int k) const { return D + S + k; }
-  int otherSound(int o) const { return D + S + K + o; }
-  static constexpr int kFirstMotorSlot = 200;
-  static int motorSound(int i) { return kFirstMotorSlot + i; }
-};
+using data::SoundLayout;
 
 // One station entry of the "Move" menu (stations of type 0 and 2, never the last station).
 struct StationMenuEntry {
