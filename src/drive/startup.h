@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "drive/drive_data.h"
 #include "platform/picture_loader.h"
