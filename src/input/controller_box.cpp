@@ -27,7 +27,7 @@ void act(InputContext& ctx, int line) {
     setHandles(ctx, 0, -(line - 7));
   } else if (line == 16) {  // emergency
     setHandles(ctx, 0, -9);
-    platform::restart(ctx.slots, ctx.train.Sound_EB);
+    platform::restart(ctx.sound, ctx.train.Sound_EB);
   } else if (line <= 19) {  // reverser forward, neutral, reverse
     if (sim::abs(s.Speed) > sim::Fixed::fromInt(1)) return;
     s.Reverser = line == 17 ? 1 : line == 18 ? 0 : -1;

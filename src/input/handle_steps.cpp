@@ -4,7 +4,7 @@ namespace dravolin::input {
 
 void resetEbDevice(InputContext& ctx) {
   ctx.protection.EbIdle = 0;
-  ctx.slots.stop(ctx.train.Sound_EBring);
+  ctx.sound.stop(ctx.train.Sound_EBring);
   ctx.cab.Lamp_EB.visible = false;
 }
 
@@ -23,9 +23,9 @@ void stepTowardsPower(InputContext& ctx) {
       s.HoldingBrake = true;
     }
     if (p.BrakeType != 0) {
-      platform::startIfIdle(ctx.slots, ctx.train.Sound_br1);
+      platform::startIfIdle(ctx.sound, ctx.train.Sound_br1);
     } else if (s.BrakeHandle == 0 && s.BrakePressure.raw() != 0) {
-      platform::startIfIdle(ctx.slots, ctx.train.Sound_br1);
+      platform::startIfIdle(ctx.sound, ctx.train.Sound_br1);
     }
   }
   s.PowerChangePending = true;

@@ -74,8 +74,8 @@ struct InputContext {
   const sim::IndicationState& indication;  // shown sign, announced limit
   sim::CabModel& cab;
   InputState& input;
-  ProgramInputState& program;  // the keypad swap, kept across drives
-  platform::SoundSlots& slots;
+  ProgramInputState& program;   // the keypad swap, kept across drives
+  platform::SoundSlots& sound;  // the sound service ("slots" is a word Qt reserves)
   DriveActions& actions;
 
   const sim::TrainParams& params() const { return train.params; }

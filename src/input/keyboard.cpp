@@ -25,9 +25,9 @@ void addSaturating(int& x, int delta) {
 }
 
 // Restarts announcement k when the line has it. Without "[KankoSound2]" the line has no
-// announcements at all, and the slots after the line sounds belong to the other-indication sounds.
+// announcements at all, and the sound after the line sounds belong to the other-indication sounds.
 void restartAnnouncement(InputContext& ctx, int k) {
-  if (k >= 0 && k < ctx.sounds.K) platform::restart(ctx.slots, ctx.sounds.announcement(k));
+  if (k >= 0 && k < ctx.sounds.K) platform::restart(ctx.sound, ctx.sounds.announcement(k));
 }
 
 // The slot of line sound i, or -1 (on which every slot operation does nothing) when the line has
@@ -110,7 +110,7 @@ void callOut(InputContext& ctx) {
   if (ind.ShownSign != sim::kNoSign) {
     const int o = ind.ShownSign;
     if (o >= 0 && o < ctx.sounds.O) {
-      platform::restart(ctx.slots, ctx.sounds.otherSound(o));
+      platform::restart(ctx.sound, ctx.sounds.otherSound(o));
     }
     return;
   }
@@ -219,7 +219,7 @@ void stepTowardsBrake(InputContext& ctx, bool withSound) {
   sim::TrainState& s = ctx.state;
   const bool rest = brakeApplyStep(ctx, lowestServiceStep(ctx), s.PowerHandle == 0);
   if (rest && withSound && ctx.params().BrakeType == 0 && s.BrakeHandle <= -3) {
-    platform::startIfIdle(ctx.slots, ctx.train.Sound_br1);
+    platform::startIfIdle(ctx.sound, ctx.train.Sound_br1);
   }
   if (s.BrakeHandle == 0 && s.PowerHandle > 0) {
     s.PowerHandle -= 1;
@@ -232,7 +232,7 @@ void emergencyByHandle(InputContext& ctx) {  // "0"
   sim::TrainState& s = ctx.state;
   const int n = ctx.params().Brake;
   s.HoldingBrake = false;
-  if (s.BrakeHandle != -n) platform::restart(ctx.slots, ctx.train.Sound_EB);
+  if (s.BrakeHandle != -n) platform::restart(ctx.sound, ctx.train.Sound_EB);
   s.BrakeHandle = -n;
   s.PowerHandle = 0;
   s.PowerChangePending = true;
@@ -242,7 +242,7 @@ void emergencyByHandle(InputContext& ctx) {  // "0"
 void releaseAll(InputContext& ctx) {  // "5"
   sim::TrainState& s = ctx.state;
   if (s.BrakeHandle < 0 && (ctx.params().BrakeType != 0 || s.BrakePressure.raw() != 0)) {
-    platform::startIfIdle(ctx.slots, ctx.train.Sound_br2);
+    platform::startIfIdle(ctx.sound, ctx.train.Sound_br2);
   }
   s.HoldingBrake = false;
   s.BrakeHandle = 0;
@@ -292,20 +292,20 @@ void separateHandles(InputContext& ctx, char key) {
       }
       s.BrakeChangePending = true;
       if (p.BrakeType != 0 || s.BrakeHandle == 0) {
-        platform::startIfIdle(ctx.slots, ctx.train.Sound_br1);
+        platform::startIfIdle(ctx.sound, ctx.train.Sound_br1);
       }
       break;
     case '.':
       brakeApplyStep(ctx, lowestServiceStep(ctx), true);
       s.BrakeChangePending = true;
       if (p.BrakeType == 0 && s.BrakeHandle <= -3 && s.BrakePressure.raw() != 0) {
-        platform::startIfIdle(ctx.slots, ctx.train.Sound_br1);
+        platform::startIfIdle(ctx.sound, ctx.train.Sound_br1);
       }
       break;
     case '/':
       if (s.BrakeHandle != -p.Brake) {
         s.HoldingBrake = false;
-        platform::restart(ctx.slots, ctx.train.Sound_EB);
+        platform::restart(ctx.sound, ctx.train.Sound_EB);
         s.BrakeHandle = -p.Brake;
         s.BrakeChangePending = true;
       }
@@ -321,10 +321,10 @@ void nextAnnouncement(InputContext& ctx) {
   const auto& list = ctx.line.announce;
   if (cursor < 0 || cursor >= static_cast<int>(list.size())) return;
   const int slot = lineSoundSlot(ctx, list[cursor].sound);
-  if (ctx.slots.isPlaying(slot)) return;
-  if (cursor > 0) ctx.slots.stop(lineSoundSlot(ctx, list[cursor - 1].sound));
-  ctx.slots.stop(slot);
-  ctx.slots.playOnce(slot);
+  if (ctx.sound.isPlaying(slot)) return;
+  if (cursor > 0) ctx.sound.stop(lineSoundSlot(ctx, list[cursor - 1].sound));
+  ctx.sound.stop(slot);
+  ctx.sound.playOnce(slot);
   cursor += 1;
 }
 
@@ -334,7 +334,7 @@ void previousAnnouncement(InputContext& ctx) {
   const auto& list = ctx.line.announce;
   if (cursor <= 0) return;
   if (cursor <= static_cast<int>(list.size())) {
-    ctx.slots.stop(lineSoundSlot(ctx, list[cursor - 1].sound));
+    ctx.sound.stop(lineSoundSlot(ctx, list[cursor - 1].sound));
   }
   cursor -= 1;
 }
@@ -347,20 +347,20 @@ void otherKeys(InputContext& ctx, char key) {
       p.diesel() && p.Gear_Type == static_cast<int>(sim::GearType::Manual) && s.PowerNotch == 0;
   switch (key) {
     case '6':
-      platform::restart(ctx.slots, ctx.train.Sound_Horn2);
+      platform::restart(ctx.sound, ctx.train.Sound_Horn2);
       break;
     case '3':
-      platform::restart(ctx.slots, ctx.train.Sound_Horn);
+      platform::restart(ctx.sound, ctx.train.Sound_Horn);
       break;
     case 'd':
     case '7':
       if (oneMan) ctx.actions.Door_operate();
       break;
     case 'r':
-      atsReset(ctx.protection, s, ctx.train, ctx.slots);
+      atsReset(ctx.protection, s, ctx.train, ctx.sound);
       break;
     case ' ':
-      atsConfirm(ctx.protection, s, ctx.train, ctx.slots);
+      atsConfirm(ctx.protection, s, ctx.train, ctx.sound);
       break;
     case '1':
       if (oneMan) nextAnnouncement(ctx);

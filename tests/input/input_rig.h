@@ -52,7 +52,7 @@ struct InputRig {
 
   input::InputContext ctx() {
     return {state,      train, line,  mascon,  sounds, protection,
-            indication, cab,   input, program, slots,  drive};
+            indication, cab,   input, program, sound,  drive};
   }
   // Types each character; '<' is a wheel-up event and '>' a wheel-down event.
   void type(std::string_view keys) {
@@ -108,7 +108,7 @@ struct InputRig {
   sim::CabModel cab;
   input::InputState input;
   input::ProgramInputState program;
-  FakeSoundSlots slots;
+  FakeSoundSlots sound;
   FakeDrive drive;
 };
 

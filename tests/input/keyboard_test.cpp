@@ -71,12 +71,12 @@ TEST(Keyboard, BeforeStartOnlyThePrologueRuns) {
   rig.state.AwaitingStart = true;
   rig.protection.EbIdle = 620;
   rig.cab.Lamp_EB.visible = true;
-  rig.slots.playLooped(kEbRing);
+  rig.sound.playLooped(kEbRing);
   rig.type("3");
   EXPECT_EQ(rig.protection.EbIdle, 0);
-  EXPECT_FALSE(rig.slots.isPlaying(kEbRing));
+  EXPECT_FALSE(rig.sound.isPlaying(kEbRing));
   EXPECT_FALSE(rig.cab.Lamp_EB.visible);
-  EXPECT_FALSE(rig.slots.isPlaying(kHorn));
+  EXPECT_FALSE(rig.sound.isPlaying(kHorn));
   EXPECT_EQ(rig.drive.masconUpdates, 0);
 }
 
@@ -103,7 +103,7 @@ TEST_P(BrakeSound, PlaysOrNot) {
   rig.state.BrakeHandle = c.brake;
   rig.state.BrakePressure = sim::Fixed::fromInt(c.pressureKpa);
   rig.type(c.keys);
-  EXPECT_EQ(rig.slots.isPlaying(c.slot), c.plays);
+  EXPECT_EQ(rig.sound.isPlaying(c.slot), c.plays);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -153,11 +153,11 @@ TEST(Keyboard, AtsResetAtStandstillWithTheBrakeAtEmergency) {
     rig.state.AtsBrakeApplied = rig.state.AtcBrakeApplied = true;
     rig.protection.AtsAlarm = true;
     rig.protection.AtsTimer = 55;
-    rig.slots.playLooped(kAts1);
+    rig.sound.playLooped(kAts1);
     rig.type("r");
     EXPECT_EQ(!rig.state.AtsBrakeApplied && !rig.state.AtcBrakeApplied, resets) << speedRaw;
     EXPECT_EQ(rig.protection.AtsAcknowledged, resets);
-    EXPECT_EQ(rig.slots.isPlaying(kAts1), !resets);
+    EXPECT_EQ(rig.sound.isPlaying(kAts1), !resets);
     EXPECT_EQ(rig.protection.AtsTimer, resets ? 0 : 55);
   }
 }
@@ -180,22 +180,22 @@ TEST(Keyboard, AtsConfirmsOnlyWhileABrakeIsApplied) {
   InputRig rig;  // a press after a confirmation ends it; the chime stops
   rig.protection.AtsConfirmed = true;
   rig.protection.AtsAlarm = true;
-  rig.slots.playLooped(kAts2);
+  rig.sound.playLooped(kAts2);
   rig.type(" ");
   EXPECT_FALSE(rig.protection.AtsConfirmed || rig.protection.AtsAlarm);
-  EXPECT_FALSE(rig.slots.isPlaying(kAts2));
+  EXPECT_FALSE(rig.sound.isPlaying(kAts2));
 }
 
 TEST(Keyboard, StopWarningChimeStopsOnlyAtStandstill) {
   InputRig rig;
   rig.protection.AtsCheck = sim::kStopWarning;
   rig.state.Speed = sim::Fixed::fromInt(30);
-  rig.slots.playLooped(kAts2);
+  rig.sound.playLooped(kAts2);
   rig.type(" ");
-  EXPECT_TRUE(rig.slots.isPlaying(kAts2));
+  EXPECT_TRUE(rig.sound.isPlaying(kAts2));
   rig.state.Speed = sim::Fixed::fromRaw(4000);
   rig.type(" ");
-  EXPECT_FALSE(rig.slots.isPlaying(kAts2));
+  EXPECT_FALSE(rig.sound.isPlaying(kAts2));
 }
 
 TEST(Keyboard, OneManAnnouncementPressedAgainStopsThePreviousOne) {
@@ -204,19 +204,19 @@ TEST(Keyboard, OneManAnnouncementPressedAgainStopsThePreviousOne) {
   rig.line.announce = {{0, 0}, {3, 0}, {7, 0}};  // line sound 7 does not exist
   const int first = rig.sounds.lineSound(0), second = rig.sounds.lineSound(3);
   rig.type("1");
-  EXPECT_TRUE(rig.slots.isPlaying(first));
+  EXPECT_TRUE(rig.sound.isPlaying(first));
   rig.type("1");
-  EXPECT_FALSE(rig.slots.isPlaying(first));
-  EXPECT_TRUE(rig.slots.isPlaying(second));
+  EXPECT_FALSE(rig.sound.isPlaying(first));
+  EXPECT_TRUE(rig.sound.isPlaying(second));
   rig.type("-");  // back one: the second stops
-  EXPECT_FALSE(rig.slots.isPlaying(second));
-  rig.slots.playOnce(second);
+  EXPECT_FALSE(rig.sound.isPlaying(second));
+  rig.sound.playOnce(second);
   rig.type("1");  // the entry at the cursor still plays: nothing
   EXPECT_EQ(rig.input.AnnounceCursor, 1);
-  rig.slots.finish(second);
+  rig.sound.finish(second);
   rig.type("111");  // the second again, then the missing third stops it, then the end
   EXPECT_EQ(rig.input.AnnounceCursor, 3);
-  EXPECT_FALSE(rig.slots.isPlaying(second));
+  EXPECT_FALSE(rig.sound.isPlaying(second));
   rig.type("7");
   EXPECT_EQ(rig.drive.doorOperations, 1);
   rig.line.oneMan = 0;
@@ -270,7 +270,7 @@ TEST_P(CallOut, RestartsTheseSlots) {
   rig.cab.SignalLabel.text = c.label;
   rig.keyDown(input::kKeyEnter);
   std::vector<int> played;
-  for (const std::string& call : rig.slots.log) {
+  for (const std::string& call : rig.sound.log) {
     if (call.rfind("play ", 0) == 0) played.push_back(std::stoi(call.substr(5)));
   }
   EXPECT_EQ(played, c.played);
