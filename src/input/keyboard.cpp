@@ -25,7 +25,7 @@ void addSaturating(int& x, int delta) {
 }
 
 // Restarts announcement k when the line has it. Without "[KankoSound2]" the line has no
-// announcements at all, and the sound after the line sounds belong to the other-indication sounds.
+// announcements at all, and the slots after the line sounds belong to the other-indication sounds.
 void restartAnnouncement(InputContext& ctx, int k) {
   if (k >= 0 && k < ctx.sounds.K) platform::restart(ctx.sound, ctx.sounds.announcement(k));
 }
