@@ -1,0 +1,72 @@
+#include "input/controller_box.h"
+
+#include <algorithm>
+
+#include "input/handle_steps.h"
+#include "input/keyboard.h"
+
+namespace dravolin::input {
+
+namespace {
+
+void setHandles(InputContext& ctx, int power, int brake) {
+  ctx.state.PowerHandle = power;
+  ctx.state.BrakeHandle = brake;
+  ctx.state.PowerChangePending = true;
+  ctx.state.BrakeChangePending = true;
+}
+
+// The action of code line `line` (1 to 22).
+void act(InputContext& ctx, int line) {
+  sim::TrainState& s = ctx.state;
+  if (line <= 6) {  // power 1 to 6
+    setHandles(ctx, line, 0);
+  } else if (line == 7) {  // neutral
+    setHandles(ctx, 0, 0);
+  } else if (line <= 15) {  // brake 1 to 8
+    setHandles(ctx, 0, -(line - 7));
+  } else if (line == 16) {  // emergency
+    setHandles(ctx, 0, -9);
+    platform::restart(ctx.sound, ctx.train.Sound_EB);
+  } else if (line <= 19) {  // reverser forward, neutral, reverse
+    if (sim::abs(s.Speed) > sim::Fixed::fromInt(1)) return;
+    s.Reverser = line == 17 ? 1 : line == 18 ? 0 : -1;
+  } else if (line == 20) {
+    ctx.actions.postEvent(PostedEvent::character(' '));
+    return;
+  } else if (line == 21) {
+    ctx.actions.postEvent(PostedEvent::character('3'));
+    return;
+  } else {
+    ctx.actions.postEvent(PostedEvent::keyDown(kKeyEnter));
+    return;
+  }
+  ctx.actions.masconupdate();
+}
+
+}  // namespace
+
+void RxChar(InputContext& ctx, std::string_view message) {
+  resetEbDevice(ctx);
+  ctx.actions.setValueDisplayCaption(std::string(message));
+  const std::string_view key = message.substr(0, kControllerKeyLength);
+  const auto& codes = ctx.mascon.codes;
+  const int lines = std::min(kControllerLines, static_cast<int>(codes.size()));
+  for (int i = 0; i < lines; ++i) {
+    if (codes[i] == key) act(ctx, i + 1);
+  }
+}
+
+void drainPostedEvents(InputContext& ctx, PostedEvents& events) {
+  while (!events.empty()) {
+    const PostedEvent e = events.take();
+    if (e.kind == PostedEvent::Kind::Character) {
+      char c = static_cast<char>(e.code);
+      AsciiDown(ctx, c);
+    } else {
+      keydowns(ctx, e.code, 0);
+    }
+  }
+}
+
+}  // namespace dravolin::input

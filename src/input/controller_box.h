@@ -1,0 +1,28 @@
+// The serial controller box: each received message is matched against the controller map and
+// becomes a handle position, a reverser position or a posted key event.
+#pragma once
+
+#include <string_view>
+
+#include "input/input_context.h"
+
+namespace dravolin::input {
+
+// The part of a message compared with the codes.
+inline constexpr std::size_t kControllerKeyLength = 5;
+// The code lines that have a meaning (1 to 22).
+inline constexpr int kControllerLines = 22;
+
+// One receive event: `message` is every byte that was waiting, as one text. Sets the value
+// display window's caption to it, then acts on each of lines 1 to 22 whose code equals its first
+// five characters, in line order. Handle positions are set as the line says, with no regard to
+// the train's range, the handle arrangement, the holding brake or the first Start; the reverser
+// moves only at |Speed| <= 1 km/h and leaves its lamps alone; the buttons post a space, a "3" or
+// an Enter key-down to the drive's queue.
+void RxChar(InputContext& ctx, std::string_view message);
+
+// Handles every posted event in order: characters through AsciiDown, key-downs through
+// keydowns. Events posted meanwhile are handled too, after those already waiting.
+void drainPostedEvents(InputContext& ctx, PostedEvents& events);
+
+}  // namespace dravolin::input
