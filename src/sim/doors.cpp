@@ -3,8 +3,10 @@
 namespace dravolin::sim {
 
 void Door_operate(TrainState& s, platform::SoundSlots& sound, DoorSounds slots) {
-  s.DoorCommand = false;
+  // While the train moves the key does nothing at all: clearing the open command here would let
+  // open doors count as closed, without their closing sound, once the opening sound had ended.
   if (roundToInt(s.Speed.ld()) != 0) return;
+  s.DoorCommand = false;
   if (!s.DoorsOpen) {
     s.DoorCommand = true;
     platform::restart(sound, slots.open);
