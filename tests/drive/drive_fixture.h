@@ -3,21 +3,11 @@
 // loading would lay them out.
 #pragma once
 
-#include <ostream>
 #include <string>
 
 #include "drive/drive_data.h"
 #include "fixtures/sample_trains.h"
 #include "platform/virtual_sound_slots.h"
-
-namespace dravolin::platform {
-
-// Readable sound events in test failures.
-inline void PrintTo(const VirtualSoundSlots::Event& e, std::ostream* os) {
-  *os << "{" << e.tMs << " ms, slot " << e.slot << ", " << e.action << "}";
-}
-
-}  // namespace dravolin::platform
 
 namespace dravolin::testing {
 

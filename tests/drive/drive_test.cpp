@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "drive/drive_fixture.h"
@@ -11,8 +13,6 @@ namespace {
 
 using platform::VirtualSoundSlots;
 using Event = VirtualSoundSlots::Event;
-using testing::kDoorCloseSlot;
-using testing::kDoorOpenSlot;
 using testing::kFirstLineSlot;
 using testing::kmh;
 
@@ -36,40 +36,45 @@ class DriveTest : public ::testing::Test {
 
 // --- doors ---
 
+// Sounds started or stopped in one tick, as "slot action" items joined by ", ".
+std::string eventsText(const std::vector<Event>& events) {
+  std::string t;
+  for (const Event& e : events)
+    t += (t.empty() ? "" : ", ") + std::to_string(e.slot) + " " + e.action;
+  return t;
+}
+
 struct DoorStep {
   std::int64_t tMs;
   bool operate;  // the door key; otherwise the display tick's closing step
   long double speedKmh;
   bool doorsOpen;
   bool lampVisible;
-  std::vector<Event> events;
+  const char* events;  // door open 1, door close 2
 };
 
+// clang-format off
 TEST_F(DriveTest, DoorsOpenAtOnceAndCloseWhenTheSoundHasEnded) {
   const std::vector<DoorStep> steps = {
-      {0, true, 0, true, true, {{0, kDoorOpenSlot, "play"}}},
-      {0, false, 0, true, false, {}},
-      {500, true, 3, true, false, {}},  // moving: the key does nothing
-      {1500, false, 3, true, false, {}},
-      {1500, true, 0.4L, true, false, {{1500, kDoorCloseSlot, "play"}}},
-      {1500, false, 0, true, false, {}},
-      {3499, false, 0, true, false, {}},  // the closing sound runs to 3500
-      {3500, false, 0, false, true, {}},
-      {3600, false, 0, false, true, {}},
-  };
+      {   0, true,     0, true,  true,  "1 play"},
+      {   0, false,    0, true,  false, ""},
+      { 500, true,     3, true,  false, ""},  // moving: the key does nothing
+      {1500, false,    3, true,  false, ""},
+      {1500, true,  0.4L, true,  false, "2 play"},
+      {1500, false,    0, true,  false, ""},
+      {3499, false,    0, true,  false, ""},  // the closing sound runs to 3500
+      {3500, false,    0, false, true,  ""},
+      {3600, false,    0, false, true,  ""}};
+  // clang-format on
   for (std::size_t i = 0; i < steps.size(); ++i) {
     const DoorStep& st = steps[i];
     sound_.clearEvents();
     sound_.setTimeMs(st.tMs);
     drive_.state().Speed = kmh(st.speedKmh);
-    if (st.operate) {
-      drive_.Door_operate();
-    } else {
-      drive_.doorClosingStep();
-    }
+    st.operate ? drive_.Door_operate() : drive_.doorClosingStep();
     EXPECT_EQ(drive_.state().DoorsOpen, st.doorsOpen) << "step " << i;
     EXPECT_EQ(drive_.cab().Lamp_Door.visible, st.lampVisible) << "step " << i;
-    EXPECT_EQ(sound_.events(), st.events) << "step " << i;
+    EXPECT_EQ(eventsText(sound_.events()), st.events) << "step " << i;
   }
 }
 
@@ -111,39 +116,28 @@ TEST_P(StationClickTest, PutsTheTrainAtRestAtTheStopPosition) {
 
   drive_.StationClick(c.item);
 
-  EXPECT_EQ(s.FrameIndex, c.frame);
-  EXPECT_EQ(s.ClockTicks, c.clock);
-  EXPECT_EQ(s.ScheduleFrame, c.scheduleFrame);
-  EXPECT_EQ(s.Distance, c.distance);
-  EXPECT_EQ(s.NextStopDistance, c.distance);
-  EXPECT_EQ(drive_.input().AnnounceCursor, c.announceCursor);
+  using std::tuple;
+  EXPECT_EQ(tuple(s.FrameIndex, s.ClockTicks, s.ScheduleFrame, drive_.input().AnnounceCursor),
+            tuple(c.frame, c.clock, c.scheduleFrame, c.announceCursor));
+  EXPECT_EQ(tuple(s.Distance, s.NextStopDistance, s.DistanceStep, s.DistanceToStop),
+            tuple(c.distance, c.distance, 0.0L, 0.0L));
   EXPECT_EQ(drive_.cab().Label4.text, c.label4);
-  // At rest, handles and notches at emergency, doors closed.
-  EXPECT_EQ(s.Speed, sim::Fixed());
-  EXPECT_EQ(s.PowerHandle, 0);
-  EXPECT_EQ(s.PowerNotch, 0);
-  EXPECT_EQ(s.BrakeHandle, -8);
-  EXPECT_EQ(s.BrakeNotch, -8);
-  EXPECT_EQ(drive_.cab().BrakeLabel.text, "非常");
-  EXPECT_EQ(drive_.cab().Lamp_B.image, 8);
-  EXPECT_FALSE(s.DoorsOpen);
-  EXPECT_TRUE(drive_.cab().Lamp_Door.visible);
-  EXPECT_EQ(s.DistanceStep, 0);
-  EXPECT_EQ(s.DistanceToStop, 0);
-  EXPECT_EQ(s.SpeedUnitSegment, -1);
-  EXPECT_EQ(s.Gradient, sim::Fixed());
-  EXPECT_EQ(s.HeadGradient, sim::Fixed());
+  // At rest, handles and notches at emergency and shown so, doors closed.
+  EXPECT_EQ(tuple(s.PowerHandle, s.PowerNotch, s.BrakeHandle, s.BrakeNotch, s.SpeedUnitSegment),
+            tuple(0, 0, -8, -8, -1));
+  EXPECT_EQ(tuple(s.Speed, s.Gradient, s.HeadGradient),
+            tuple(sim::Fixed(), sim::Fixed(), sim::Fixed()));
+  EXPECT_EQ(tuple(drive_.cab().BrakeLabel.text, drive_.cab().Lamp_B.image), tuple("非常", 8));
+  EXPECT_EQ(tuple(s.DoorsOpen, drive_.cab().Lamp_Door.visible), tuple(false, true));
   EXPECT_EQ(drive_.protection().ShownCode, sim::kRedrawSignal);
   EXPECT_FALSE(drive_.indication().LimitBlinking);
   EXPECT_EQ(drive_.stationFlags().markerShown, std::vector<std::uint8_t>(5, 0));
   // Line sound slots 1..D+S+K stop; the drive sound in slot 0 and later slots play on.
-  EXPECT_EQ(sound_.events(), (std::vector<Event>{{0, 3, "stop"}, {0, 4, "stop"}, {0, 5, "stop"}}));
-  EXPECT_TRUE(sound_.isPlaying(0));
-  EXPECT_TRUE(sound_.isPlaying(6));
+  EXPECT_EQ(eventsText(sound_.events()), "3 stop, 4 stop, 5 stop");
+  EXPECT_TRUE(sound_.isPlaying(0) && sound_.isPlaying(6));
   // Left alone: brake air, pending changes, the clock display.
-  EXPECT_EQ(s.BrakePressure, sim::Fixed::fromInt(123));
-  EXPECT_TRUE(s.BrakeChangePending);
-  EXPECT_EQ(drive_.cab().Label3.text, "12:34:56");
+  EXPECT_EQ(tuple(s.BrakePressure, s.BrakeChangePending, drive_.cab().Label3.text),
+            tuple(sim::Fixed::fromInt(123), true, "12:34:56"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -185,7 +179,7 @@ struct StationTick {
   bool doorsOpen;
   bool departedA;
   long double nextStop;
-  std::vector<Event> events;
+  const char* events;  // door open 1, door close 2, departure sound 3
 };
 
 // Runs the display-tick steps that take part: door closing, then the station sequence.
@@ -205,140 +199,53 @@ void runTicks(Drive& drive, VirtualSoundSlots& sound, const std::vector<StationT
     EXPECT_EQ(s.DoorsOpen, t.doorsOpen) << t.what;
     EXPECT_EQ(drive.stationFlags().departed[0], t.departedA ? 1 : 0) << t.what;
     EXPECT_EQ(s.NextStopDistance, t.nextStop) << t.what;
-    EXPECT_EQ(sound.events(), t.events) << t.what;
+    EXPECT_EQ(eventsText(sound.events()), t.events) << t.what;
   }
 }
 
+// A: departure sound at 3000, departure at 3300 (clock ticks); the sound lasts 90 ticks, the
+// closing sound 60.
+// clang-format off
 TEST_F(DriveTest, StationSequenceWithAutomaticDoors) {
-  const int dep = kFirstLineSlot;  // line sound 0
-  runTicks(
-      drive_, sound_,
-      {{"before the first station", false, 60, 40, 2700, "", false, false, false, 0, {}},
-       {"entering A", false, 150, 20, 2760, "A", true, false, false, 0, {}},
-       {"stopped at 0.4 km/h: doors open",
-        false,
-        150,
-        0.4L,
-        2790,
-        "A",
-        true,
-        true,
-        false,
-        0,
-        {{msAt(2790), kDoorOpenSlot, "play"}}},
-       {"at the sound time itself", false, 150, 0, 3000, "A", true, true, false, 0, {}},
-       {"departure sound; next stop is D",
-        false,
-        150,
-        0,
-        3003,
-        "A",
-        true,
-        true,
-        false,
-        30000,
-        {{msAt(3003), dep, "play"}}},
-       {"departure time after the sound: doors close",
-        false,
-        150,
-        0,
-        3303,
-        "A",
-        true,
-        true,
-        true,
-        30000,
-        {{msAt(3303), kDoorCloseSlot, "play"}}},
-       {"closing sound ended", false, 150, 0, 3363, "A", true, false, true, 30000, {}},
-       {"towards the pass station", false, 300, 50, 3600, "B 通過", false, false, true, 30000, {}},
-       {"inside the pass range", false, 410, 50, 3700, "B 通過", false, false, true, 30000, {}},
-       {"towards C", false, 500, 50, 3800, "C 停車2", false, false, true, 30000, {}},
-       {"C: sound with doors closed, no doors",
-        false,
-        650,
-        0,
-        4002,
-        "C",
-        true,
-        false,
-        true,
-        30000,
-        {{msAt(4002), dep, "play"}}},
-       {"C after its departure time", false, 650, 0, 4302, "C", true, false, true, 30000, {}},
-       {"towards D", false, 800, 50, 4500, "D 停車", false, false, true, 30000, {}},
-       {"D at 0.6 km/h: doors stay", false, 950, 0.6L, 4600, "D", true, false, true, 30000, {}},
-       {"D stopped",
-        false,
-        950,
-        0,
-        4630,
-        "D",
-        true,
-        true,
-        true,
-        30000,
-        {{msAt(4630), kDoorOpenSlot, "play"}}},
-       {"D departure sound: next stop E",
-        false,
-        950,
-        0,
-        5003,
-        "D",
-        true,
-        true,
-        true,
-        40000,
-        {{msAt(5003), dep, "play"}}},
-       {"towards E", false, 1100, 0, 5100, "E 停車", false, true, true, 40000, {}},
-       {"past the last station", false, 1400, 0, 5200, "E 停車", false, true, true, 40000, {}}});
+  runTicks(drive_, sound_, {
+      {"before the first station",             false,   60,   40, 2700, "",       false, false, false, 0,     ""},
+      {"entering A",                           false,  150,   20, 2760, "A",      true,  false, false, 0,     ""},
+      {"stopped at 0.4 km/h: doors open",      false,  150, 0.4L, 2790, "A",      true,  true,  false, 0,     "1 play"},
+      {"at the sound time itself",             false,  150,    0, 3000, "A",      true,  true,  false, 0,     ""},
+      {"departure sound; next stop is D",      false,  150,    0, 3003, "A",      true,  true,  false, 30000, "3 play"},
+      {"departure time, sound ended: close",   false,  150,    0, 3303, "A",      true,  true,  true,  30000, "2 play"},
+      {"closing sound ended",                  false,  150,    0, 3363, "A",      true,  false, true,  30000, ""},
+      {"towards the pass station",             false,  300,   50, 3600, "B 通過",  false, false, true,  30000, ""},
+      {"inside the pass range",                false,  410,   50, 3700, "B 通過",  false, false, true,  30000, ""},
+      {"towards C",                            false,  500,   50, 3800, "C 停車2", false, false, true,  30000, ""},
+      {"C: sound with doors closed, no doors", false,  650,    0, 4002, "C",      true,  false, true,  30000, "3 play"},
+      {"C after its departure time",           false,  650,    0, 4302, "C",      true,  false, true,  30000, ""},
+      {"towards D",                            false,  800,   50, 4500, "D 停車",  false, false, true,  30000, ""},
+      {"D at 0.6 km/h: doors stay",            false,  950, 0.6L, 4600, "D",      true,  false, true,  30000, ""},
+      {"D stopped",                            false,  950,    0, 4630, "D",      true,  true,  true,  30000, "1 play"},
+      {"D departure sound: next stop E",       false,  950,    0, 5003, "D",      true,  true,  true,  40000, "3 play"},
+      {"towards E",                            false, 1100,    0, 5100, "E 停車",  false, true,  true,  40000, ""},
+      {"past the last station",                false, 1400,    0, 5200, "E 停車",  false, true,  true,  40000, ""}});
 }
+// clang-format on
 
 class OneManDriveTest : public DriveTest {
  protected:
   OneManDriveTest() : DriveTest(1) {}
 };
 
+// clang-format off
 TEST_F(OneManDriveTest, DoorsStayAsTheDriverLeavesThem) {
-  const int dep = kFirstLineSlot;
-  runTicks(drive_, sound_,
-           {{"stopped at A", false, 150, 0, 2790, "A", true, false, false, 0, {}},
-            {"no sound with the doors closed", false, 150, 0, 3003, "A", true, false, false, 0, {}},
-            {"driver opens: the sound follows",
-             true,
-             150,
-             0,
-             3243,
-             "A",
-             true,
-             true,
-             false,
-             30000,
-             {{msAt(3243), kDoorOpenSlot, "play"}, {msAt(3243), dep, "play"}}},
-            {"sound still playing at the departure time",
-             false,
-             150,
-             0,
-             3303,
-             "A",
-             true,
-             true,
-             false,
-             30000,
-             {}},
-            {"departed; doors stay open", false, 150, 0, 3333, "A", true, true, true, 30000, {}},
-            {"driver closes",
-             true,
-             150,
-             0,
-             3363,
-             "A",
-             true,
-             true,
-             true,
-             30000,
-             {{msAt(3363), kDoorCloseSlot, "play"}}},
-            {"closed", false, 150, 0, 3423, "A", true, false, true, 30000, {}}});
+  runTicks(drive_, sound_, {
+      {"stopped at A",                     false, 150, 0, 2790, "A", true, false, false, 0,     ""},
+      {"no sound with the doors closed",   false, 150, 0, 3003, "A", true, false, false, 0,     ""},
+      {"driver opens: the sound follows",  true,  150, 0, 3243, "A", true, true,  false, 30000, "1 play, 3 play"},
+      {"sound playing at departure time",  false, 150, 0, 3303, "A", true, true,  false, 30000, ""},
+      {"departed; doors stay open",        false, 150, 0, 3333, "A", true, true,  true,  30000, ""},
+      {"driver closes",                    true,  150, 0, 3363, "A", true, true,  true,  30000, "2 play"},
+      {"closed",                           false, 150, 0, 3423, "A", true, false, true,  30000, ""}});
 }
+// clang-format on
 
 }  // namespace
 }  // namespace dravolin::drive

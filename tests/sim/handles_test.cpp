@@ -22,18 +22,20 @@ struct HandleCase {
   int hold;  // Hold: 1 = picture 1 is the holding position
   int power;
   int brakeHandle;
+  int reverser;
   bool holding;
   bool ats;
   bool atc;
   const char* powerText;
   const char* brakeText;
+  const char* reverserText;
   int powerImage;
   int brakeImage;
 };
 
 class Masconupdate : public ::testing::TestWithParam<HandleCase> {};
 
-// Power 5, brake pictures: Brake + 1 (+ 1 with Hold 1), power pictures: 6.
+// Power 5 with 6 power pictures; Brake + 1 brake pictures, one more with Hold 1.
 TEST_P(Masconupdate, ShowsHandlesInCaptionsAndPictures) {
   const HandleCase& c = GetParam();
   TrainParams p;
@@ -44,61 +46,42 @@ TEST_P(Masconupdate, ShowsHandlesInCaptionsAndPictures) {
   TrainState s;
   s.PowerHandle = c.power;
   s.BrakeHandle = c.brakeHandle;
+  s.Reverser = c.reverser;
   s.HoldingBrake = c.holding;
   s.AtsBrakeApplied = c.ats;
   s.AtcBrakeApplied = c.atc;
-  s.Reverser = -1;
   CabModel cab;
   cab.NotchImageP = listOf(6);
   cab.NotchImageB = listOf(c.brake + 1 + c.hold);
   masconupdate(s, p, texts(), cab);
   EXPECT_EQ(cab.PowerLabel.text, c.powerText) << c.what;
   EXPECT_EQ(cab.BrakeLabel.text, c.brakeText) << c.what;
-  EXPECT_EQ(cab.Label1.text, "後進") << c.what;
+  EXPECT_EQ(cab.Label1.text, c.reverserText) << c.what;
   EXPECT_EQ(cab.Lamp_P.image, c.powerImage) << c.what;
   EXPECT_EQ(cab.Lamp_B.image, c.brakeImage) << c.what;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Positions, Masconupdate,
-    ::testing::Values(
-        // what, type, Brake, Hold, power, brake, holding, ats, atc, captions, pictures
-        HandleCase{"type 0 released", 0, 4, 0, 0, 0, false, false, false, "切", "緩め", 0, 0},
-        HandleCase{"type 0 -1", 0, 4, 0, 1, -1, false, false, false, "P1", "保ち", 1, 1},
-        HandleCase{"type 0 -2", 0, 4, 0, 0, -2, false, false, false, "切", "重なり", 0, 2},
-        HandleCase{"type 0 -3", 0, 4, 0, 0, -3, false, false, false, "切", "込め", 0, 3},
-        HandleCase{"type 0 emergency", 0, 4, 0, 0, -4, false, false, false, "切", "非常", 0, 4},
-        HandleCase{"type 0 holding: type-0 text wins", 0, 4, 1, 0, -2, true, false, false, "切",
-                   "重なり", 0, 1},
-        HandleCase{"type 1 B5", 1, 8, 0, 5, -5, false, false, false, "P5", "B5", 5, 5},
-        HandleCase{"type 2 B7", 2, 8, 0, 0, -7, false, false, false, "切", "B7", 0, 7},
-        HandleCase{"type 2 emergency", 2, 8, 0, 0, -8, false, false, false, "切", "非常", 0, 8},
-        HandleCase{"Hold 1: released is picture 0", 1, 8, 1, 0, 0, false, false, false, "切",
-                   "緩め", 0, 0},
-        HandleCase{"Hold 1: B1 is picture 2", 1, 8, 1, 0, -1, false, false, false, "切", "B1", 0,
-                   2},
-        HandleCase{"Hold 1: emergency is picture 9", 1, 8, 1, 0, -8, false, false, false, "切",
-                   "非常", 0, 9},
-        HandleCase{"holding brake, type 1", 1, 8, 1, 0, -3, true, false, false, "切", "抑速", 0, 1},
-        HandleCase{"power above Power keeps the designed caption", 1, 8, 0, 6, 0, false, false,
-                   false, "N", "緩め", kNoImage, 0},
-        HandleCase{"ATS: power off, emergency picture", 1, 8, 0, 3, -2, false, true, false, "P3",
-                   "B2", 0, 8},
-        HandleCase{"ATC: brake picture count - 2", 1, 8, 0, 3, 0, false, false, true, "P3", "緩め",
-                   0, 7},
-        HandleCase{"both: ATC runs last", 1, 8, 0, 3, 0, false, true, true, "P3", "緩め", 0, 7}));
-
-TEST(Masconupdate, ReverserCaptions) {
-  TrainParams p;
-  p.Brake = 4;
-  CabModel cab;
-  TrainState s;
-  for (auto [reverser, text] : {std::pair{1, "前進"}, {0, "中立"}, {-1, "後進"}}) {
-    s.Reverser = reverser;
-    masconupdate(s, p, texts(), cab);
-    EXPECT_EQ(cab.Label1.text, text);
-  }
-}
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Positions, Masconupdate, ::testing::Values(
+    //        what                                   type Brake Hold  P   B  rev  hold   ats    atc    power   brake     rev    Pimg  Bimg
+    HandleCase{"type 0 released",                      0, 4, 0, 0,  0,  1, false, false, false, "切",  "緩め",   "前進", 0, 0},
+    HandleCase{"type 0 -1",                            0, 4, 0, 1, -1,  0, false, false, false, "P1",  "保ち",   "中立", 1, 1},
+    HandleCase{"type 0 -2",                            0, 4, 0, 0, -2, -1, false, false, false, "切",  "重なり", "後進", 0, 2},
+    HandleCase{"type 0 -3",                            0, 4, 0, 0, -3,  1, false, false, false, "切",  "込め",   "前進", 0, 3},
+    HandleCase{"type 0 emergency",                     0, 4, 0, 0, -4,  1, false, false, false, "切",  "非常",   "前進", 0, 4},
+    HandleCase{"type 0 holding: type-0 text wins",     0, 4, 1, 0, -2,  1, true,  false, false, "切",  "重なり", "前進", 0, 1},
+    HandleCase{"type 1 B5",                            1, 8, 0, 5, -5,  1, false, false, false, "P5",  "B5",     "前進", 5, 5},
+    HandleCase{"type 2 B7",                            2, 8, 0, 0, -7,  1, false, false, false, "切",  "B7",     "前進", 0, 7},
+    HandleCase{"type 2 emergency",                     2, 8, 0, 0, -8,  1, false, false, false, "切",  "非常",   "前進", 0, 8},
+    HandleCase{"Hold 1: released is picture 0",        1, 8, 1, 0,  0,  1, false, false, false, "切",  "緩め",   "前進", 0, 0},
+    HandleCase{"Hold 1: B1 is picture 2",              1, 8, 1, 0, -1,  1, false, false, false, "切",  "B1",     "前進", 0, 2},
+    HandleCase{"Hold 1: emergency is picture 9",       1, 8, 1, 0, -8,  1, false, false, false, "切",  "非常",   "前進", 0, 9},
+    HandleCase{"holding brake, type 1",                1, 8, 1, 0, -3,  1, true,  false, false, "切",  "抑速",   "前進", 0, 1},
+    HandleCase{"power above Power: caption unchanged", 1, 8, 0, 6,  0,  1, false, false, false, "N",   "緩め",   "前進", kNoImage, 0},
+    HandleCase{"ATS: power off, emergency picture",    1, 8, 0, 3, -2,  1, false, true,  false, "P3",  "B2",     "前進", 0, 8},
+    HandleCase{"ATC: brake picture count - 2",         1, 8, 0, 3,  0,  1, false, false, true,  "P3",  "緩め",   "前進", 0, 7},
+    HandleCase{"both: ATC runs last",                  1, 8, 0, 3,  0,  1, false, true,  true,  "P3",  "緩め",   "前進", 0, 7}));
+// clang-format on
 
 }  // namespace
 }  // namespace dravolin::sim
