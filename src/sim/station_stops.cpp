@@ -20,6 +20,12 @@ const std::string& suffix(const StationTexts& texts, int type) {
   }
 }
 
+// The slot of line sound `sound`; a number past the slots gives -1, which no slot answers to.
+int slotOf(int firstLineSlot, int sound) {
+  const long long slot = static_cast<long long>(firstLineSlot) + sound;
+  return slot >= 0 && slot < platform::SoundSlots::kSlotCount ? static_cast<int>(slot) : -1;
+}
+
 }  // namespace
 
 void stationStep(TrainState& s, const StationLine& line, StationFlags& flags, CabModel& cab,
@@ -46,7 +52,7 @@ void stationStep(TrainState& s, const StationLine& line, StationFlags& flags, Ca
 
     if (flags.markerShown[i] != 1 || flags.departed[i] != 0) continue;
 
-    const int departureSlot = line.firstLineSlot + here.departureSound;
+    const int departureSlot = slotOf(line.firstLineSlot, here.departureSound);
     if (here.type == 0 && !s.DoorsOpen && roundToInt(s.Speed.ld()) == 0 && !line.oneMan) {
       Door_operate(s, sound, line.doors);
     }
