@@ -83,8 +83,23 @@ std::vector<LineSound> otherIndications();  // file = the call-out sound; pictur
 std::vector<std::string> driveSounds(bool e231);
 // Indices into the drive sounds.
 enum DriveSound {
-  kBrakeRelease = 13, kBrakeApply, kEmergency, kSqueal, kCpStart, kCpLoop, kCpEnd, kDoorOpen,
-  kDoorClose, kHorn1, kHorn2, kAtsBell, kAtsChime, kAtcChime, kEbBuzzer, kStopSound, kDriveCount
+  kBrakeRelease = 13,
+  kBrakeApply,
+  kEmergency,
+  kSqueal,
+  kCpStart,
+  kCpLoop,
+  kCpEnd,
+  kDoorOpen,
+  kDoorClose,
+  kHorn1,
+  kHorn2,
+  kAtsBell,
+  kAtsChime,
+  kAtcChime,
+  kEbBuzzer,
+  kStopSound,
+  kDriveCount
 };
 
 }  // namespace dravolin::demo

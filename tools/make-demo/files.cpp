@@ -49,7 +49,8 @@ void Output::writeImage(const std::string& name, const QImage& image) const {
 }
 
 std::string kanaNumber(int n) {
-  static const char* digits[] = {"", "", "に", "さん", "よん", "ご", "ろく", "なな", "はち", "きゅう"};
+  static const char* digits[] = {"",   "",     "に",   "さん", "よん",
+                                 "ご", "ろく", "なな", "はち", "きゅう"};
   std::string s;
   if (n >= 100) {
     s += "ひゃく";
@@ -71,10 +72,9 @@ std::vector<std::string> driveSounds(bool e231) {
     std::snprintf(name, sizeof name, "run%02d.wav", i);
     s.push_back(t + name);
   }
-  const char* rest[] = {"brake_release.wav", "brake_apply.wav", "emergency.wav",
-                        "squeal.wav",        "cp_start.wav",    "cp_loop.wav",
-                        "cp_end.wav",        "door_open.wav",   "door_close.wav",
-                        "horn1.wav",         "horn2.wav"};
+  const char* rest[] = {"brake_release.wav", "brake_apply.wav", "emergency.wav", "squeal.wav",
+                        "cp_start.wav",      "cp_loop.wav",     "cp_end.wav",    "door_open.wav",
+                        "door_close.wav",    "horn1.wav",       "horn2.wav"};
   for (const char* r : rest) s.push_back(t + r);
   for (const char* r : {"ats_bell.wav", "ats_chime.wav", "atc_chime.wav", "eb_buzzer.wav"}) {
     s.push_back(std::string("sound\\common\\") + r);
@@ -140,9 +140,12 @@ Timetable timetable(const Plan& plan, bool rapid) {
       t.arrive.push_back(t.startTime);
       delay = 30 * kFps;
     } else {
-      t.arrive.push_back(t.startTime + delay + s.stopFrame - plan.startPos + (passed ? -20 * kFps : 0));
-      if (passed) delay -= 25 * kFps;
-      else delay += dwell;
+      t.arrive.push_back(t.startTime + delay + s.stopFrame - plan.startPos +
+                         (passed ? -20 * kFps : 0));
+      if (passed)
+        delay -= 25 * kFps;
+      else
+        delay += dwell;
     }
     const int dep = t.arrive.back() + (i == 0 ? 30 * kFps : passed ? 0 : dwell);
     t.depart.push_back(dep);
@@ -174,15 +177,31 @@ void lineFile(const Plan& plan, const Output& out, bool rapid) {
   std::vector<std::string> l = {
       rapid ? "さくら線 快速 桜ヶ丘→緑台 (デモ路線)" : "さくら線 各駅停車 桜ヶ丘→緑台 (デモ路線)",
       "dravolin-make-demo が作った路線です。",
-      "[LineName]", rapid ? "さくら線 快速" : "さくら線 各駅停車",
-      "[StartPos]", str(plan.startPos),
-      "[FrameRate]", "30",
-      "[Staf]", rapid ? "image\\e231\\staf.bmp" : "image\\205\\staf.bmp", "image\\still.bmp",
-      "[StartTime]", str(tt.startTime),
-      "[Speed_YY]", "25", "[Speed_Y]", "45", "[Speed_YG]", "65", "[Speed_G]", "120",
-      "[DataName]", "sakura",
-      "[Pre_Time]", str(tt.preTime),
-      "[OneMan]", "0"};
+      "[LineName]",
+      rapid ? "さくら線 快速" : "さくら線 各駅停車",
+      "[StartPos]",
+      str(plan.startPos),
+      "[FrameRate]",
+      "30",
+      "[Staf]",
+      rapid ? "image\\e231\\staf.bmp" : "image\\205\\staf.bmp",
+      "image\\still.bmp",
+      "[StartTime]",
+      str(tt.startTime),
+      "[Speed_YY]",
+      "25",
+      "[Speed_Y]",
+      "45",
+      "[Speed_YG]",
+      "65",
+      "[Speed_G]",
+      "120",
+      "[DataName]",
+      "sakura",
+      "[Pre_Time]",
+      str(tt.preTime),
+      "[OneMan]",
+      "0"};
   const std::vector<LineSound> sounds = lineSounds(plan, rapid);
   l.push_back("[SoundData]");
   for (const LineSound& s : sounds) l.push_back(s.file);
@@ -197,7 +216,8 @@ void lineFile(const Plan& plan, const Output& out, bool rapid) {
   // The crossing bell rings from 350 m before the crossing to 40 m after it.
   l.push_back("[Sound]");
   l.push_back("; 踏切の警報音");
-  l.push_back(join({"1", str(plan.frameAt(plan.crossingM - 350)), str(plan.frameAt(plan.crossingM + 40)), "1", "1"}));
+  l.push_back(join({"1", str(plan.frameAt(plan.crossingM - 350)),
+                    str(plan.frameAt(plan.crossingM + 40)), "1", "1"}));
   l.push_back("#");
   // The oncoming train is heard from 25 s before it meets the camera to 10 s after.
   l.push_back("[Doppler]");
@@ -227,8 +247,8 @@ void lineFile(const Plan& plan, const Output& out, bool rapid) {
   for (const SignalPlan& s : plan.blockSignals) {
     const int boundary = plan.frameAt(s.posM);
     l.push_back(join({"0", s.name, str(s.kind), str(displayFrom), str(boundary),
-                      str(plan.frameAt(s.posM - 300)), str(plan.insideRow(plan.frameAt(s.posM - 15))),
-                      "0", "0"}));
+                      str(plan.frameAt(s.posM - 300)),
+                      str(plan.insideRow(plan.frameAt(s.posM - 15))), "0", "0"}));
     displayFrom = boundary + 1;
   }
   l.push_back("#");
@@ -254,7 +274,8 @@ void lineFile(const Plan& plan, const Output& out, bool rapid) {
   l.push_back("[SpeedCheck]");
   if (!rapid) {
     // A speed check in front of the first curve, for the ATS of the local train.
-    l.push_back(join({str(plan.curves[0].limit + 5), str(plan.frameAt(plan.curves[0].fromM - 20))}));
+    l.push_back(
+        join({str(plan.curves[0].limit + 5), str(plan.frameAt(plan.curves[0].fromM - 20))}));
   }
   l.push_back("#");
   l.push_back("[SignImageList]");
@@ -271,14 +292,15 @@ void lineFile(const Plan& plan, const Output& out, bool rapid) {
   l.push_back("image\\common\\signal.bmp");
   l.push_back("#");
   l.push_back("[SpeedUnit]");
-  for (const SpeedRow& r : plan.rows) l.push_back(join({str(r.f0), str(r.f1), str(r.v0), str(r.v1)}));
+  for (const SpeedRow& r : plan.rows)
+    l.push_back(join({str(r.f0), str(r.f1), str(r.v0), str(r.v1)}));
   l.push_back("#");
   out.writeText(name, l);
 }
 
 // A needle entry: picture, rectangle, zero angle, degrees per unit.
-void needle(std::vector<std::string>& l, const std::string& key, const std::string& file,
-            int cx, int cy, int size, int zero, const std::string& perUnit) {
+void needle(std::vector<std::string>& l, const std::string& key, const std::string& file, int cx,
+            int cy, int size, int zero, const std::string& perUnit) {
   l.insert(l.end(), {key, file, str(cx - size / 2), str(cy - size / 2), str(size), str(size),
                      str(zero), perUnit});
 }
@@ -289,49 +311,106 @@ void trainFile(const Output& out, bool e231) {
   const std::string img = e231 ? "image\\e231\\" : "image\\205\\";
   std::vector<std::string> l = {
       e231 ? "E231系 10両 (デモ車両) ワンハンドル" : "205系 6両 (デモ車両) 2ハンドル",
-      "[Handle]", e231 ? "0" : "1",
-      "[BrakeType]", e231 ? "1" : "0",
-      "[Brake]", e231 ? "9" : "4",
-      "[Power]", "4",
-      "[Hold]", "0",
-      "[BrakeRate]", e231 ? "4.0" : "3.9",
-      "[PowerDelay]", "3",
-      "[BrakeDelay]", "3",
-      "[BrakeUp]", e231 ? "220" : "150",
-      "[BrakeDown]", e231 ? "200" : "150",
-      "[EBPress]", "440",
-      "[HighAirPress]", "880",
-      "[LowAirPress]", "780",
-      "[Curr1]", "0", "[Curr2]", "0",
-      "[Engine_Type]", "1",
-      "[DoorType]", "0",
-      "[Mt]", e231 ? "150" : "140",
-      "[Tt]", e231 ? "140" : "60",
-      "[Cars]", e231 ? "10" : "6",
-      "[Tons]", e231 ? "290" : "200",
-      "[EB]", "1",
-      "[MaxSpeed]", e231 ? "120" : "100",
-      "[Lose_elec]", "5",
-      "[Mc]", "1",
-      "[ATS_Type]", e231 ? "1" : "0",
-      "[ATS_Alert]", "0",
-      "[ATS_Time]", "5",
-      "[ATS_Cnt]", e231 ? "1" : "0",
-      "[Sound_br1]", str(kBrakeRelease), "[Sound_br2]", str(kBrakeApply),
-      "[Sound_EB]", str(kEmergency), "[Sound_Ats1]", str(kAtsBell),
-      "[Sound_Ats2]", str(kAtsChime), "[Sound_Atc]", str(kAtcChime),
-      "[Sound_Horn]", str(kHorn1), "[Sound_Horn2]", str(kHorn2),
-      "[Sound_DoorOpen]", str(kDoorOpen), "[Sound_DoorClose]", str(kDoorClose),
-      "[Sound_EBring]", str(kEbBuzzer), "[Sound_squeak]", str(kSqueal),
-      "[CP_Start]", str(kCpStart), "[CP_Cnt]", str(kCpLoop), "[CP_End]", str(kCpEnd),
-      "[Stop]", str(kStopSound)};
+      "[Handle]",
+      e231 ? "0" : "1",
+      "[BrakeType]",
+      e231 ? "1" : "0",
+      "[Brake]",
+      e231 ? "9" : "4",
+      "[Power]",
+      "4",
+      "[Hold]",
+      "0",
+      "[BrakeRate]",
+      e231 ? "4.0" : "3.9",
+      "[PowerDelay]",
+      "3",
+      "[BrakeDelay]",
+      "3",
+      "[BrakeUp]",
+      e231 ? "220" : "150",
+      "[BrakeDown]",
+      e231 ? "200" : "150",
+      "[EBPress]",
+      "440",
+      "[HighAirPress]",
+      "880",
+      "[LowAirPress]",
+      "780",
+      "[Curr1]",
+      "0",
+      "[Curr2]",
+      "0",
+      "[Engine_Type]",
+      "1",
+      "[DoorType]",
+      "0",
+      "[Mt]",
+      e231 ? "150" : "140",
+      "[Tt]",
+      e231 ? "140" : "60",
+      "[Cars]",
+      e231 ? "10" : "6",
+      "[Tons]",
+      e231 ? "290" : "200",
+      "[EB]",
+      "1",
+      "[MaxSpeed]",
+      e231 ? "120" : "100",
+      "[Lose_elec]",
+      "5",
+      "[Mc]",
+      "1",
+      "[ATS_Type]",
+      e231 ? "1" : "0",
+      "[ATS_Alert]",
+      "0",
+      "[ATS_Time]",
+      "5",
+      "[ATS_Cnt]",
+      e231 ? "1" : "0",
+      "[Sound_br1]",
+      str(kBrakeRelease),
+      "[Sound_br2]",
+      str(kBrakeApply),
+      "[Sound_EB]",
+      str(kEmergency),
+      "[Sound_Ats1]",
+      str(kAtsBell),
+      "[Sound_Ats2]",
+      str(kAtsChime),
+      "[Sound_Atc]",
+      str(kAtcChime),
+      "[Sound_Horn]",
+      str(kHorn1),
+      "[Sound_Horn2]",
+      str(kHorn2),
+      "[Sound_DoorOpen]",
+      str(kDoorOpen),
+      "[Sound_DoorClose]",
+      str(kDoorClose),
+      "[Sound_EBring]",
+      str(kEbBuzzer),
+      "[Sound_squeak]",
+      str(kSqueal),
+      "[CP_Start]",
+      str(kCpStart),
+      "[CP_Cnt]",
+      str(kCpLoop),
+      "[CP_End]",
+      str(kCpEnd),
+      "[Stop]",
+      str(kStopSound)};
   // Notch curves: acceleration at standstill, at V1, V1, V2, decay above V2.
   l.push_back("[Notch]");
-  const char* notches[2][4][5] = {
-      {{"0.8", "0.8", "10", "15", "0.95"}, {"1.6", "1.6", "20", "30", "0.96"},
-       {"2.3", "2.3", "30", "40", "0.97"}, {"2.9", "2.9", "35", "48", "0.978"}},
-      {{"1.0", "1.0", "15", "20", "0.95"}, {"1.8", "1.8", "25", "35", "0.97"},
-       {"2.5", "2.5", "35", "50", "0.98"}, {"3.1", "3.1", "40", "60", "0.985"}}};
+  const char* notches[2][4][5] = {{{"0.8", "0.8", "10", "15", "0.95"},
+                                   {"1.6", "1.6", "20", "30", "0.96"},
+                                   {"2.3", "2.3", "30", "40", "0.97"},
+                                   {"2.85", "2.85", "35", "48", "0.978"}},
+                                  {{"1.0", "1.0", "15", "20", "0.95"},
+                                   {"1.8", "1.8", "25", "35", "0.97"},
+                                   {"2.5", "2.5", "35", "50", "0.98"},
+                                   {"2.9", "2.9", "40", "60", "0.985"}}};
   for (const auto& n : notches[e231 ? 1 : 0]) {
     for (const char* v : n) l.push_back(v);
   }
@@ -339,7 +418,11 @@ void trainFile(const Output& out, bool e231) {
   // Motor sounds: speed from, to, pitch at from and to, volume at from and to.
   l.push_back("[MotorSound]");
   const std::string snd = e231 ? "sound\\e231\\" : "sound\\205\\";
-  struct Motor { const char* file; int mode; const char* v[6]; };
+  struct Motor {
+    const char* file;
+    int mode;
+    const char* v[6];
+  };
   const std::vector<Motor> motors =
       e231 ? std::vector<Motor>{{"motor_low.wav", 0, {"0", "40", "0.5", "1.6", "0.6", "1.0"}},
                                 {"motor_high.wav", 0, {"38", "130", "0.7", "1.5", "1.0", "0.5"}},
@@ -407,28 +490,73 @@ void writeDataFiles(const Plan& plan, const Output& out) {
     out.writeText("mascon.dat", m);
   }
   if (out.wants("dravolin.dat")) {
-    out.writeText("dravolin.dat",
-                  {"Dravolin 表示文字列と設定", "[Path]", "move\\", "[Forward]", "前", "[Neutral]",
-                   "切", "[Reverse]", "後", "[Stop]", " 停車", "[Pass]", " 通過", "[Stop2]",
-                   " 停車", "[Neut]", "運転", "[Neut2]", "切", "[Apply]", "込め", "[Maintain]",
-                   "保ち", "[Hold]", "重なり", "[Hold2]", "抑速", "[EB]", "非常", "[Start]",
-                   "運転開始(&S)", "[Move]", "駅移動(&M)", "[Display]", "表示(&D)",
-                   "操作説明(&H)", "再描画(&R)", "[Control]", "コントローラ(&C)"});
+    out.writeText("dravolin.dat", {"Dravolin 表示文字列と設定",
+                                   "[Path]",
+                                   "move\\",
+                                   "[Forward]",
+                                   "前",
+                                   "[Neutral]",
+                                   "切",
+                                   "[Reverse]",
+                                   "後",
+                                   "[Stop]",
+                                   " 停車",
+                                   "[Pass]",
+                                   " 通過",
+                                   "[Stop2]",
+                                   " 停車",
+                                   "[Neut]",
+                                   "運転",
+                                   "[Neut2]",
+                                   "切",
+                                   "[Apply]",
+                                   "込め",
+                                   "[Maintain]",
+                                   "保ち",
+                                   "[Hold]",
+                                   "重なり",
+                                   "[Hold2]",
+                                   "抑速",
+                                   "[EB]",
+                                   "非常",
+                                   "[Start]",
+                                   "運転開始(&S)",
+                                   "[Move]",
+                                   "駅移動(&M)",
+                                   "[Display]",
+                                   "表示(&D)",
+                                   "操作説明(&H)",
+                                   "再描画(&R)",
+                                   "[Control]",
+                                   "コントローラ(&C)"});
   }
   if (out.wants("operation.dat")) {
     out.writeText(
         "operation.dat",
-        {"操作説明", "", "【ワンハンドル車 (E231系)】", "  8 / z : 力行側へ    2 / a : ブレーキ側へ",
-         "  5 : 切 (ノッチ・ブレーキとも戻す)    0 / q : 非常ブレーキ", "",
-         "【2ハンドル車 (205系)】", "  z : 力行ノッチを上げる    a : 力行ノッチを下げる",
+        {"操作説明",
+         "",
+         "【ワンハンドル車 (E231系)】",
+         "  8 / z : 力行側へ    2 / a : ブレーキ側へ",
+         "  5 : 切 (ノッチ・ブレーキとも戻す)    0 / q : 非常ブレーキ",
+         "",
+         "【2ハンドル車 (205系)】",
+         "  z : 力行ノッチを上げる    a : 力行ノッチを下げる",
          "  . : ブレーキを込める    , : ブレーキを緩める    / : 非常ブレーキ",
-         "  8 / 2 / 5 / 0 はワンハンドル車と同じに使えます", "", "【共通】",
-         "  f : 前進    n : 中立    b : 後進 (停車中のみ)", "  3 : 警笛    6 : 電子警笛",
+         "  8 / 2 / 5 / 0 はワンハンドル車と同じに使えます",
+         "",
+         "【共通】",
+         "  f : 前進    n : 中立    b : 後進 (停車中のみ)",
+         "  3 : 警笛    6 : 電子警笛",
          "  スペース : ATS確認    r : 非常停止後の復帰 (停車・非常位置で)",
-         "  Enter : 信号・標識の喚呼", "  d / 7 : ドア開閉 (ワンマン路線のみ)",
-         "  1 / - : ワンマン放送を進める / 戻す", "  F1 : 時刻表の表示切替    F2 / F3 : 時刻表の上下",
-         "  F5 : 数値表示ウインドウ", "  Scroll Lock : テンキーの 2 と 8 を入れ替える", "",
-         "【調整 (Shift と一緒に)】", "  F1 / F2 : 自動運転 入 / 切",
+         "  Enter : 信号・標識の喚呼",
+         "  d / 7 : ドア開閉 (ワンマン路線のみ)",
+         "  1 / - : ワンマン放送を進める / 戻す",
+         "  F1 : 時刻表の表示切替    F2 / F3 : 時刻表の上下",
+         "  F5 : 数値表示ウインドウ",
+         "  Scroll Lock : テンキーの 2 と 8 を入れ替える",
+         "",
+         "【調整 (Shift と一緒に)】",
+         "  F1 / F2 : 自動運転 入 / 切",
          "  F5 / F6 : 100コマ戻す / 進める    F7 / F8 : 1000コマ戻す / 進める",
          "  F9 / F10 : 時計を30秒戻す / 進める    F11 / F12 : 速度を10km/h 下げる / 上げる"});
   }
@@ -444,13 +572,18 @@ void writeDataFiles(const Plan& plan, const Output& out) {
         "<title>Dravolin デモ路線</title></head><body>\n"
         "<h1>Dravolin デモ路線 「さくら線」</h1>\n"
         "<p>このデモは dravolin-make-demo が毎回同じ内容で作る架空の路線です。"
-        "桜ヶ丘から緑台まで4駅、約" + std::to_string(static_cast<int>(plan.lengthM() / 100) / 10) + "." +
+        "桜ヶ丘から緑台まで4駅、約" +
+        std::to_string(static_cast<int>(plan.lengthM() / 100) / 10) + "." +
         std::to_string(static_cast<int>(plan.lengthM() / 100) % 10) +
         "kmの複線で、鉄橋、トンネル、2つのカーブ、踏切があります。</p>\n"
         "<h2>車両</h2><ul>\n"
-        "<li><b>E231系 快速</b> (" + clock(r.depart[0]) + " 発): ワンハンドルマスコン、"
+        "<li><b>E231系 快速</b> (" +
+        clock(r.depart[0]) +
+        " 発): ワンハンドルマスコン、"
         "電気指令式ブレーキ8段、ATS-P。中町は通過します。</li>\n"
-        "<li><b>205系 各駅停車</b> (" + clock(l.depart[0]) + " 発): 2ハンドル、"
+        "<li><b>205系 各駅停車</b> (" +
+        clock(l.depart[0]) +
+        " 発): 2ハンドル、"
         "自動ブレーキ、ATS-S (警報と確認)。全駅に停車します。</li>\n</ul>\n"
         "<h2>運転のしかた</h2><ol>\n"
         "<li>タイトル画面で車両を選び、メニューの「運転開始」で始めます。</li>\n"

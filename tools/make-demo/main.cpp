@@ -6,37 +6,45 @@
 // run writes the same bytes.
 //
 // --fast leaves out the two videos and the spoken sounds (for tests); --only FILE writes just the
-// one file named as the data files name it (e.g. "image\title\help.bmp").
+// one file named as the data files name it (e.g. "image\title\help.bmp"); --frame N PATH.png
+// writes frame N of the line video as a picture, for a look at the scenery.
 
 #include <QGuiApplication>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <string>
 
 #include "tools/make-demo/demo.h"
 
 int main(int argc, char** argv) {
-  std::string dir, only;
+  std::string dir, only, png;
   bool fast = false;
+  int frame = -1;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--fast") {
       fast = true;
     } else if (a == "--only" && i + 1 < argc) {
       only = argv[++i];
+    } else if (a == "--frame" && i + 2 < argc) {
+      frame = std::atoi(argv[++i]);
+      png = argv[++i];
     } else if (a == "-h" || a == "--help") {
-      std::printf("usage: dravolin-make-demo OUTDIR [--fast] [--only FILE]\n");
+      std::printf("usage: dravolin-make-demo OUTDIR [--fast] [--only FILE] | --frame N PATH.png\n");
       return 0;
     } else if (dir.empty() && !a.empty() && a[0] != '-') {
       dir = a;
     } else {
-      std::fprintf(stderr, "usage: dravolin-make-demo OUTDIR [--fast] [--only FILE]\n");
+      std::fprintf(
+          stderr, "usage: dravolin-make-demo OUTDIR [--fast] [--only FILE] | --frame N PATH.png\n");
       return 2;
     }
   }
-  if (dir.empty()) {
-    std::fprintf(stderr, "usage: dravolin-make-demo OUTDIR [--fast] [--only FILE]\n");
+  if (dir.empty() && frame < 0) {
+    std::fprintf(stderr,
+                 "usage: dravolin-make-demo OUTDIR [--fast] [--only FILE] | --frame N PATH.png\n");
     return 2;
   }
   // Pictures are drawn off screen; no display is needed.
@@ -46,6 +54,7 @@ int main(int argc, char** argv) {
   try {
     using namespace dravolin::demo;
     const Plan plan = makePlan();
+    if (frame >= 0) return renderFrame(plan, frame).save(QString::fromStdString(png)) ? 0 : 1;
     const Output out(dir, fast, only);
     writeDataFiles(plan, out);
     writePictures(plan, out);

@@ -10,9 +10,9 @@ namespace dravolin::demo {
 
 namespace {
 
-const QColor kKey(255, 0, 255);          // transparent colour of needles (bottom-left pixel)
-const QColor kPanel(54, 60, 66);         // panel face; also the key of lamps and notch pictures
-const QColor kPanelTunnel(34, 38, 44);   // the panel under the tunnel lighting
+const QColor kKey(255, 0, 255);         // transparent colour of needles (bottom-left pixel)
+const QColor kPanel(54, 60, 66);        // panel face; also the key of lamps and notch pictures
+const QColor kPanelTunnel(34, 38, 44);  // the panel under the tunnel lighting
 
 QFont font(int pixels, bool bold = false) {
   QFont f("Noto Sans CJK JP");
@@ -52,13 +52,14 @@ void dial(QPainter& p, QPointF c, double r, double from, double to, double zero,
     p.setPen(QPen(Qt::black, major ? 2 : 1));
     p.drawLine(polar(c, r - (major ? 9 : 5), a), polar(c, r - 1, a));
     if (major) {
-      const QPointF t = polar(c, r - 18 - r / 12, a);
+      const double px = std::max(8.0, r / 5);
+      const QPointF t = polar(c, r - 9 - px * 0.75, a);
       p.drawText(QRectF(t.x() - 15, t.y() - 8, 30, 16), Qt::AlignCenter,
                  QString::number(v / labelDiv));
     }
   }
-  p.setFont(font(std::max(8, static_cast<int>(r / 6))));
-  p.drawText(QRectF(c.x() - r / 2, c.y() + r / 4, r, r / 3), Qt::AlignCenter, caption);
+  p.setFont(font(std::max(7, static_cast<int>(r / 6))));
+  p.drawText(QRectF(c.x() - r, c.y() + r * 0.38, 2 * r, r * 0.3), Qt::AlignCenter, caption);
 }
 
 // A needle pointing up from the centre, on the transparent key colour.
@@ -69,8 +70,9 @@ QImage needleImage(int size, const QColor& colour) {
   p.setPen(Qt::NoPen);
   p.setBrush(colour);
   QPolygonF poly;
-  poly << QPointF(c - 2.5, c + size * 0.08) << QPointF(c - 1.2, size * 0.1) << QPointF(c, size * 0.06)
-       << QPointF(c + 1.2, size * 0.1) << QPointF(c + 2.5, c + size * 0.08);
+  poly << QPointF(c - 2.5, c + size * 0.08) << QPointF(c - 1.2, size * 0.1)
+       << QPointF(c, size * 0.06) << QPointF(c + 1.2, size * 0.1)
+       << QPointF(c + 2.5, c + size * 0.08);
   p.drawPolygon(poly);
   p.setBrush(QColor(30, 30, 30));
   p.drawEllipse(QPointF(c, c), 4, 4);
@@ -98,14 +100,22 @@ struct Lamp {
 };
 
 std::vector<Lamp> lamps() {
-  return {{"door", "戸閉", QColor(255, 150, 40), 208, 252},  {"power", "力行", QColor(120, 220, 255), 252, 252},
-          {"eb", "EB", QColor(255, 60, 40), 296, 252},       {"gen", "回生", QColor(120, 255, 140), 340, 252},
-          {"air", "空制", QColor(255, 230, 90), 384, 252},   {"ele", "電制", QColor(120, 255, 140), 428, 252},
-          {"ats", "ATS", QColor(255, 60, 40), 208, 276},     {"atsp1", "P接近", QColor(255, 200, 60), 252, 276},
-          {"atsp2", "ブレーキ", QColor(255, 90, 60), 296, 276}, {"g", "G", QColor(80, 230, 120), 340, 276},
-          {"yg", "YG", QColor(200, 230, 80), 384, 276},      {"y", "Y", QColor(255, 210, 60), 428, 276},
-          {"yy", "YY", QColor(255, 190, 40), 472, 252},      {"r", "R", QColor(255, 60, 40), 472, 276},
-          {"fwd", "前", QColor(255, 255, 255), 516, 252},    {"back", "後", QColor(255, 255, 255), 516, 276}};
+  return {{"door", "戸閉", QColor(255, 150, 40), 208, 252},
+          {"power", "力行", QColor(120, 220, 255), 252, 252},
+          {"eb", "EB", QColor(255, 60, 40), 296, 252},
+          {"gen", "回生", QColor(120, 255, 140), 340, 252},
+          {"air", "空制", QColor(255, 230, 90), 384, 252},
+          {"ele", "電制", QColor(120, 255, 140), 428, 252},
+          {"ats", "ATS", QColor(255, 60, 40), 208, 276},
+          {"atsp1", "P接近", QColor(255, 200, 60), 252, 276},
+          {"atsp2", "ブレーキ", QColor(255, 90, 60), 296, 276},
+          {"g", "G", QColor(80, 230, 120), 340, 276},
+          {"yg", "YG", QColor(200, 230, 80), 384, 276},
+          {"y", "Y", QColor(255, 210, 60), 428, 276},
+          {"yy", "YY", QColor(255, 190, 40), 472, 252},
+          {"r", "R", QColor(255, 60, 40), 472, 276},
+          {"fwd", "前", QColor(255, 255, 255), 516, 252},
+          {"back", "後", QColor(255, 255, 255), 516, 276}};
 }
 
 // The panel of a train: dials, unlit lamps, notch indicator frames and the clock bezel.
@@ -125,9 +135,10 @@ QImage panelImage(bool e231, bool tunnel) {
   dial(p, {90, 100}, 60, 0, 120, -135, 2.25, 5, 20, 1, "km/h", dialFace);
   // BC, MR (and BP), voltmeter, ammeter (window y 395).
   dial(p, {210, 155}, 33, 0, 600, -135, 0.45, 50, 200, 100, "BC ×100kPa", dialFace);
-  dial(p, {300, 155}, 33, 0, 1000, -135, 0.27, 100, 200, 100, e231 ? "MR" : "MR/BP", dialFace);
-  dial(p, {390, 155}, 33, 0, 30, -135, 9, 2.5, 10, 10, "架線 kV", dialFace);
-  dial(p, {480, 155}, 33, -500, 1000, -45, 0.18, 250, 500, 100, "電流 ×100A", dialFace);
+  dial(p, {300, 155}, 33, 0, 1000, -135, 0.27, 100, 200, 100, e231 ? "MR ×100kPa" : "MR/BP ×100kPa",
+       dialFace);
+  dial(p, {390, 155}, 33, 0, 30, -135, 9, 2.5, 10, 10, "kV", dialFace);
+  dial(p, {480, 155}, 33, -500, 1000, -45, 0.18, 250, 500, 100, "×100A", dialFace);
   // Unlit lamps under the lamp pictures.
   for (const Lamp& l : lamps()) {
     p.drawImage(l.x, l.y - 240, lampImage(l.text, face.lighter(170), face));
@@ -179,7 +190,8 @@ QImage timetableCard(const Plan& plan, bool rapid) {
   p.drawText(QRect(134, 58, 58, 18), Qt::AlignCenter, "発");
   p.drawLine(8, 78, 192, 78);
   auto hms = [](int ticks) {
-    return QString::asprintf("%d.%02d%02d", ticks / kTicksPerHour, ticks / 1800 % 60, ticks / 30 % 60);
+    return QString::asprintf("%d.%02d%02d", ticks / kTicksPerHour, ticks / 1800 % 60,
+                             ticks / 30 % 60);
   };
   int y = 86;
   for (std::size_t i = 0; i < plan.stations.size(); ++i) {
@@ -189,7 +201,8 @@ QImage timetableCard(const Plan& plan, bool rapid) {
     p.setFont(font(12));
     if (i > 0) p.drawText(QRect(78, y, 56, 22), Qt::AlignCenter, passed ? "レ" : hms(t.arrive[i]));
     if (i + 1 < plan.stations.size()) {
-      p.drawText(QRect(134, y, 58, 22), Qt::AlignCenter, passed ? hms(t.depart[i]) : hms(t.depart[i]));
+      p.drawText(QRect(134, y, 58, 22), Qt::AlignCenter,
+                 passed ? hms(t.depart[i]) : hms(t.depart[i]));
     }
     y += 26;
     p.setPen(QColor(160, 160, 160));
@@ -203,8 +216,15 @@ QImage timetableCard(const Plan& plan, bool rapid) {
   }
   y += 16;
   p.setFont(font(12));
-  const char* notes[] = {"制限速度", "  カーブ 65 km/h", "  カーブ 75 km/h", "信号 Y 45 / YG 65 km/h",
-                         "", "F1 時刻表  F2/F3 上下", "", "発車時刻を守って", "運転してください。"};
+  const char* notes[] = {"制限速度",
+                         "  カーブ 65 km/h",
+                         "  カーブ 75 km/h",
+                         "信号 Y 45 / YG 65 km/h",
+                         "",
+                         "F1 時刻表  F2/F3 上下",
+                         "",
+                         "発車時刻を守って",
+                         "運転してください。"};
   for (const char* n : notes) {
     p.drawText(QRect(10, y, 180, 20), Qt::AlignLeft, n);
     y += 20;
@@ -236,13 +256,28 @@ QImage signalList() {
   p.setRenderHint(QPainter::Antialiasing);
   const QColor R(255, 40, 30), Y(255, 190, 30), G(40, 230, 140), x;
   // Lamps from the top: 3 aspects G Y R; 4 and 5 aspects Y G R Y.
-  const std::vector<std::vector<QColor>> heads = {
-      {}, {}, {},                                          // repeaters, drawn below
-      {x, x, R}, {x, Y, x}, {G, x, x},                     // kind 1
-      {x, x, R}, {x, Y, x}, {G, x, x},                     // kind 2
-      {x, x, R, x}, {x, x, x, Y}, {Y, G, x, x}, {x, G, x, x},      // kind 3: R Y YG G
-      {x, x, R, x}, {Y, x, x, Y}, {x, x, x, Y}, {x, G, x, x},      // kind 4: R YY Y G
-      {x, x, R, x, x}, {Y, x, x, Y, x}, {x, x, x, Y, x}, {Y, G, x, x, x}, {x, G, x, x, x}};
+  const std::vector<std::vector<QColor>> heads = {{},
+                                                  {},
+                                                  {},  // repeaters, drawn below
+                                                  {x, x, R},
+                                                  {x, Y, x},
+                                                  {G, x, x},  // kind 1
+                                                  {x, x, R},
+                                                  {x, Y, x},
+                                                  {G, x, x},  // kind 2
+                                                  {x, x, R, x},
+                                                  {x, x, x, Y},
+                                                  {Y, G, x, x},
+                                                  {x, G, x, x},  // kind 3: R Y YG G
+                                                  {x, x, R, x},
+                                                  {Y, x, x, Y},
+                                                  {x, x, x, Y},
+                                                  {x, G, x, x},  // kind 4: R YY Y G
+                                                  {x, x, R, x, x},
+                                                  {Y, x, x, Y, x},
+                                                  {x, x, x, Y, x},
+                                                  {Y, G, x, x, x},
+                                                  {x, G, x, x, x}};
   for (int code = 0; code < 22; ++code) {
     const QRectF cell(code * 50, 0, 50, 100);
     p.fillRect(cell.adjusted(2, 2, -2, -2), QColor(60, 66, 72));
@@ -287,7 +322,8 @@ QImage signList() {
     p.setBrush(QColor(250, 250, 250));
     p.drawRect(cell.adjusted(4, 12, -4, -12));
     p.setPen(QPen(Qt::black, 4));
-    p.drawLine(QPointF(cell.left() + 8, i == 1 ? 33 : 17), QPointF(cell.right() - 8, i == 1 ? 17 : 33));
+    p.drawLine(QPointF(cell.left() + 8, i == 1 ? 33 : 17),
+               QPointF(cell.right() - 8, i == 1 ? 17 : 33));
   }
   // 3 to 24: the limits 15 to 120 km/h.
   for (int v = 15; v <= 120; v += 5) {
@@ -332,7 +368,8 @@ QImage titleButton(int w, int h, const QString& text, const QString& sub, bool a
   p.drawRoundedRect(QRectF(1, 1, w - 2, h - 2), 7, 7);
   p.setPen(active ? Qt::white : QColor(170, 170, 170));
   p.setFont(font(sub.isEmpty() ? 15 : 16, true));
-  p.drawText(QRect(0, sub.isEmpty() ? 0 : 1, w, sub.isEmpty() ? h : h / 2 + 4), Qt::AlignCenter, text);
+  p.drawText(QRect(0, sub.isEmpty() ? 0 : 1, w, sub.isEmpty() ? h : h / 2 + 4), Qt::AlignCenter,
+             text);
   if (!sub.isEmpty()) {
     p.setFont(font(11));
     p.drawText(QRect(0, h / 2, w, h / 2 - 2), Qt::AlignCenter, sub);
@@ -401,8 +438,9 @@ void writePictures(const Plan& plan, const Output& out) {
     const char* type0[] = {"運転", "保ち", "重なり", "込め", "非常"};
     for (int b = 0; b <= brakes; ++b) {
       put(d + "b" + std::to_string(b) + ".bmp", [&] {
-        const QString caption = b == brakes ? "EB" : e231 ? (b == 0 ? "緩め" : QString("B%1").arg(b))
-                                                         : QString(type0[b]);
+        const QString caption = b == brakes ? "EB"
+                                : e231      ? (b == 0 ? "緩め" : QString("B%1").arg(b))
+                                            : QString(type0[b]);
         return notchImage(caption, brakes - 1, std::min(b, brakes - 1),
                           b == brakes ? QColor(255, 60, 40) : QColor(255, 170, 40));
       });

@@ -15,7 +15,8 @@ class RunBuilder {
 
   // Changes speed at a constant rate (km/h/s), in one row.
   void ramp(int to, double rate) {
-    const int frames = std::max(1, static_cast<int>(std::lround(kFps * std::abs(to - speed_) / rate)));
+    const int frames =
+        std::max(1, static_cast<int>(std::lround(kFps * std::abs(to - speed_) / rate)));
     add(frames, to);
   }
   // Starting acceleration as an EMU does it: strong at first, weaker at speed.
@@ -148,10 +149,8 @@ Plan makePlan() {
     plan.frameM[f] = total + (vp + r.v0) / 7.2 * ((p - r.f0) / kFps);
   }
 
-  const char* names[][2] = {{"桜ヶ丘", "さくらがおか"},
-                            {"川辺", "かわべ"},
-                            {"中町", "なかまち"},
-                            {"緑台", "みどりだい"}};
+  const char* names[][2] = {
+      {"桜ヶ丘", "さくらがおか"}, {"川辺", "かわべ"}, {"中町", "なかまち"}, {"緑台", "みどりだい"}};
   for (std::size_t i = 0; i < stands.size(); ++i) {
     Station s;
     s.name = names[i][0];
@@ -179,7 +178,8 @@ Plan makePlan() {
   plan.passingFrame = plan.frameAt(plan.passingM);
 
   // Gradients: level at the stations, a climb to the tunnel and a fall after it.
-  const double s1 = plan.stations[1].stopM, s2 = plan.stations[2].stopM, s3 = plan.stations[3].stopM;
+  const double s1 = plan.stations[1].stopM, s2 = plan.stations[2].stopM,
+               s3 = plan.stations[3].stopM;
   const double len = plan.lengthM();
   plan.slopes = {{0, 300, 0},
                  {300, bridgeFrom - 100, 3.5},
@@ -203,8 +203,8 @@ Plan makePlan() {
     const double first = from.stopM + 90, home = to.stopM - 260;
     const int blocks = std::max(1, static_cast<int>(std::ceil((home - first) / 700.0)));
     for (int b = 1; b < blocks; ++b) {
-      plan.blockSignals.push_back({"第" + std::to_string(block++) + "閉塞", 3,
-                              first + (home - first) * b / blocks});
+      plan.blockSignals.push_back(
+          {"第" + std::to_string(block++) + "閉塞", 3, first + (home - first) * b / blocks});
     }
     plan.blockSignals.push_back({to.name + " 場内", 2, home});
   }

@@ -17,19 +17,19 @@ struct SpeedRow {
 };
 
 struct Station {
-  std::string name;     // kanji, UTF-8
-  std::string kana;     // reading, for the announcements
-  double stopM = 0;     // stop position, metres from the line's origin
-  int stopFrame = 0;    // first frame of the recorded standstill
-  int rangeStart = 0;   // stopping range, frames
+  std::string name;    // kanji, UTF-8
+  std::string kana;    // reading, for the announcements
+  double stopM = 0;    // stop position, metres from the line's origin
+  int stopFrame = 0;   // first frame of the recorded standstill
+  int rangeStart = 0;  // stopping range, frames
   int rangeEnd = 0;
   int arriveFrame = 0;  // frame at which the recording reached the stop
 };
 
 struct SignalPlan {
   std::string name;
-  int kind = 3;      // 2: three aspects (home, starting); 3: four aspects (block)
-  double posM = 0;   // the signal's position
+  int kind = 3;     // 2: three aspects (home, starting); 3: four aspects (block)
+  double posM = 0;  // the signal's position
 };
 
 struct CurvePlan {
@@ -56,11 +56,11 @@ struct Plan {
   std::vector<SlopePlan> slopes;
   Range tunnel, bridge;
   double crossingM = 0;
-  double passingM = 0;          // where the passing train's front meets the camera
+  double passingM = 0;  // where the passing train's front meets the camera
   int passingFrame = 0;
   double passingSpeedKmh = 85;  // the oncoming train
   double passingLengthM = 200;
-  int passedStation = 2;        // the station the rapid service passes
+  int passedStation = 2;  // the station the rapid service passes
   int startPos = 30;
 
   int frameCount() const { return static_cast<int>(frameM.size()); }

@@ -39,7 +39,8 @@ class Random {
 
 QColor mix(const QColor& a, const QColor& b, double t) {
   t = std::clamp(t, 0.0, 1.0);
-  return QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * t, a.greenF() + (b.greenF() - a.greenF()) * t,
+  return QColor::fromRgbF(a.redF() + (b.redF() - a.redF()) * t,
+                          a.greenF() + (b.greenF() - a.greenF()) * t,
                           a.blueF() + (b.blueF() - a.blueF()) * t);
 }
 
@@ -77,8 +78,9 @@ QImage hills(int width, int height, const QColor& colour, double amplitude, doub
   poly << QPointF(0, height);
   for (int x = 0; x <= width; x += 4) {
     const double t = 2 * M_PI * x / width;
-    const double y = base - amplitude * (0.55 * std::sin(3 * t + seed) + 0.3 * std::sin(7 * t + 2 * seed) +
-                                         0.15 * std::sin(17 * t + 3 * seed));
+    const double y =
+        base - amplitude * (0.55 * std::sin(3 * t + seed) + 0.3 * std::sin(7 * t + 2 * seed) +
+                            0.15 * std::sin(17 * t + 3 * seed));
     poly << QPointF(x, y);
   }
   poly << QPointF(width, height);
@@ -132,7 +134,8 @@ Scene::Scene(const Plan& plan) : plan_(plan) {
   nearHills_ = hills(1800, 80, QColor(88, 132, 96), 18, 58, 4);
   ground_ = QImage(1, 300, QImage::Format_RGB32);
   for (int y = 0; y < 300; ++y) {
-    ground_.setPixelColor(0, y, mix(QColor(150, 170, 130), QColor(84, 128, 62), std::sqrt(y / 150.0)));
+    ground_.setPixelColor(0, y,
+                          mix(QColor(150, 170, 130), QColor(84, 128, 62), std::sqrt(y / 150.0)));
   }
 
   // Catenary poles every 50 m outside the tunnel.
@@ -147,19 +150,24 @@ Scene::Scene(const Plan& plan) : plan_(plan) {
       if (d > s.stopM - 200 && d < s.stopM + 60) return false;
     }
     return !(d > plan.tunnel.fromM - 40 && d < plan.tunnel.toM + 10) &&
-           !(d > plan.bridge.fromM - 30 && d < plan.bridge.toM + 30) && std::abs(d - plan.crossingM) > 25;
+           !(d > plan.bridge.fromM - 30 && d < plan.bridge.toM + 30) &&
+           std::abs(d - plan.crossingM) > 25;
   };
   for (double d = 10; d < n - kFar; d += r.range(6, 16)) {
     if (!clear(d)) continue;
     const bool left = r.next() < 0.5;
     const bool house = r.next() < 0.28;
-    const double u = (left ? -1 : 1) * r.range(house ? 14 : 7, house ? 60 : 45) + (left ? 0 : kOther);
+    const double u =
+        (left ? -1 : 1) * r.range(house ? 14 : 7, house ? 60 : 45) + (left ? 0 : kOther);
     if (house) {
-      const QColor roofs[] = {QColor(150, 60, 50), QColor(60, 80, 120), QColor(90, 90, 95), QColor(120, 90, 60)};
-      items_.push_back({d, u, Kind::House, r.range(4.5, 7), roofs[static_cast<int>(r.next() * 4) % 4]});
+      const QColor roofs[] = {QColor(150, 60, 50), QColor(60, 80, 120), QColor(90, 90, 95),
+                              QColor(120, 90, 60)};
+      items_.push_back(
+          {d, u, Kind::House, r.range(4.5, 7), roofs[static_cast<int>(r.next() * 4) % 4]});
     } else {
-      items_.push_back({d, u, Kind::Tree, r.range(5, 12), QColor::fromHsv(static_cast<int>(r.range(85, 130)), 150,
-                                                                           static_cast<int>(r.range(90, 140)))});
+      items_.push_back({d, u, Kind::Tree, r.range(5, 12),
+                        QColor::fromHsv(static_cast<int>(r.range(85, 130)), 150,
+                                        static_cast<int>(r.range(90, 140)))});
     }
   }
   // Signals, showing the proceed aspect the recording saw.
@@ -172,8 +180,9 @@ Scene::Scene(const Plan& plan) : plan_(plan) {
   for (const CurvePlan& c : plan.curves) {
     const int b = addBoard(board(64, 64, QString::number(c.limit), Qt::white, Qt::black, 34));
     items_.push_back({c.fromM, -2.3, Kind::Board, 0.8, QColor(), b});
-    items_.push_back({c.fromM - 400, -2.3, Kind::Board, 0.8, QColor(),
-                      addBoard(board(64, 64, QString::number(c.limit), QColor(255, 214, 0), Qt::black, 34))});
+    items_.push_back(
+        {c.fromM - 400, -2.3, Kind::Board, 0.8, QColor(),
+         addBoard(board(64, 64, QString::number(c.limit), QColor(255, 214, 0), Qt::black, 34))});
     items_.push_back({c.toM, -2.3, Kind::Board, 0.8, QColor(),
                       addBoard(board(64, 64, "解除", Qt::white, QColor(0, 110, 50), 22))});
   }
@@ -202,7 +211,8 @@ Scene::Scene(const Plan& plan) : plan_(plan) {
     }
     const int b = addBoard(nb);
     for (double off : {-140.0, -70.0, 5.0}) {
-      if (s.stopM + off > 0) items_.push_back({s.stopM + off, -5.0, Kind::NameBoard, 1.0, QColor(), b});
+      if (s.stopM + off > 0)
+        items_.push_back({s.stopM + off, -5.0, Kind::NameBoard, 1.0, QColor(), b});
     }
     items_.push_back({s.stopM + 1, -2.0, Kind::Board, 0.6, QColor(),
                       addBoard(board(48, 56, "停\n6・10", Qt::white, Qt::black, 14))});
@@ -215,7 +225,8 @@ Scene::Scene(const Plan& plan) : plan_(plan) {
   items_.push_back({plan.crossingM - 4, -3.4, Kind::Crossing, 3.2, QColor()});
   items_.push_back({plan.crossingM - 4, kOther + 3.4, Kind::Crossing, 3.2, QColor()});
   items_.push_back({plan.tunnel.fromM, 0, Kind::Portal, 8, QColor()});
-  std::stable_sort(items_.begin(), items_.end(), [](const Item& a, const Item& b) { return a.d < b.d; });
+  std::stable_sort(items_.begin(), items_.end(),
+                   [](const Item& a, const Item& b) { return a.d < b.d; });
 }
 
 double Scene::heading(double d) const {
@@ -270,12 +281,14 @@ void Scene::drawGround(QPainter& p, double s) const {
     if (std::abs((a + b) / 2 - plan_.crossingM) < 30) continue;
     for (int side : {-1, 1}) {
       const double u0 = side < 0 ? -4.5 : kOther + 4.5, u1 = side < 0 ? -70 : kOther + 70;
-      const Point p0 = project(s, std::max(a, s + z0), u0, 0), p1 = project(s, std::max(a, s + z0), u1, 0);
+      const Point p0 = project(s, std::max(a, s + z0), u0, 0),
+                  p1 = project(s, std::max(a, s + z0), u1, 0);
       const Point p2 = project(s, b, u1, 0), p3 = project(s, b, u0, 0);
       if (!p0.ok || !p2.ok) continue;
       const bool dark = (k + (side > 0 ? 1 : 0)) % 2 == 0;
       p.setBrush(hazed(dark ? QColor(96, 138, 66) : QColor(120, 156, 78), b - s));
-      p.drawPolygon(QPolygonF({QPointF(p0.x, p0.y), QPointF(p1.x, p1.y), QPointF(p2.x, p2.y), QPointF(p3.x, p3.y)}));
+      p.drawPolygon(QPolygonF(
+          {QPointF(p0.x, p0.y), QPointF(p1.x, p1.y), QPointF(p2.x, p2.y), QPointF(p3.x, p3.y)}));
     }
   }
   // Water under the bridge.
@@ -299,7 +312,8 @@ void Scene::drawGround(QPainter& p, double s) const {
     const Point a = project(s, ra, -80, 0), b = project(s, ra, 80, 0), c = project(s, rb, 80, 0),
                 d = project(s, rb, -80, 0);
     p.setBrush(hazed(QColor(90, 90, 92), ra - s));
-    p.drawPolygon(QPolygonF({QPointF(a.x, a.y), QPointF(b.x, b.y), QPointF(c.x, c.y), QPointF(d.x, d.y)}));
+    p.drawPolygon(
+        QPolygonF({QPointF(a.x, a.y), QPointF(b.x, b.y), QPointF(c.x, c.y), QPointF(d.x, d.y)}));
   }
 }
 
@@ -317,7 +331,7 @@ void Scene::drawTrack(QPainter& p, double s, bool tunnel) const {
     ballast << QPointF(q.x, q.y);
   }
   p.setPen(Qt::NoPen);
-  p.setBrush(tunnel ? QColor(52, 50, 48) : QColor(132, 124, 114));
+  p.setBrush(tunnel ? QColor(52, 50, 48) : QColor(118, 108, 98));
   p.drawPolygon(ballast);
 
   for (const Station& st : plan_.stations) {
@@ -354,12 +368,14 @@ void Scene::drawTrack(QPainter& p, double s, bool tunnel) const {
   }
 
   // Sleepers every 0.65 m near the camera.
-  p.setPen(QPen(tunnel ? QColor(70, 64, 58) : QColor(96, 84, 70), 1));
-  for (double d = std::ceil((s + kNear) / 0.65) * 0.65; d < s + 70; d += 0.65) {
+  // Their thickness on screen is the 0.2 m of a sleeper seen along the line, from above.
+  p.setPen(QPen(tunnel ? QColor(70, 64, 58) : QColor(168, 162, 152), 1));
+  for (double d = std::ceil((s + kNear) / 0.65) * 0.65; d < s + 60; d += 0.65) {
     for (double c : {0.0, kOther}) {
       const Point a = project(s, d, c - 1.1, 0.05), b = project(s, d, c + 1.1, 0.05);
       QPen pen = p.pen();
-      pen.setWidthF(std::max(1.0, 0.22 * a.scale));
+      const double z = d - s;
+      pen.setWidthF(std::max(0.6, kFocal * kEye * 0.2 / (z * z)));
       p.setPen(pen);
       p.drawLine(QPointF(a.x, a.y), QPointF(b.x, b.y));
     }
@@ -398,7 +414,8 @@ void Scene::drawItem(QPainter& p, double s, int frame, const Item& it) const {
   p.setPen(Qt::NoPen);
   switch (it.kind) {
     case Kind::Pole: {
-      const Point top = project(s, it.d, it.u, it.size), far = project(s, it.d, kOther + 2.7, it.size);
+      const Point top = project(s, it.d, it.u, it.size),
+                  far = project(s, it.d, kOther + 2.7, it.size);
       const Point farBase = project(s, it.d, kOther + 2.7, 0);
       const QColor c = hazed(it.colour, z);
       p.setPen(QPen(c, std::max(1.0, 0.3 * k)));
@@ -427,7 +444,8 @@ void Scene::drawItem(QPainter& p, double s, int frame, const Item& it) const {
       p.drawRect(QRectF(x, base.y - h, w, h));
       p.setBrush(hazed(it.colour, z));
       p.drawPolygon(QPolygonF({QPointF(x - 0.08 * w, base.y - h), QPointF(x + w * 1.08, base.y - h),
-                               QPointF(x + w * 0.8, base.y - h - roof), QPointF(x + w * 0.2, base.y - h - roof)}));
+                               QPointF(x + w * 0.8, base.y - h - roof),
+                               QPointF(x + w * 0.2, base.y - h - roof)}));
       p.setBrush(hazed(QColor(70, 90, 110), z));
       p.drawRect(QRectF(x + 0.15 * w, base.y - h * 0.7, 0.22 * w, h * 0.35));
       p.drawRect(QRectF(x + 0.6 * w, base.y - h * 0.7, 0.22 * w, h * 0.35));
@@ -465,8 +483,10 @@ void Scene::drawItem(QPainter& p, double s, int frame, const Item& it) const {
       p.setPen(QPen(hazed(QColor(90, 90, 90), z), std::max(1.0, 0.08 * k)));
       if (it.kind == Kind::NameBoard) {
         const double lift = 1.1 * k;  // standing on the platform
-        p.drawLine(QPointF(base.x - w * 0.4, base.y - lift), QPointF(base.x - w * 0.4, base.y - lift - postH));
-        p.drawLine(QPointF(base.x + w * 0.4, base.y - lift), QPointF(base.x + w * 0.4, base.y - lift - postH));
+        p.drawLine(QPointF(base.x - w * 0.4, base.y - lift),
+                   QPointF(base.x - w * 0.4, base.y - lift - postH));
+        p.drawLine(QPointF(base.x + w * 0.4, base.y - lift),
+                   QPointF(base.x + w * 0.4, base.y - lift - postH));
         p.drawImage(QRectF(base.x - w / 2, base.y - lift - postH - h * 0.2, w, h), b);
       } else {
         p.drawLine(QPointF(base.x, base.y), QPointF(base.x, base.y - postH));
@@ -504,17 +524,21 @@ void Scene::drawItem(QPainter& p, double s, int frame, const Item& it) const {
         const bool lit = ringing && i == phase;
         p.setPen(Qt::NoPen);
         p.setBrush(lit ? QColor(255, 40, 30) : QColor(70, 20, 20));
-        p.drawEllipse(QPointF(top.x + (i ? 0.35 : -0.35) * k, top.y + 0.9 * k), std::max(0.8, 0.17 * k),
-                      std::max(0.8, 0.17 * k));
+        p.drawEllipse(QPointF(top.x + (i ? 0.35 : -0.35) * k, top.y + 0.9 * k),
+                      std::max(0.8, 0.17 * k), std::max(0.8, 0.17 * k));
       }
       if (ringing) {
         // The barrier, lowered across the road.
         const double dir = it.u < 0 ? -1 : 1;
-        const Point end = project(s, it.d - 0.5, it.u + dir * 7, 1.0), from = project(s, it.d - 0.5, it.u, 1.0);
+        const Point end = project(s, it.d - 0.5, it.u + dir * 7, 1.0),
+                    from = project(s, it.d - 0.5, it.u, 1.0);
         for (int seg = 0; seg < 7; ++seg) {
-          p.setPen(QPen(seg % 2 ? QColor(20, 20, 20) : QColor(250, 210, 0), std::max(1.0, 0.14 * k)));
-          p.drawLine(QPointF(from.x + (end.x - from.x) * seg / 7, from.y + (end.y - from.y) * seg / 7),
-                     QPointF(from.x + (end.x - from.x) * (seg + 1) / 7, from.y + (end.y - from.y) * (seg + 1) / 7));
+          p.setPen(
+              QPen(seg % 2 ? QColor(20, 20, 20) : QColor(250, 210, 0), std::max(1.0, 0.14 * k)));
+          p.drawLine(
+              QPointF(from.x + (end.x - from.x) * seg / 7, from.y + (end.y - from.y) * seg / 7),
+              QPointF(from.x + (end.x - from.x) * (seg + 1) / 7,
+                      from.y + (end.y - from.y) * (seg + 1) / 7));
         }
       }
       break;
@@ -545,7 +569,8 @@ void Scene::drawItem(QPainter& p, double s, int frame, const Item& it) const {
         const Point l = project(s, it.d + dd, -2.6, 3.6);
         if (l.ok) {
           p.setBrush(QColor(255, 190, 90));
-          p.drawEllipse(QPointF(l.x, l.y), std::max(0.6, 0.15 * l.scale), std::max(0.6, 0.15 * l.scale));
+          p.drawEllipse(QPointF(l.x, l.y), std::max(0.6, 0.15 * l.scale),
+                        std::max(0.6, 0.15 * l.scale));
         }
       }
       break;
@@ -605,8 +630,10 @@ void Scene::drawPassingTrain(QPainter& p, double s, int frame) const {
     p.drawRect(QRectF(at(kOther - 1.2, 3.6), at(kOther + 1.2, 2.5)));
     p.setBrush(QColor(255, 250, 210));
     const Point c = project(s, front, kOther, 1.5);
-    p.drawEllipse(QPointF(at(kOther - 0.9, 1.5)), std::max(1.0, 0.18 * c.scale), std::max(1.0, 0.18 * c.scale));
-    p.drawEllipse(QPointF(at(kOther + 0.9, 1.5)), std::max(1.0, 0.18 * c.scale), std::max(1.0, 0.18 * c.scale));
+    p.drawEllipse(QPointF(at(kOther - 0.9, 1.5)), std::max(1.0, 0.18 * c.scale),
+                  std::max(1.0, 0.18 * c.scale));
+    p.drawEllipse(QPointF(at(kOther + 0.9, 1.5)), std::max(1.0, 0.18 * c.scale),
+                  std::max(1.0, 0.18 * c.scale));
   }
 }
 
@@ -615,12 +642,14 @@ void Scene::drawTunnelInside(QPainter& p, double s) const {
   const double exitZ = plan_.tunnel.toM - s;
   if (exitZ < kFar) {
     // The bright mouth at the far end.
-    const Point bl = project(s, plan_.tunnel.toM, -2.9, 0), br = project(s, plan_.tunnel.toM, kOther + 2.9, 0);
+    const Point bl = project(s, plan_.tunnel.toM, -2.9, 0),
+                br = project(s, plan_.tunnel.toM, kOther + 2.9, 0);
     const Point tl = project(s, plan_.tunnel.toM, -2.9, 6.5);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(235, 240, 230));
     const double r = (br.x - bl.x) / 2;
-    p.drawRoundedRect(QRectF(bl.x, tl.y - r * 0.4, br.x - bl.x, bl.y - tl.y + r * 0.4), r * 0.6, r * 0.6);
+    p.drawRoundedRect(QRectF(bl.x, tl.y - r * 0.4, br.x - bl.x, bl.y - tl.y + r * 0.4), r * 0.6,
+                      r * 0.6);
   }
   drawTrack(p, s, true);
   // Wall rings every 12 m and a lamp every 24 m.

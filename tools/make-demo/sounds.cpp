@@ -138,7 +138,8 @@ Samples wavSamples(const std::string& bytes) {
   while (pos + 8 <= bytes.size()) {
     const std::string id = bytes.substr(pos, 4);
     std::uint32_t size = 0;
-    for (int i = 0; i < 4; ++i) size |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[pos + 4 + i])) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+      size |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[pos + 4 + i])) << (8 * i);
     pos += 8;
     if (id == "data") {
       const std::size_t end = std::min<std::size_t>(bytes.size(), pos + size);
@@ -163,7 +164,8 @@ Samples speak(const std::string& kana, int speed) {
   std::string quotedText = "'";
   for (char c : kana) quotedText += c == '\'' ? std::string("'\\''") : std::string(1, c);
   quotedText += "'";
-  const std::string cmd = "espeak-ng -v ja -s " + std::to_string(speed) + " -p 45 -w " + tmpl + " " + quotedText;
+  const std::string cmd =
+      "espeak-ng -v ja -s " + std::to_string(speed) + " -p 45 -w " + tmpl + " " + quotedText;
   const int rc = std::system(cmd.c_str());
   std::ifstream f(tmpl, std::ios::binary);
   std::stringstream ss;
@@ -206,7 +208,8 @@ Samples runningNoise(int band) {
 }
 
 // A motor's tone: integer cycles per loop keep the loop seamless.
-Samples motorTone(double freq, std::initializer_list<double> harmonics, double seconds, double buzz) {
+Samples motorTone(double freq, std::initializer_list<double> harmonics, double seconds,
+                  double buzz) {
   const double f = std::round(freq * seconds) / seconds;
   Samples s = tone(seconds, f, 0, harmonics);
   const Samples n = noise(seconds, 3000, 11);
@@ -216,12 +219,13 @@ Samples motorTone(double freq, std::initializer_list<double> harmonics, double s
 
 Samples departureMelody() {
   // A short bright tune in C major, bells over a soft chord.
-  const double notes[][2] = {{0, 659}, {0.25, 784}, {0.5, 1047}, {0.75, 988}, {1.0, 784}, {1.5, 880},
-                             {1.75, 988}, {2.0, 1047}, {2.5, 784}, {3.0, 659}, {3.25, 698}, {3.5, 784},
-                             {4.0, 880}, {4.25, 784}, {4.5, 698}, {4.75, 659}, {5.0, 587}, {5.5, 659},
-                             {6.0, 523}};
+  const double notes[][2] = {{0, 659},    {0.25, 784}, {0.5, 1047}, {0.75, 988}, {1.0, 784},
+                             {1.5, 880},  {1.75, 988}, {2.0, 1047}, {2.5, 784},  {3.0, 659},
+                             {3.25, 698}, {3.5, 784},  {4.0, 880},  {4.25, 784}, {4.5, 698},
+                             {4.75, 659}, {5.0, 587},  {5.5, 659},  {6.0, 523}};
   Samples s = silence(7.5);
-  for (const auto& n : notes) add(s, tone(1.2, n[1], 0.35, {1, 0.25, 0.12}, 1.01), n[0] + 0.2, 0.28);
+  for (const auto& n : notes)
+    add(s, tone(1.2, n[1], 0.35, {1, 0.25, 0.12}, 1.01), n[0] + 0.2, 0.28);
   for (double root : {262.0, 330.0, 392.0}) add(s, tone(7.0, root, 3.0, {1, 0.2}), 0.2, 0.07);
   envelope(s, 0.01, 0.6);
   return s;
@@ -231,7 +235,8 @@ void put(const Output& out, const std::string& name, const Samples& s, double ga
   if (out.wants(name)) out.writeBytes(name, wavBytes(s, gain));
 }
 
-void putSpoken(const Output& out, const std::string& name, const std::string& kana, bool withChime) {
+void putSpoken(const Output& out, const std::string& name, const std::string& kana,
+               bool withChime) {
   if (out.fast() || !out.wants(name)) return;
   Samples s = withChime ? chime() : Samples{};
   add(s, speak(kana, withChime ? 150 : 175), withChime ? at(s.size()) : 0.0, 1.0);
@@ -244,7 +249,8 @@ std::vector<short> openingTune() {
   Samples s = departureMelody();
   s.resize(8 * kRate, 0.0);
   std::vector<short> pcm;
-  for (double v : s) pcm.push_back(static_cast<short>(std::lround(std::clamp(v * 0.8, -1.0, 1.0) * 32767)));
+  for (double v : s)
+    pcm.push_back(static_cast<short>(std::lround(std::clamp(v * 0.8, -1.0, 1.0) * 32767)));
   return pcm;
 }
 
@@ -262,13 +268,15 @@ void writeSounds(const Plan& plan, const Output& out) {
     envelope(eb, 0.01, 1.6);
     put(out, names[kEmergency], eb, 0.9);
     Samples squeal = tone(1.0, 2800, 0, {1, 0.3});
-    for (std::size_t i = 0; i < squeal.size(); ++i) squeal[i] *= 0.6 + 0.4 * std::sin(2 * M_PI * 5 * at(i));
+    for (std::size_t i = 0; i < squeal.size(); ++i)
+      squeal[i] *= 0.6 + 0.4 * std::sin(2 * M_PI * 5 * at(i));
     put(out, names[kSqueal], squeal, 0.25);
     Samples cpStart = motorTone(70, {1, 0.6, 0.3}, 0.8, 0.2);
     envelope(cpStart, 0.6, 0.01);
     put(out, names[kCpStart], cpStart, 0.5);
     Samples cpLoop = motorTone(70, {1, 0.6, 0.3}, 1.0, 0.2);
-    for (std::size_t i = 0; i < cpLoop.size(); ++i) cpLoop[i] *= 0.7 + 0.3 * std::sin(2 * M_PI * 12 * at(i));
+    for (std::size_t i = 0; i < cpLoop.size(); ++i)
+      cpLoop[i] *= 0.7 + 0.3 * std::sin(2 * M_PI * 12 * at(i));
     put(out, names[kCpLoop], cpLoop, 0.5);
     Samples cpEnd = motorTone(70, {1, 0.6, 0.3}, 1.0, 0.2);
     envelope(cpEnd, 0.01, 0.9);
@@ -287,7 +295,8 @@ void writeSounds(const Plan& plan, const Output& out) {
     envelope(horn1, 0.05, 0.15);
     put(out, names[kHorn1], horn1, 0.35);
     Samples horn2 = silence(0);
-    for (int i = 0; i < 4; ++i) add(horn2, tone(0.2, i % 2 ? 880 : 1100, 0, {1, 0.3}), i * 0.2, 1.0);
+    for (int i = 0; i < 4; ++i)
+      add(horn2, tone(0.2, i % 2 ? 880 : 1100, 0, {1, 0.3}), i * 0.2, 1.0);
     envelope(horn2, 0.02, 0.05);
     put(out, names[kHorn2], horn2, 0.45);
     Samples stop = noise(1.6, 400, 28);
@@ -318,7 +327,8 @@ void writeSounds(const Plan& plan, const Output& out) {
 
   put(out, "sound\\line\\melody.wav", departureMelody(), 0.8);
   Samples crossing = silence(0);
-  for (int i = 0; i < 2; ++i) add(crossing, tone(0.5, 760, 0.12, {1, 0.6, 0.3}, 1.19), i * 0.5, 1.0);
+  for (int i = 0; i < 2; ++i)
+    add(crossing, tone(0.5, 760, 0.12, {1, 0.6, 0.3}, 1.19), i * 0.5, 1.0);
   crossing.resize(kRate);
   put(out, "sound\\line\\crossing.wav", crossing, 0.5);
   Samples passing = runningNoise(9);
@@ -329,7 +339,8 @@ void writeSounds(const Plan& plan, const Output& out) {
   for (const LineSound& c : otherIndications()) putSpoken(out, c.file, c.kana, false);
   for (bool rapid : {true, false}) {
     const auto sounds = lineSounds(plan, rapid);
-    for (std::size_t i = 3; i < sounds.size(); ++i) putSpoken(out, sounds[i].file, sounds[i].kana, true);
+    for (std::size_t i = 3; i < sounds.size(); ++i)
+      putSpoken(out, sounds[i].file, sounds[i].kana, true);
   }
 }
 

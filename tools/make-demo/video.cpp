@@ -22,7 +22,8 @@ namespace {
 class AviWriter {
  public:
   AviWriter(const std::string& path, bool withSound) {
-    if (avformat_alloc_output_context2(&fmt_, nullptr, "avi", path.c_str()) < 0) fail("no AVI muxer");
+    if (avformat_alloc_output_context2(&fmt_, nullptr, "avi", path.c_str()) < 0)
+      fail("no AVI muxer");
     fmt_->flags |= AVFMT_FLAG_BITEXACT;
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
     if (!codec) fail("no MPEG-4 encoder");
@@ -61,8 +62,8 @@ class AviWriter {
     frame_->width = 480;
     frame_->height = 240;
     av_frame_get_buffer(frame_, 0);
-    sws_ = sws_getContext(480, 240, AV_PIX_FMT_BGRA, 480, 240, AV_PIX_FMT_YUV420P, SWS_BILINEAR | SWS_BITEXACT,
-                          nullptr, nullptr, nullptr);
+    sws_ = sws_getContext(480, 240, AV_PIX_FMT_BGRA, 480, 240, AV_PIX_FMT_YUV420P,
+                          SWS_BILINEAR | SWS_BITEXACT, nullptr, nullptr, nullptr);
     packet_ = av_packet_alloc();
   }
   ~AviWriter() {
