@@ -58,8 +58,15 @@ void dial(QPainter& p, QPointF c, double r, double from, double to, double zero,
                  QString::number(v / labelDiv));
     }
   }
-  p.setFont(font(std::max(7, static_cast<int>(r / 6))));
-  p.drawText(QRectF(c.x() - r, c.y() + r * 0.38, 2 * r, r * 0.3), Qt::AlignCenter, caption);
+  if (r >= 40) {
+    p.setFont(font(std::max(8, static_cast<int>(r / 6))));
+    p.drawText(QRectF(c.x() - r, c.y() + r * 0.38, 2 * r, r * 0.3), Qt::AlignCenter, caption);
+  } else {
+    // Small dials carry their caption under the bezel.
+    p.setPen(QColor(225, 225, 225));
+    p.setFont(font(10));
+    p.drawText(QRectF(c.x() - 50, c.y() + r + 4, 100, 13), Qt::AlignCenter, caption);
+  }
 }
 
 // A needle pointing up from the centre, on the transparent key colour.
@@ -134,11 +141,11 @@ QImage panelImage(bool e231, bool tunnel) {
   // Speedometer (window centre 90, 340).
   dial(p, {90, 100}, 60, 0, 120, -135, 2.25, 5, 20, 1, "km/h", dialFace);
   // BC, MR (and BP), voltmeter, ammeter (window y 395).
-  dial(p, {210, 155}, 33, 0, 600, -135, 0.45, 50, 200, 100, "BC ×100kPa", dialFace);
-  dial(p, {300, 155}, 33, 0, 1000, -135, 0.27, 100, 200, 100, e231 ? "MR ×100kPa" : "MR/BP ×100kPa",
+  dial(p, {210, 151}, 30, 0, 600, -135, 0.45, 50, 200, 100, "BC ×100kPa", dialFace);
+  dial(p, {300, 151}, 30, 0, 1000, -135, 0.27, 100, 200, 100, e231 ? "MR ×100kPa" : "MR/BP ×100kPa",
        dialFace);
-  dial(p, {390, 155}, 33, 0, 30, -135, 9, 2.5, 10, 10, "kV", dialFace);
-  dial(p, {480, 155}, 33, -500, 1000, -45, 0.18, 250, 500, 100, "×100A", dialFace);
+  dial(p, {390, 151}, 30, 0, 30, -135, 9, 2.5, 10, 10, "kV", dialFace);
+  dial(p, {480, 151}, 30, -500, 1000, -45, 0.18, 250, 500, 100, "×100A", dialFace);
   // Unlit lamps under the lamp pictures.
   for (const Lamp& l : lamps()) {
     p.drawImage(l.x, l.y - 240, lampImage(l.text, face.lighter(170), face));
@@ -421,11 +428,11 @@ void writePictures(const Plan& plan, const Output& out) {
     put(d + "panel.bmp", [&] { return panelImage(e231, false); });
     put(d + "panel2.bmp", [&] { return panelImage(e231, true); });
     put(d + "needle_speed.bmp", [] { return needleImage(120, QColor(250, 250, 250)); });
-    put(d + "needle_bc.bmp", [] { return needleImage(70, QColor(20, 20, 20)); });
-    put(d + "needle_mr.bmp", [] { return needleImage(70, QColor(220, 30, 30)); });
-    if (!e231) put(d + "needle_bp.bmp", [] { return needleImage(70, QColor(20, 20, 20)); });
-    put(d + "needle_v.bmp", [] { return needleImage(70, QColor(20, 20, 20)); });
-    put(d + "needle_i.bmp", [] { return needleImage(70, QColor(20, 20, 20)); });
+    put(d + "needle_bc.bmp", [] { return needleImage(64, QColor(20, 20, 20)); });
+    put(d + "needle_mr.bmp", [] { return needleImage(64, QColor(220, 30, 30)); });
+    if (!e231) put(d + "needle_bp.bmp", [] { return needleImage(64, QColor(20, 20, 20)); });
+    put(d + "needle_v.bmp", [] { return needleImage(64, QColor(20, 20, 20)); });
+    put(d + "needle_i.bmp", [] { return needleImage(64, QColor(20, 20, 20)); });
     for (const Lamp& l : lamps()) {
       put(d + "lamp_" + l.file + ".bmp", [&] { return lampImage(l.text, l.lit, kPanel); });
     }
