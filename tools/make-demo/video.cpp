@@ -37,7 +37,7 @@ class AviWriter {
     enc_->max_b_frames = 0;
     enc_->pix_fmt = AV_PIX_FMT_YUV420P;
     enc_->flags |= AV_CODEC_FLAG_BITEXACT | AV_CODEC_FLAG_QSCALE;
-    enc_->global_quality = FF_QP2LAMBDA * 8;
+    enc_->global_quality = FF_QP2LAMBDA * 4;
     enc_->thread_count = 1;
     enc_->codec_tag = MKTAG('F', 'M', 'P', '4');
     if (fmt_->oformat->flags & AVFMT_GLOBALHEADER) enc_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -82,6 +82,7 @@ class AviWriter {
     const int stride[] = {static_cast<int>(image.bytesPerLine())};
     sws_scale(sws_, src, stride, 0, 240, frame_->data, frame_->linesize);
     frame_->pts = pts_++;
+    frame_->quality = enc_->global_quality;
     encode(frame_);
   }
 
