@@ -239,8 +239,12 @@ void putSpoken(const Output& out, const std::string& name, const std::string& ka
                bool withChime) {
   if (out.fast() || !out.wants(name)) return;
   Samples s = withChime ? chime() : Samples{};
-  add(s, speak(kana, withChime ? 150 : 175), withChime ? at(s.size()) : 0.0, 1.0);
-  put(out, name, s, 0.9);
+  Samples voice = speak(kana, withChime ? 150 : 175);
+  // espeak-ng speaks softly: bring the voice to a peak of 0.9.
+  double peak = 1e-6;
+  for (double v : voice) peak = std::max(peak, std::abs(v));
+  add(s, voice, withChime ? at(s.size()) : 0.0, 0.9 / peak);
+  put(out, name, s, 1.0);
 }
 
 }  // namespace
