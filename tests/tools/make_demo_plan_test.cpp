@@ -205,7 +205,10 @@ class DemoScene : public ::testing::Test {
     if (!QGuiApplication::instance()) app_ = std::make_unique<QGuiApplication>(argc, argv);
     scene_ = std::make_unique<Scene>(plan());
   }
-  static void TearDownTestSuite() { scene_.reset(); }
+  static void TearDownTestSuite() {
+    scene_.reset();
+    app_.reset();
+  }
 
   // Mean brightness (0 to 255) and the share of pixels matching `test` in a rectangle.
   template <typename Test>
