@@ -214,6 +214,7 @@ Scene::Scene(const Plan& plan) : plan_(plan) {
       if (s.stopM + off > 0)
         items_.push_back({s.stopM + off, -5.0, Kind::NameBoard, 1.0, QColor(), b});
     }
+    if (s.stopM > 130) items_.push_back({s.stopM - 25, -5.4, Kind::Roof, 95, QColor(92, 104, 118)});
     items_.push_back({s.stopM + 1, -2.0, Kind::Board, 0.6, QColor(),
                       addBoard(board(48, 56, "停\n6・10", Qt::white, Qt::black, 14))});
   }
@@ -541,6 +542,38 @@ void Scene::drawItem(QPainter& p, double s, int frame, const Item& it) const {
                       from.y + (end.y - from.y) * (seg + 1) / 7));
         }
       }
+      break;
+    }
+    case Kind::Roof: {
+      // The platform roof, seen from below, on a row of pillars.
+      const double a = std::max(it.d - it.size, s + kNear), b = it.d;
+      if (b <= a) return;
+      QPolygonF under, fascia;
+      std::vector<double> ds;
+      for (double d = a; d < b; d += std::max(2.0, (d - s) * 0.08)) ds.push_back(d);
+      ds.push_back(b);
+      p.setPen(QPen(hazed(QColor(150, 150, 150), z), std::max(1.0, 0.25 * k)));
+      for (double d = std::ceil((a - (it.d - it.size)) / 12) * 12 + (it.d - it.size); d <= b;
+           d += 12) {
+        const Point f = project(s, d, it.u, 1.1), t = project(s, d, it.u, 3.5);
+        p.drawLine(QPointF(f.x, f.y), QPointF(t.x, t.y));
+      }
+      p.setPen(Qt::NoPen);
+      for (double d : ds) {
+        const Point q = project(s, d, -2.3, 3.6);
+        under << QPointF(q.x, q.y);
+        fascia << QPointF(q.x, q.y);
+      }
+      for (auto r = ds.rbegin(); r != ds.rend(); ++r) {
+        const Point q = project(s, *r, -9.5, 3.9);
+        under << QPointF(q.x, q.y);
+        const Point f = project(s, *r, -2.3, 4.0);
+        fascia << QPointF(f.x, f.y);
+      }
+      p.setBrush(hazed(it.colour, a - s));
+      p.drawPolygon(under);
+      p.setBrush(hazed(QColor(200, 204, 210), a - s));
+      p.drawPolygon(fascia);
       break;
     }
     case Kind::Portal: {

@@ -19,12 +19,12 @@ class Scene {
   void render(int frame, QImage& image) const;
 
   // Things placed along the line, drawn far to near.
-  enum class Kind { Pole, Tree, House, Signal, Board, Girder, Crossing, NameBoard, Portal };
+  enum class Kind { Pole, Tree, House, Signal, Board, Girder, Crossing, NameBoard, Portal, Roof };
   struct Item {
     double d = 0;  // metres along the line
     double u = 0;  // metres to the right of our track's centre
     Kind kind = Kind::Tree;
-    double size = 1;  // height or scale
+    double size = 1;  // height, scale, or length of a roof (which ends at d)
     QColor colour;
     int board = -1;  // index into boards_ (signs, name boards)
     int lamps = 0;   // signal lamps
