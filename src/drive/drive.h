@@ -60,7 +60,8 @@ class Drive {
   // Start, pause or resume: toggles the running flag (the owner starts or stops both ticks by
   // it), clears AwaitingStart and lowers the last-shown frame number so the frame is drawn again.
   void start1Click();
-  bool running() const { return running_; }
+  // Whether both ticks run; a reference, so a virtual-time loop can watch it change.
+  const bool& running() const { return running_; }
   // The Start item's caption: the loaded caption until first used, then pause or resume.
   const std::string& startCaption() const { return startCaption_; }
   // The frame number last put on the cab view; the video presentation compares it with

@@ -1,5 +1,6 @@
 // The display tick: one function that runs its steps in their one order, and the steps that
 // group several calls of one kind.
+#include "cab/compressor_sound.h"
 #include "cab/instruments.h"
 #include "cab/sound_control.h"
 #include "cab/trackside_indications.h"
@@ -59,7 +60,8 @@ void Drive::Timer1Timer() {
 // The compressor governor with its start, running and stop sounds.
 void Drive::compressorStep() {
   const data::TrainFile& t = data_.files.train;
-  sim::compressor(data_.state, t.params, sound_, {t.CP_Start, t.CP_Cnt, t.CP_End});
+  cab::compressorSounds(sim::compressor(data_.state, t.params), sound_,
+                        {t.CP_Start, t.CP_Cnt, t.CP_End});
 }
 
 // Line sounds, announcements and passing sounds, tied to places on the line.

@@ -12,6 +12,7 @@
 #include "platform/file_picture_loader.h"
 #include "platform/null_sound_slots.h"
 #include "sim/allocation_counter.h"
+#include "sim/virtual_time.h"
 
 namespace dravolin::drive {
 namespace {
@@ -159,11 +160,9 @@ TEST(LoadedDrive, DisplayTickAllocatesNothing) {
   drive->state().Speed = kmh(40);
   drive->state().PowerHandle = drive->state().PowerNotch = 2;
   auto run = [&](int displayTicks) {
-    for (int t = 1; t <= displayTicks * 100; ++t) {
-      sound.setTimeMs(t);
-      if (t % 33 == 0) drive->MMTimer1Timer();
-      if (t % 100 == 0) drive->Timer1Timer();
-    }
+    sim::runVirtualTime(
+        displayTicks * sim::kDisplayTickMs, drive->running(), [&](int t) { sound.setTimeMs(t); },
+        [&](int) { drive->MMTimer1Timer(); }, [&](int) { drive->Timer1Timer(); }, [](int) {});
   };
   run(5);
   testing::startCountingAllocations();

@@ -11,7 +11,7 @@ using sim::TrainState;
 
 std::string integer(long long v) { return std::to_string(v); }
 std::string flag(bool v) { return v ? "1" : "0"; }
-std::string fixed(sim::Fixed v) { return cab::formatFixed(v, 4); }
+std::string fixed(sim::Fixed v) { return sim::formatFixed(v, 4); }
 std::string centimetres(long double v) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%.4Lf", v);

@@ -7,6 +7,7 @@
 #include "data/load_error.h"
 #include "platform/ffmpeg_video_reader.h"
 #include "platform/file_picture_loader.h"
+#include "sim/virtual_time.h"
 
 namespace dravolin::tools {
 namespace {
@@ -154,21 +155,26 @@ void runDrive(drive::Drive& drive, platform::VirtualSoundSlots& sounds,
   sounds.clearEvents();
   sounds.setEventLog(out.sounds != nullptr);
   std::size_t next = 0;
-  for (int t = 1; t <= untilMs; ++t) {
-    sounds.setTimeMs(t);
-    for (; next < events.size() && events[next].timeMs == t; ++next) handle(drive, events[next]);
-    if (drive.running() && t % 33 == 0) drive.MMTimer1Timer();
-    if (drive.running() && t % 100 == 0) drive.Timer1Timer();
-    if (t % everyMs == 0) {
-      const DriveView view{t, &drive.state(), &drive.cab(), &drive.protection(),
-                           &drive.valueDisplay()};
-      for (std::size_t i = 0; i < formatters.size(); ++i) {
-        out.trace << (i == 0 ? "" : ",") << formatters[i](view);
-      }
-      out.trace << '\n';
-    }
-    writeSoundEvents(sounds, out.sounds);
-  }
+  sim::runVirtualTime(
+      untilMs, drive.running(),
+      [&](int t) {
+        sounds.setTimeMs(t);
+        for (; next < events.size() && events[next].timeMs == t; ++next) {
+          handle(drive, events[next]);
+        }
+      },
+      [&](int) { drive.MMTimer1Timer(); }, [&](int) { drive.Timer1Timer(); },
+      [&](int t) {
+        if (t % everyMs == 0) {
+          const DriveView view{t, &drive.state(), &drive.cab(), &drive.protection(),
+                               &drive.valueDisplay()};
+          for (std::size_t i = 0; i < formatters.size(); ++i) {
+            out.trace << (i == 0 ? "" : ",") << formatters[i](view);
+          }
+          out.trace << '\n';
+        }
+        writeSoundEvents(sounds, out.sounds);
+      });
 }
 
 int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostream& err) {
