@@ -2,9 +2,12 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "data/text_encoding.h"
 #include "drive/drive.h"
 #include "drive/drive_fixture.h"
 #include "fixtures/wave_bytes.h"
@@ -145,6 +148,14 @@ TEST(LoadedDrive, DisplayTickAllocatesNothing) {
     testing::writeFile((dir / "sound" / (n + ".wav")).string(),
                        testing::wav16(std::vector<std::int16_t>(4000), 8000));
   }
+  // A next-station caption longer than a short text's inline room.
+  {
+    std::ifstream in(dir / "test_line.dat", std::ios::binary);
+    std::string line((std::istreambuf_iterator<char>(in)), {});
+    const std::string from = data::utf8ToCp932("能登,");
+    line.replace(line.find(from), from.size(), data::utf8ToCp932("能登川高田馬場前,"));
+    std::ofstream(dir / "test_line.dat", std::ios::binary) << line;
+  }
   platform::FilePictureLoader pictures;
   VirtualSoundSlots sound;
   sound.initialise();
@@ -164,7 +175,9 @@ TEST(LoadedDrive, DisplayTickAllocatesNothing) {
         displayTicks * sim::kDisplayTickMs, drive->running(), [&](int t) { sound.setTimeMs(t); },
         [&](int) { drive->MMTimer1Timer(); }, [&](int) { drive->Timer1Timer(); }, [](int) {});
   };
+  drive->state().FrameIndex = 250;  // before the pass station: its long caption shows
   run(5);
+  ASSERT_EQ(drive->cab().Label4.text, "能登川高田馬場前通過");
   testing::startCountingAllocations();
   delete new int(1);  // the counter sees this program's allocations
   EXPECT_EQ(testing::stopCountingAllocations(), 1);
@@ -173,6 +186,7 @@ TEST(LoadedDrive, DisplayTickAllocatesNothing) {
   EXPECT_EQ(testing::stopCountingAllocations(), 0);
   EXPECT_GT(drive->state().FrameIndex, 400);  // past the pass station and the passing sound
   EXPECT_GT(drive->soundControl().lastAttenuation[200], -10000);
+  EXPECT_EQ(drive->cab().Label4.text, "予十停車");
 }
 
 }  // namespace
