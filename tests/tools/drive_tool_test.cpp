@@ -77,7 +77,8 @@ class DriveTool : public ::testing::Test {
 //   power lamp comes on, the brake pressure falls and the train moves off; the running noise
 //   bands cross-fade as it gains speed (slots 0 to 4);
 // - the station label turns to the pass station 能登通過, then, after it, to 予十停車; the
-//   passing sound (slot 28) loops on the way past frame 450; the horn sounds at 40 s;
+//   passing sound (slot 28) loops on the way past frame 450; at 40 s the controller box's horn
+//   button posts a "3" and the horn (slot 21) sounds;
 // - 50 s: power off, coasting downhill; 57.8 s: four brake steps to B4, the air lamp comes on;
 // - the train enters the stopping range (700 to 800): the label shows 予十 and the stop marker
 //   is drawn; it comes to rest at frame 730 with the brake at B4.
