@@ -155,11 +155,14 @@ class Drive {
   // Handles the events the last input event posted.
   void drainPosted(input::InputContext& ctx);
 
-  // Display-tick steps that group several calls of one kind.
+  // Display-tick steps that group several calls or gather many arguments.
   void compressorStep();
   void placeSoundsStep();
   void gradientStep();
   void signalStatesStep();
+  void signalAheadStep();
+  void protectionStep();
+  void ebDeviceStep();
   void trainSoundsStep();
 
   DriveData data_;

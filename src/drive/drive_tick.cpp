@@ -20,33 +20,30 @@ void Drive::Timer1Timer() {
   const data::TrainFile& train = data_.files.train;
   const data::LineFile& line = data_.files.line;
   const sim::TrainParams& p = train.params;
-  auto mascon = [this] { masconupdate(); };
 
-  ++displayTicks_;                                      // 1
-  cab::needles(s, c);                                   // 2
-  cab::digitalSpeed(s, c);                              // 3
-  sim::forcesAndSpeed(s, p);                            // 4
-  cab::brakeSqueal(s, train, soundControl_, sound_);    // 5
-  doorClosingStep();                                    // 6
-  cab::showOthers(c);                                   // 7
-  cab::panelLamps(s, p, c);                             // 8
-  cab::slideTimetableCard(input_.TimetableShown, c);    // 9
-  cab::speedLimitBlink(displayTicks_, indication_, c);  // 10
-  if (displayTicks_ % 10 == 0) timecalc(s.ClockTicks);  // 11
-  cab::slewMeters(s);                                   // 12
-  compressorStep();                                     // 13
-  placeSoundsStep();                                    // 14
-  gradientStep();                                       // 15
-  signalStatesStep();                                   // 16
-  cab::tunnelPanel(s, line.tunnels, c);                 // 17
-  sim::signalAhead(s, protectionParams_, line.signals, signalState_, protection_, c,
-                   sound_);  // 18
-  sim::trainProtection(s, protectionParams_, line.checkPoints, line.signals, signalState_,
-                       protection_, c, sound_, mascon);                      // 19
+  ++displayTicks_;                                                           // 1
+  cab::needles(s, c);                                                        // 2
+  cab::digitalSpeed(s, c);                                                   // 3
+  sim::forcesAndSpeed(s, p);                                                 // 4
+  cab::brakeSqueal(s, train, soundControl_, sound_);                         // 5
+  doorClosingStep();                                                         // 6
+  cab::showOthers(c);                                                        // 7
+  cab::panelLamps(s, p, c);                                                  // 8
+  cab::slideTimetableCard(input_.TimetableShown, c);                         // 9
+  cab::speedLimitBlink(displayTicks_, indication_, c);                       // 10
+  if (displayTicks_ % 10 == 0) timecalc(s.ClockTicks);                       // 11
+  cab::slewMeters(s);                                                        // 12
+  compressorStep();                                                          // 13
+  placeSoundsStep();                                                         // 14
+  gradientStep();                                                            // 15
+  signalStatesStep();                                                        // 16
+  cab::tunnelPanel(s, line.tunnels, c);                                      // 17
+  signalAheadStep();                                                         // 18
+  protectionStep();                                                          // 19
   cab::speedLimitIndication(s, line.speedLimits, indication_, c);            // 20
   sim::speedChecks(s, line.speedChecks, protection_);                        // 21
   stationStep();                                                             // 22
-  sim::ebDevice(s, protectionParams_, protection_, c, sound_, mascon);       // 23
+  ebDeviceStep();                                                            // 23
   cab::stopSound(s, train, line, sound_);                                    // 24
   cab::signIndication(s, line.signs, indication_, c);                        // 25
   trainSoundsStep();                                                         // 26
@@ -55,6 +52,25 @@ void Drive::Timer1Timer() {
   cab::stopLine(s, c);                                                       // 29
   cab::windowTitle(line.lineNameUtf8, c);                                    // 30
   if (valueDisplay_.visible) cab::refreshValueDisplay(valueDisplay_, s, p);  // 31
+}
+
+// The signal ahead with its picture or cab lamps, and the ATS transponders and check points.
+void Drive::signalAheadStep() {
+  sim::signalAhead(data_.state, protectionParams_, data_.files.line.signals, signalState_,
+                   protection_, data_.cab, sound_);
+}
+
+// ATC, ATS and pattern ATS; their brakes show through the handle display.
+void Drive::protectionStep() {
+  const data::LineFile& line = data_.files.line;
+  sim::trainProtection(data_.state, protectionParams_, line.checkPoints, line.signals, signalState_,
+                       protection_, data_.cab, sound_, [this] { masconupdate(); });
+}
+
+// The EB (dead-man) device.
+void Drive::ebDeviceStep() {
+  sim::ebDevice(data_.state, protectionParams_, protection_, data_.cab, sound_,
+                [this] { masconupdate(); });
 }
 
 // The compressor governor with its start, running and stop sounds.
