@@ -24,13 +24,38 @@ int saturated(long long v) {
 
 }  // namespace
 
-Drive::Drive(DriveData data, platform::SoundSlots& sound)
+sim::ProtectionParams protectionParams(const data::TrainFile& train, const data::LineFile& line) {
+  sim::ProtectionParams p;
+  p.ATS_Type = sim::atsTypeOf(train.ATS_Type);
+  p.ATS_Alert = sim::atsAlertOf(train.ATS_Alert);
+  p.ATS_Time = train.ATS_Time;
+  p.ATS_Cnt = sim::atsChimeOf(train.ATS_Cnt);
+  p.Brake = train.params.Brake;
+  p.BrakeRate = train.params.BrakeRate;
+  p.Speed_YY = line.speedYY;
+  p.Speed_Y = line.speedY;
+  p.Speed_YG = line.speedYG;
+  p.Speed_G = line.speedG;
+  p.Sound_Ats1 = train.Sound_Ats1;
+  p.Sound_Ats2 = train.Sound_Ats2;
+  p.Sound_Atc = train.Sound_Atc;
+  p.Sound_EBring = train.Sound_EBring;
+  return p;
+}
+
+Drive::Drive(DriveData data, platform::SoundSlots& sound, input::ProgramInputState& program)
     : data_(std::move(data)),
       sound_(sound),
+      program_(program),
       handleTexts_(handleTexts(data_.files.settings)),
       stationTexts_{data_.files.settings.Stop, data_.files.settings.Pass,
-                    data_.files.settings.Stop2} {
+                    data_.files.settings.Stop2},
+      protectionParams_(drive::protectionParams(data_.files.train, data_.files.line)),
+      soundControl_(cab::startSoundControl(data_.files.train, data_.files.line)),
+      startCaption_(data_.files.settings.Start.value_or(std::string(kStartCaption))) {
   stationFlags_.reset(data_.files.line.stations.size());
+  signalState_.fit(data_.files.line.signals.size());
+  protection_.EbFitted = data_.files.train.EB == 1;
 }
 
 sim::DoorSounds Drive::doorSounds() const {

@@ -20,6 +20,16 @@ const std::string& suffix(const StationTexts& texts, int type) {
   }
 }
 
+// Sets `text` to name + suffix. It is called every tick between two stations, so an unchanged
+// caption is left alone rather than rebuilt (a long one would be allocated anew each time).
+void setCaption(std::string& text, const std::string& name, const std::string& suffix) {
+  if (text.size() == name.size() + suffix.size() && text.starts_with(name) &&
+      text.ends_with(suffix)) {
+    return;
+  }
+  text.assign(name).append(suffix);
+}
+
 // The slot of line sound `sound`; a number past the slots gives -1, which no slot answers to.
 int slotOf(int firstLineSlot, int sound) {
   const long long slot = static_cast<long long>(firstLineSlot) + sound;
@@ -38,7 +48,7 @@ void stationStep(TrainState& s, const StationLine& line, StationFlags& flags, Ca
 
     // Between this station and the next one: name the next one; the marker goes.
     if (i + 1 < st.size() && here.rangeEnd < s.FrameIndex && s.FrameIndex < st[i + 1].rangeStart) {
-      cab.Label4.text = st[i + 1].nameUtf8 + suffix(line.texts, st[i + 1].type);
+      setCaption(cab.Label4.text, st[i + 1].nameUtf8, suffix(line.texts, st[i + 1].type));
       if (flags.markerShown[i] != 0) cab.stop.clear();
       flags.markerShown[i] = 0;
     }

@@ -21,7 +21,7 @@ std::int64_t msAt(int clockTicks) { return static_cast<std::int64_t>(clockTicks)
 
 class DriveTest : public ::testing::Test {
  protected:
-  explicit DriveTest(int oneMan = 0) : drive_(testing::testDriveData(oneMan), sound_) {
+  explicit DriveTest(int oneMan = 0) : drive_(testing::testDriveData(oneMan), sound_, program_) {
     testing::loadTestSounds(sound_);
     // At rest with the doors closed, as after a move to a station.
     sim::TrainState& s = drive_.state();
@@ -31,6 +31,7 @@ class DriveTest : public ::testing::Test {
   }
 
   VirtualSoundSlots sound_;
+  input::ProgramInputState program_;
   Drive drive_;
 };
 
