@@ -15,6 +15,7 @@ Settings parseSettingsFile(std::string bytes) {
   auto shown = [&f] { return cp932ToUtf8(f.nextText()); };
   while (!f.atEnd()) {
     f.next();
+    if (!f.mayBeKey()) continue;
     if (f.isKey("[Path]")) s.Path = f.nextText();
     if (f.isKey("[Forward]")) s.Forward = shown();
     if (f.isKey("[Neutral]")) s.Neutral = shown();
@@ -42,7 +43,7 @@ Settings parseSettingsFile(std::string bytes) {
 }
 
 Settings readSettingsFile(const LoadContext& ctx) {
-  std::optional<std::string> bytes = readFileBytes(ctx.resolve(kSettingsFileName));
+  std::optional<std::string> bytes = ctx.readDataFile(kSettingsFileName);
   if (!bytes) throw LoadError(kSettingsFileError);
   return parseSettingsFile(std::move(*bytes));
 }
