@@ -381,7 +381,9 @@ void readImageLists(KeyedFile& f, LoadContext& context, LineFile& line) {
 
 LineFile parseLineFile(std::string bytes, LoadContext& context) {
   KeyedFile f(std::move(bytes), [&context](const KeyedFile& file, std::string_view detail) {
-    return lineFileError(context.sectionLabel, file.line(), detail);
+    // A file refused before its first line is read reports the label of the first test.
+    return lineFileError(file.lineNumber() == 0 ? kOtherLabel : context.sectionLabel, file.line(),
+                         detail);
   });
   LineFile line;
   while (!f.atEnd()) {

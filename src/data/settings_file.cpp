@@ -9,8 +9,13 @@
 namespace dravolin::data {
 
 Settings parseSettingsFile(std::string bytes) {
-  KeyedFile f(std::move(bytes),
-              [](const KeyedFile&, std::string_view) { return LoadError(kSettingsFileError); });
+  KeyedFile f(std::move(bytes), [](const KeyedFile&, std::string_view detail) {
+    // The only detail a settings file can meet is a budget: it follows on a line of
+    // its own, naming the file.
+    if (detail.empty()) return LoadError(kSettingsFileError);
+    return LoadError(std::string(kSettingsFileError) + "\n" + kSettingsFileName + ":" +
+                     std::string(detail));
+  });
   Settings s;
   auto shown = [&f] { return cp932ToUtf8(f.nextText()); };
   while (!f.atEnd()) {

@@ -31,8 +31,10 @@ std::string trainFileError(const std::string& label, std::string_view detail) {
 class TrainReader {
  public:
   TrainReader(std::string bytes, LoadContext& ctx)
-      : ctx_(ctx), f_(std::move(bytes), [&ctx](const KeyedFile&, std::string_view detail) {
-          return LoadError(trainFileError(ctx.sectionLabel, detail));
+      : ctx_(ctx), f_(std::move(bytes), [&ctx](const KeyedFile& f, std::string_view detail) {
+          // A file refused before its first line is read reports the first section.
+          return LoadError(
+              trainFileError(f.lineNumber() == 0 ? kLabelBasic : ctx.sectionLabel, detail));
         }) {}
 
   TrainFile read();
