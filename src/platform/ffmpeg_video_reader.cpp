@@ -736,7 +736,16 @@ void FfmpegVideoReader::Video::checkTail() {
     if (!restartAt(key > 0 ? key - 1 : 0)) continue;
     std::int64_t last = kNoSlot;
     std::int64_t number = 0;
+    // Outside AVI (whose chunks number every picture), a reordering decoder's last pictures in a
+    // stream cut off come out only when it is drained, numbered by guess: the B-frames they
+    // would have followed may be missing. They are left out of the count rather than shown as
+    // another frame.
+    const bool cutOff = !isAvi && (!cutPackets.empty() || stream->nb_frames > frames);
     while (nextPicture(ahead.get(), number)) {
+      if (cutOff && delay > 0 && draining) {
+        frames = std::min(frames, number);
+        break;
+      }
       last = number;
       if (std::binary_search(cutPackets.begin(), cutPackets.end(), ahead->pkt_pos)) {
         frames = std::min(frames, number);

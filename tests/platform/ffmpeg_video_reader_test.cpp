@@ -670,5 +670,24 @@ TEST(FfmpegVideoReader, PictureSizeIsBoundedBeforeDecoding) {
   }
 }
 
+TEST(FfmpegVideoReader, Mpeg4FileCutInsideBFramesShowsNoWrongFrame) {
+  const std::string plain = folder().file("bframes-faststart.mp4");
+  ASSERT_TRUE(writeNumberedVideo(plain, kWidth, kHeight, kFrames,
+                                 "-c:v mpeg4 -g 30 -bf 2 -q:v 3 -movflags +faststart"));
+  const std::vector<std::uint8_t> original = readFileBytes(plain);
+  for (const int percent : {50, 51, 52, 53, 60, 75}) {
+    std::vector<std::uint8_t> bytes = original;
+    bytes.resize(bytes.size() * static_cast<std::size_t>(percent) / 100);
+    const std::string path = folder().file("bcut-" + std::to_string(percent) + ".mp4");
+    ASSERT_TRUE(writeFileBytes(path, bytes));
+    FfmpegVideoReader reader;
+    ASSERT_TRUE(reader.open(path)) << reader.openError();
+    const int count = reader.frameCount();
+    ASSERT_GT(count, 0);
+    EXPECT_EQ(wrongFrames(reader, range(std::max(0, count - 12), count)), "") << percent << "%";
+    EXPECT_EQ(wrongFrames(reader, {count - 1, 0, count - 2, count - 1}), "") << percent << "%";
+  }
+}
+
 }  // namespace
 }  // namespace dravolin::testing
