@@ -70,10 +70,29 @@ class Folder {
   int fd_;
 };
 
+// Reads the entry names of the open folder `folder` (without "." and "..").
+std::vector<std::string> listFolder(int folder, std::uint64_t& work) {
+  std::vector<std::string> names;
+  const int listFd = ::dup(folder);
+  if (listFd < 0) return names;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(listFd), &::closedir);
+  if (!dir) {
+    ::close(listFd);
+    return names;
+  }
+  ::rewinddir(dir.get());
+  while (const dirent* entry = ::readdir(dir.get())) {
+    ++work;
+    const std::string_view name(entry->d_name);
+    if (name != "." && name != "..") names.emplace_back(name);
+  }
+  return names;
+}
+
 // The entry of the open folder named `utf8` or `raw`, exactly or else ignoring ASCII case. Each
 // test names the entry relative to the folder, so its cost does not grow with the depth.
 std::optional<std::string> findEntry(int folder, const std::string& utf8, const std::string& raw,
-                                     std::uint64_t& work) {
+                                     std::uint64_t& work, FolderListings* listings) {
   struct stat st {};
   work += utf8.size() + 1;
   if (utf8 == ".." || ::fstatat(folder, utf8.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return utf8;
@@ -81,28 +100,36 @@ std::optional<std::string> findEntry(int folder, const std::string& utf8, const 
     work += raw.size() + 1;
     if (::fstatat(folder, raw.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return raw;
   }
-  const int listFd = ::dup(folder);
-  if (listFd < 0) return std::nullopt;
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(listFd), &::closedir);
-  if (!dir) {
-    ::close(listFd);
-    return std::nullopt;
-  }
-  ::rewinddir(dir.get());
+  std::vector<std::string> own;
+  const std::vector<std::string>& names =
+      listings != nullptr ? listings->entries(folder, work) : (own = listFolder(folder, work));
   std::optional<std::string> best;
-  while (const dirent* entry = ::readdir(dir.get())) {
+  for (const std::string& name : names) {
     ++work;
-    const std::string_view name(entry->d_name);
     if (equalsIgnoringAsciiCase(name, utf8) || equalsIgnoringAsciiCase(name, raw)) {
       // Several entries differing only in case: take the first in byte order, the same every
       // time.
-      if (!best || name < *best) best = std::string(name);
+      if (!best || name < *best) best = name;
     }
   }
   return best;
 }
 
 }  // namespace
+
+const std::vector<std::string>& FolderListings::entries(int folder, std::uint64_t& work) {
+  struct stat st {};
+  if (::fstat(folder, &st) != 0) {
+    static const std::vector<std::string> none;
+    return none;
+  }
+  const Key key{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                static_cast<std::int64_t>(st.st_mtim.tv_sec),
+                static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
+  auto it = byFolder_.find(key);
+  if (it == byFolder_.end()) it = byFolder_.emplace(key, listFolder(folder, work)).first;
+  return it->second;
+}
 
 std::string toSlashes(std::string_view rawName) {
   std::string out(rawName);
@@ -117,8 +144,8 @@ std::string toSlashes(std::string_view rawName) {
   return out;
 }
 
-fs::path resolveDataPath(const fs::path& dataDir, std::string_view rawName,
-                         std::uint64_t* workDone) {
+fs::path resolveDataPath(const fs::path& dataDir, std::string_view rawName, std::uint64_t* workDone,
+                         FolderListings* listings) {
   std::uint64_t scratch = 0;
   std::uint64_t& work = workDone != nullptr ? *workDone : scratch;
   const std::string rawSlashed = toSlashes(rawName);
@@ -142,7 +169,8 @@ fs::path resolveDataPath(const fs::path& dataDir, std::string_view rawName,
   std::string found = base.string();
   for (std::size_t i = 0; i < utf8Parts.size(); ++i) {
     if (utf8Parts[i] == ".") continue;
-    std::optional<std::string> name = findEntry(folder.fd(), utf8Parts[i], rawParts[i], work);
+    std::optional<std::string> name =
+        findEntry(folder.fd(), utf8Parts[i], rawParts[i], work, listings);
     if (!name) return asWritten;
     if (found.empty() || found.back() != '/') found += '/';
     found += *name;

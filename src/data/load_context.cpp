@@ -35,7 +35,7 @@ std::filesystem::path LoadContext::resolve(std::string_view rawName) const {
       kMaxNameComponents) {
     throw tooLong();
   }
-  return resolveDataPath(dataDir, rawName);
+  return resolveDataPath(dataDir, rawName, nullptr, listings.get());
 }
 
 std::optional<std::string> LoadContext::readDataFile(std::string_view rawName) const {

@@ -6,10 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "data/data_path.h"
 #include "platform/bitmap.h"
 #include "platform/picture_loader.h"
 
@@ -38,6 +40,10 @@ struct LoadContext {
   // Pixels of the pictures loaded so far for this drive (image lists, indicator lists and every
   // other picture counted through countPixels()).
   std::int64_t pixelsLoaded = 0;
+
+  // When set, the folders listed by the name lookups are kept for the next lookups: a start-up
+  // sets it, since its files do not change while it reads them.
+  std::shared_ptr<FolderListings> listings;
 
   // The file a data file names with `rawName` (code page 932, "\" separators, any case). A name
   // longer than kMaxNameBytes or of more than kMaxNameComponents components throws LoadError.

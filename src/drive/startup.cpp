@@ -222,6 +222,7 @@ DriveData loadDriveData(const LoadRequest& request, const StartupServices& servi
   DriveData d;
   data::LoadContext ctx;
   ctx.dataDir = request.dataDir;
+  ctx.listings = std::make_shared<data::FolderListings>();
   ctx.pictures = &services.pictures;
   const PanelBuilder pictures(ctx, services.pictures);
 

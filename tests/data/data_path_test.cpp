@@ -63,5 +63,16 @@ TEST_F(DataPath, AFullPathIsNotUnderTheDataFolder) {
   EXPECT_EQ(resolveDataPath("/nonexistent", full.string()), full);
 }
 
+TEST_F(DataPath, OneStartUpListsEachFolderOnce) {
+  for (int i = 0; i < 40; ++i) touch(dir_ / ("sound" + std::to_string(i) + ".wav"));
+  FolderListings listings;
+  std::uint64_t first = 0;
+  std::uint64_t second = 0;
+  EXPECT_EQ(resolveDataPath(dir_, "SOUND1.WAV", &first, &listings), dir_ / "sound1.wav");
+  EXPECT_EQ(resolveDataPath(dir_, "SOUND2.WAV", &second, &listings), dir_ / "sound2.wav");
+  // The second lookup compares the names kept from the first listing: it reads no entries.
+  EXPECT_LT(second, first);
+}
+
 }  // namespace
 }  // namespace dravolin::data
