@@ -111,21 +111,28 @@ class DemoDrive : public ::testing::Test {
     delete made_;
   }
 
-  // The "[Station]" records of a generated line file.
-  static std::vector<StationRange> stations(const std::string& line) {
+  // The comma-separated records of a list key of a generated line file.
+  static std::vector<std::vector<std::string>> records(const std::string& line,
+                                                       const std::string& key) {
     std::istringstream in(data::cp932ToUtf8(slurp(*dir_ / line)));
-    std::vector<StationRange> out;
+    std::vector<std::vector<std::string>> out;
     bool inside = false;
     for (std::string l; std::getline(in, l);) {
       if (!l.empty() && l.back() == '\r') l.pop_back();
       if (inside && !l.empty() && l[0] == '#') break;
       if (inside) {
         std::istringstream f(l);
-        std::vector<std::string> v;
-        for (std::string s; std::getline(f, s, ',');) v.push_back(s);
-        if (v.size() >= 4) out.push_back({v[0], std::stoi(v[1]), std::stol(v[2]), std::stol(v[3])});
+        out.emplace_back();
+        for (std::string v; std::getline(f, v, ',');) out.back().push_back(v);
       }
-      if (l == "[Station]") inside = true;
+      if (l == key) inside = true;
+    }
+    return out;
+  }
+  static std::vector<StationRange> stations(const std::string& line) {
+    std::vector<StationRange> out;
+    for (const auto& v : records(line, "[Station]")) {
+      if (v.size() >= 4) out.push_back({v[0], std::stoi(v[1]), std::stol(v[2]), std::stol(v[3])});
     }
     return out;
   }
@@ -211,6 +218,17 @@ TEST_F(DemoDrive, ScriptedDrivesOnTheDemoLine) {
     EXPECT_EQ(patternBrakeAt, -1);
     EXPECT_EQ(atcBrakeAt, -1);
 
+    // Within every speed limit, from its start frame to its end frame.
+    const auto limits = records(c.line, "[SpeedLimit]");
+    ASSERT_FALSE(limits.empty());
+    for (const auto& limit : limits) {
+      ASSERT_EQ(limit.size(), 4u);
+      for (std::size_t i = 0; i < t.rows.size(); ++i) {
+        const long frame = std::lround(t.num(i, "FrameIndex"));
+        if (frame < std::stol(limit[2]) || frame > std::stol(limit[3])) continue;
+        ASSERT_LE(t.num(i, "Speed"), std::stod(limit[0])) << t.lines[i];
+      }
+    }
     const std::vector<StationRange> all = stations(c.line);
     ASSERT_EQ(all.size(), 4u);
     for (std::size_t i = 0; i < t.rows.size(); ++i) {
