@@ -1,0 +1,272 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "data/text_encoding.h"
+#include "fixtures/run_tool.h"
+
+namespace dravolin::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kGolden = DRAVOLIN_TOOLS_GOLDEN_DIR;
+constexpr const char* kColumns =
+    "t_ms,Speed,PowerHandle,BrakeHandle,FrameIndex,DoorsOpen,SignalCode,AtsCheck,AtsAlarm,"
+    "AtsBrakeApplied,AtcBrakeApplied,PatternState,StationLabel,StopMarker,ClockLabel";
+// A change in one of these columns is a moment of the story and gets a golden row.
+const char* const kStoryColumns[] = {
+    "PowerHandle",     "BrakeHandle",     "DoorsOpen",    "SignalCode",   "AtsCheck",  "AtsAlarm",
+    "AtsBrakeApplied", "AtcBrakeApplied", "PatternState", "StationLabel", "StopMarker"};
+
+using Row = std::map<std::string, std::string>;
+
+struct Trace {
+  std::string header;
+  std::vector<std::string> lines;  // one a row, as printed
+  std::vector<Row> rows;
+
+  double num(std::size_t i, const std::string& column) const {
+    return std::strtod(rows[i].at(column).c_str(), nullptr);
+  }
+};
+
+Trace parse(const std::string& csv) {
+  Trace t;
+  std::istringstream in(csv);
+  std::getline(in, t.header);
+  std::vector<std::string> names;
+  std::istringstream h(t.header);
+  for (std::string n; std::getline(h, n, ',');) names.push_back(n);
+  for (std::string l; std::getline(in, l);) {
+    Row row;
+    std::istringstream f(l);
+    std::string v;
+    for (std::size_t i = 0; i < names.size() && std::getline(f, v, ','); ++i) row[names[i]] = v;
+    t.lines.push_back(l);
+    t.rows.push_back(row);
+  }
+  return t;
+}
+
+// The short form kept as golden output: a row every 5 s and every row in which a story column
+// changed.
+std::string story(const Trace& t) {
+  std::string out = t.header + "\n";
+  for (std::size_t i = 0; i < t.rows.size(); ++i) {
+    bool keep = std::lround(t.num(i, "t_ms")) % 5000 == 0;
+    for (const char* c : kStoryColumns) keep |= i > 0 && t.rows[i].at(c) != t.rows[i - 1].at(c);
+    if (keep) out += t.lines[i] + "\n";
+  }
+  return out;
+}
+
+struct StationRange {
+  std::string name;
+  int type = 0;
+  long start = 0, end = 0;
+};
+
+struct Case {
+  const char* name;
+  const char* train;
+  const char* line;
+  const char* script;  // in tests/tools/golden
+  int untilMs;
+  const char* golden;
+  bool careful;  // a careful drive, or one that runs a red signal
+};
+
+const Case kCases[] = {
+    {"E231", "E231_train.dat", "E231_line2.dat", "demo_e231_script.txt", 540000,
+     "demo_e231_trace.csv", true},
+    {"205", "205_train.dat", "205_line.dat", "demo_205_script.txt", 605000, "demo_205_trace.csv",
+     true},
+    {"E231 red", "E231_train.dat", "E231_line2.dat", "demo_e231_red_script.txt", 70000,
+     "demo_e231_red_trace.csv", false},
+    {"205 red", "205_train.dat", "205_line.dat", "demo_205_red_script.txt", 90000,
+     "demo_205_red_trace.csv", false},
+};
+
+// The fast demo written once for every drive of this file.
+class DemoDrive : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new fs::path(fs::temp_directory_path() /
+                        ("dravolin_demo_drive_" + std::to_string(::getpid())));
+    fs::remove_all(*dir_);
+    made_ = new ToolRun(runTool(DRAVOLIN_MAKE_DEMO_EXE, quoted(dir_->string()) + " --fast"));
+  }
+  static void TearDownTestSuite() {
+    fs::remove_all(*dir_);
+    delete dir_;
+    delete made_;
+  }
+
+  // The comma-separated records of a list key of a generated line file.
+  static std::vector<std::vector<std::string>> records(const std::string& line,
+                                                       const std::string& key) {
+    std::istringstream in(data::cp932ToUtf8(slurp(*dir_ / line)));
+    std::vector<std::vector<std::string>> out;
+    bool inside = false;
+    for (std::string l; std::getline(in, l);) {
+      if (!l.empty() && l.back() == '\r') l.pop_back();
+      if (inside && !l.empty() && l[0] == '#') break;
+      if (inside) {
+        std::istringstream f(l);
+        out.emplace_back();
+        for (std::string v; std::getline(f, v, ',');) out.back().push_back(v);
+      }
+      if (l == key) inside = true;
+    }
+    return out;
+  }
+  static std::vector<StationRange> stations(const std::string& line) {
+    std::vector<StationRange> out;
+    for (const auto& v : records(line, "[Station]")) {
+      if (v.size() >= 4) out.push_back({v[0], std::stoi(v[1]), std::stol(v[2]), std::stol(v[3])});
+    }
+    return out;
+  }
+
+  static void expectGolden(const std::string& actual, const std::string& name) {
+    const char* update = std::getenv("DRAVOLIN_UPDATE_GOLDEN");
+    if (update != nullptr && std::string(update) == "1") {
+      std::ofstream(kGolden / name, std::ios::binary) << actual;
+    }
+    // Names the first differing row rather than printing two whole traces.
+    std::istringstream a(actual), e(slurp(kGolden / name));
+    std::string la, le;
+    for (int row = 0;; ++row) {
+      const bool moreActual = static_cast<bool>(std::getline(a, la));
+      const bool moreExpected = static_cast<bool>(std::getline(e, le));
+      if (!moreActual && !moreExpected) return;
+      if (!moreActual) la = "(end)";
+      if (!moreExpected) le = "(end)";
+      if (la != le) {
+        ADD_FAILURE() << name << " row " << row << "\n  actual:   " << la << "\n  expected: " << le;
+        return;
+      }
+    }
+  }
+
+  static fs::path* dir_;
+  static ToolRun* made_;
+};
+
+fs::path* DemoDrive::dir_ = nullptr;
+ToolRun* DemoDrive::made_ = nullptr;
+
+// A careful drive stands inside the stopping range of every stopping station after the first
+// with the doors open, leaves each intermediate one with the doors closed again, and never meets
+// the ATS or the pattern ATS. A drive at a red signal is stopped by the train's protection: the
+// pattern ATS warns and then brakes, the ATS rings and then applies the emergency brake.
+TEST_F(DemoDrive, ScriptedDrivesOnTheDemoLine) {
+  ASSERT_EQ(made_->status, 0) << made_->err;
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const ToolRun run = runTool(
+        DRAVOLIN_DRIVE_EXE, "--dir " + quoted(dir_->string()) + " " + c.train + " " + c.line +
+                                " --until " + std::to_string(c.untilMs) + " --every 100 --script " +
+                                quoted((kGolden / c.script).string()) + " --columns " + kColumns);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Trace t = parse(run.out);
+    ASSERT_EQ(t.rows.size(), static_cast<std::size_t>(c.untilMs / 100));
+    expectGolden(story(t), c.golden);
+
+    int alarmAt = -1, atsBrakeAt = -1, warnAt = -1, patternBrakeAt = -1, atcBrakeAt = -1;
+    for (std::size_t i = 0; i < t.rows.size(); ++i) {
+      const auto first = [&](int& at, bool now) {
+        if (now && at < 0) at = static_cast<int>(i);
+      };
+      first(alarmAt, t.num(i, "AtsAlarm") != 0);
+      first(atsBrakeAt, t.num(i, "AtsBrakeApplied") != 0);
+      first(warnAt, t.num(i, "PatternState") == 1);
+      first(patternBrakeAt, t.num(i, "PatternState") == 2);
+      first(atcBrakeAt, t.num(i, "AtcBrakeApplied") != 0);
+    }
+    const double endSpeed = t.num(t.rows.size() - 1, "Speed");
+    if (!c.careful) {
+      // Stopped by the protection, still short of the next station.
+      EXPECT_LT(std::abs(endSpeed), 0.5);
+      EXPECT_LT(t.num(t.rows.size() - 1, "FrameIndex"), stations(c.line)[1].start);
+      if (std::string(c.train) == "E231_train.dat") {
+        ASSERT_GE(warnAt, 0);
+        EXPECT_LT(warnAt, patternBrakeAt);
+        EXPECT_EQ(atcBrakeAt, patternBrakeAt);
+        EXPECT_EQ(alarmAt, -1);
+      } else {
+        ASSERT_GE(alarmAt, 0);
+        EXPECT_LT(alarmAt, atsBrakeAt);
+        EXPECT_EQ(t.num(static_cast<std::size_t>(atsBrakeAt), "BrakeHandle"), 0)
+            << "the driver did not brake";
+        EXPECT_EQ(atcBrakeAt, -1);
+      }
+      continue;
+    }
+    EXPECT_EQ(alarmAt, -1);
+    EXPECT_EQ(atsBrakeAt, -1);
+    EXPECT_EQ(warnAt, -1);
+    EXPECT_EQ(patternBrakeAt, -1);
+    EXPECT_EQ(atcBrakeAt, -1);
+
+    // Within every speed limit, from its start frame to its end frame.
+    const auto limits = records(c.line, "[SpeedLimit]");
+    ASSERT_FALSE(limits.empty());
+    for (const auto& limit : limits) {
+      ASSERT_EQ(limit.size(), 4u);
+      for (std::size_t i = 0; i < t.rows.size(); ++i) {
+        const long frame = std::lround(t.num(i, "FrameIndex"));
+        if (frame < std::stol(limit[2]) || frame > std::stol(limit[3])) continue;
+        ASSERT_LE(t.num(i, "Speed"), std::stod(limit[0])) << t.lines[i];
+      }
+    }
+    const std::vector<StationRange> all = stations(c.line);
+    ASSERT_EQ(all.size(), 4u);
+    for (std::size_t i = 0; i < t.rows.size(); ++i) {
+      if (t.num(i, "DoorsOpen") == 0) continue;
+      const long frame = std::lround(t.num(i, "FrameIndex"));
+      bool inside = false;
+      for (const StationRange& st : all) inside |= st.start <= frame && frame <= st.end;
+      ASSERT_TRUE(inside) << "doors open outside every stopping range: " << t.lines[i];
+    }
+    for (std::size_t s = 1; s < all.size(); ++s) {
+      const StationRange& st = all[s];
+      SCOPED_TRACE(st.name);
+      std::size_t opened = 0, closed = 0;
+      bool stood = false;
+      for (std::size_t i = 0; i < t.rows.size(); ++i) {
+        const long frame = std::lround(t.num(i, "FrameIndex"));
+        const bool inRange = st.start <= frame && frame <= st.end;
+        const bool open = t.num(i, "DoorsOpen") != 0;
+        stood |= inRange && std::abs(t.num(i, "Speed")) < 0.5;
+        if (inRange && open && opened == 0) opened = i;
+        if (opened > 0 && !open && closed == 0) closed = i;
+      }
+      if (st.type == 1) {
+        EXPECT_FALSE(stood) << "stopped at a passed station";
+        continue;
+      }
+      ASSERT_GT(opened, 0u) << "the doors never opened inside the stopping range";
+      if (s + 1 < all.size()) {
+        ASSERT_GT(closed, opened) << "the doors never closed again";
+        // The train stood inside the range while the doors were open.
+        for (std::size_t i = opened; i < closed; ++i) {
+          const long frame = std::lround(t.num(i, "FrameIndex"));
+          EXPECT_TRUE(st.start <= frame && frame <= st.end) << t.lines[i];
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace dravolin::testing
