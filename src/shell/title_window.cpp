@@ -8,10 +8,12 @@
 #include <QPainter>
 #include <QScreen>
 #include <QUrl>
+#include <algorithm>
 #include <cmath>
 
 #include "data/data_path.h"
 #include "data/load_error.h"
+#include "platform/ffmpeg_audio_reader.h"
 #include "platform/file_picture_loader.h"
 #include "shell/messages.h"
 
@@ -158,10 +160,19 @@ TitleWindow::TitleWindow(Context context, QWidget* parent)
   const std::filesystem::path moviePath = data::resolveDataPath(dir, kOpeningMovie);
   if (std::filesystem::is_regular_file(moviePath) && movie_.open(moviePath.string())) {
     movieOpen_ = true;
-    const double fps = movie_.frameRate() > 0 ? movie_.frameRate() : 15.0;
+    movieFps_ = movie_.frameRate() > 0 ? movie_.frameRate() : 15.0;
+    // The picture follows the clock at the movie's frame rate, so it keeps step with the sound.
     movieTimer_.setTimerType(Qt::PreciseTimer);
-    movieTimer_.setInterval(std::max(1, static_cast<int>(std::lround(1000.0 / fps))));
+    movieTimer_.setInterval(std::clamp(static_cast<int>(500.0 / movieFps_), 1, 50));
     connect(&movieTimer_, &QTimer::timeout, this, &TitleWindow::nextMovieFrame);
+    if (context_.playMovieSound) {
+      if (const std::optional<platform::Wave> sound =
+              platform::readAudioTrack(moviePath.string())) {
+        context_.playMovieSound(*sound);
+        movieSound_ = true;
+      }
+    }
+    movieClock_.start();
     nextMovieFrame();
     movieTimer_.start();
   }
@@ -175,6 +186,7 @@ TitleWindow::TitleWindow(Context context, QWidget* parent)
 }
 
 TitleWindow::~TitleWindow() {
+  if (movieOpen_) stopMovie();
   if (driving_ != nullptr) {
     driving_->disconnect(this);
     delete driving_;
@@ -211,17 +223,19 @@ void TitleWindow::loadTitlePicture() {
 bool TitleWindow::openingShown() const { return panel_->isVisible(); }
 
 void TitleWindow::nextMovieFrame() {
+  const auto due =
+      static_cast<int>(static_cast<double>(movieClock_.elapsed()) * movieFps_ / 1000.0);
+  if (due == movieFrame_) return;
   platform::Bitmap frame;
-  if (movieFrame_ >= movie_.frameCount() || !movie_.getFrame(movieFrame_, frame)) {
+  if (due >= movie_.frameCount() || !movie_.getFrame(due, frame)) {
     // The movie has played to its end: the opening ends with it.
     movieTimer_.stop();
-    if (openingShown())
-      QTimer::singleShot(0, this, [this] {
-        if (openingShown()) Panel1Click();
-      });
+    QTimer::singleShot(0, this, [this] {
+      if (openingShown()) Panel1Click();
+    });
     return;
   }
-  ++movieFrame_;
+  movieFrame_ = due;
   panel_->picture = toImage(frame);
   panel_->update();
 }
@@ -230,6 +244,8 @@ void TitleWindow::stopMovie() {
   movieTimer_.stop();
   movie_.close();
   movieOpen_ = false;
+  if (movieSound_ && context_.stopMovieSound) context_.stopMovieSound();
+  movieSound_ = false;
 }
 
 void TitleWindow::Panel1Click() {

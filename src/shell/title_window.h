@@ -4,6 +4,7 @@
 // closes, the title window comes back and another train can be chosen.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QTimer>
 #include <QWidget>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "platform/ffmpeg_video_reader.h"
+#include "platform/wave_file.h"
 #include "shell/driving_window.h"
 
 class QAbstractButton;
@@ -52,6 +54,9 @@ class TitleWindow final : public QWidget {
     TrainTable trains = defaultTrainTable();
     // Opens a document with the desktop's viewer.
     std::function<void(const QString& path)> openDocument;
+    // Plays and stops the opening movie's sound (none: the movie plays silent).
+    std::function<void(const platform::Wave& sound)> playMovieSound;
+    std::function<void()> stopMovieSound;
   };
 
   explicit TitleWindow(Context context, QWidget* parent = nullptr);
@@ -102,7 +107,10 @@ class TitleWindow final : public QWidget {
   MoviePanel* panel_ = nullptr;
   platform::FfmpegVideoReader movie_;
   bool movieOpen_ = false;
-  int movieFrame_ = 0;
+  bool movieSound_ = false;
+  double movieFps_ = 0;
+  int movieFrame_ = -1;  // frame shown last
+  QElapsedTimer movieClock_;
   QTimer movieTimer_;
   QTimer timer_;  // the 100 ms title timer
   int reveal_ = 0;

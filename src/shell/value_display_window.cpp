@@ -56,10 +56,10 @@ ValueDisplayWindow::ValueDisplayWindow(QWidget* parent) : QWidget(parent, Qt::Di
     value->setGeometry(left, r.top, r.width, kRowHeight);
     value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     values_.at(static_cast<std::size_t>(r.valueLabel)) = value;
-    // The title ends a few pixels left of its value.
+    // The title fills its column up to a few pixels left of its value.
     auto* title = new QLabel(r.title, this);
-    constexpr int kTitleWidth = 118;
-    title->setGeometry(left - kTitleWidth - 4, r.top, kTitleWidth, kRowHeight);
+    const int titleLeft = left < 300 ? 2 : left < 500 ? 236 : 428;
+    title->setGeometry(titleLeft, r.top, left - 4 - titleLeft, kRowHeight);
     title->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   }
   auto* scale = new QLabel("Brake               0               Power", this);

@@ -84,6 +84,46 @@ TEST(TitleWindow, OpeningSkippedThenButtonsAppearOnePerTickInOrder) {
   EXPECT_TRUE(h.endedWith.empty());
 }
 
+// An opening movie with sound: played at the movie's size with its sound; a click, or the end
+// of the movie, ends the opening and silences it.
+TEST(TitleWindow, OpeningMoviePlaysWithItsSoundUntilClickedOrOver) {
+  for (const bool click : {true, false}) {
+    SCOPED_TRACE(click ? "click" : "end of the movie");
+    Harness h;
+    std::filesystem::create_directories(h.folder.path() / "move");
+    const std::string movie = (h.folder.path() / "move" / "opening.avi").string();
+    const std::string command =
+        "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=15:duration=0.6 "
+        "-f lavfi -i sine=frequency=440:sample_rate=22050:duration=0.6 -c:v mjpeg -c:a pcm_s16le "
+        "'" +
+        movie + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    int played = 0, stopped = 0;
+    h.context.playMovieSound = [&](const platform::Wave& w) {
+      EXPECT_EQ(w.rateHz, 22050);
+      ++played;
+    };
+    h.context.stopMovieSound = [&] { ++stopped; };
+    TitleWindow w(h.context);
+    w.show();
+    EXPECT_EQ(played, 1);
+    EXPECT_TRUE(w.openingShown());
+    EXPECT_EQ(w.size(), QSize(320, 240));
+    w.Timer1Timer();  // the movie keeps the opening going
+    EXPECT_TRUE(w.openingShown());
+    if (click) {
+      QTest::mouseClick(w.childAt(100, 100), Qt::LeftButton);
+    } else {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !w.openingShown(); }, 5000));
+    }
+    EXPECT_FALSE(w.openingShown());
+    EXPECT_EQ(stopped, 1);
+    EXPECT_EQ(w.size(), QSize(640, 480));
+    EXPECT_EQ(w.revealCounter(), 0);
+    EXPECT_FALSE(w.button(0)->isVisible());
+  }
+}
+
 TEST(TitleWindow, ButtonWithoutTrainLoadsNothingAndStopsTheTimer) {
   Harness h;
   TitleWindow w(h.context);
