@@ -43,9 +43,10 @@ HelpWindow::HelpWindow(const std::filesystem::path& dataDir, QWidget* parent)
 }
 
 bool HelpWindow::eventFilter(QObject* watched, QEvent* event) {
+  // The driving window gets every key first; the text box then scrolls as usual (it is
+  // read-only, so typing changes nothing).
   if (watched == memo_ && event->type() == QEvent::KeyPress && onKey) {
     onKey(static_cast<QKeyEvent*>(event));
-    return true;
   }
   return QWidget::eventFilter(watched, event);
 }

@@ -14,6 +14,7 @@
 #include <QtTest>
 #include <algorithm>
 
+#include "platform/file_picture_loader.h"
 #include "shell/cab_widget.h"
 #include "shell/title_window.h"
 #include "shell/value_display_window.h"
@@ -151,6 +152,12 @@ TEST(DrivingWindow, DriveFromChoiceToCloseAndBack) {
   EXPECT_FALSE(w.isVisible());
   EXPECT_TRUE(d->isVisible());
   EXPECT_EQ(d->cabWidget()->size(), QSize(640, 440));
+  // Activated before the first Start: the still picture (48 x 24) shows, not a frame.
+  ASSERT_TRUE(QTest::qWaitForWindowActive(d));
+  const platform::Bitmap still =
+      *platform::FilePictureLoader().load((h.folder.path() / "image" / "still.bmp").string());
+  EXPECT_EQ(d->surface().frontBuffer().pixel(1, 1), still.pixel(1, 1));
+  EXPECT_EQ(d->surface().frontBuffer().pixel(50, 1), 0xFF000000u);
   // Captions from the settings file.
   EXPECT_EQ(d->startAction()->text().toStdString(), "運転開始(&S)");
   EXPECT_EQ(d->moveMenu()->title().toStdString(), "駅移動(&M)");
