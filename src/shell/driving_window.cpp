@@ -52,7 +52,8 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
-  setWindowModality(Qt::ApplicationModal);
+  // Modal in effect: the title window is hidden while this window is open. It is not modal to
+  // Qt, so that the help and value display windows, opened from here, still take their keys.
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_KeyCompression, false);
 

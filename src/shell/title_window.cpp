@@ -299,6 +299,11 @@ void TitleWindow::TrainClick(int number) {
   }
   connect(driving_, &DrivingWindow::closed, this, &TitleWindow::onDrivingClosed);
   hide();
+  driving_->adjustSize();
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    driving_->move(area.center() - QPoint(driving_->width() / 2, driving_->height() / 2));
+  }
   driving_->show();
   driving_->activateWindow();
   Q_EMIT drivingWindowShown(driving_);

@@ -1,7 +1,8 @@
 // The title window: the opening movie, then the title picture with the train buttons appearing
 // one per 100 ms, the help and quit buttons, and the status line that shows the progress of a
-// drive's loading. A train button creates a fresh driving window and shows it modally; when it
-// closes, the title window comes back and another train can be chosen.
+// drive's loading. A train button creates a fresh driving window and shows it; when it
+// closes, the title window comes back and another train can be chosen. The title window stays
+// hidden while a drive runs, which makes the driving window modal in effect.
 #pragma once
 
 #include <QElapsedTimer>
