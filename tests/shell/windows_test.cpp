@@ -236,6 +236,38 @@ TEST(DrivingWindow, DriveFromChoiceToCloseAndBack) {
   EXPECT_TRUE(h.endedWith.empty());
 }
 
+// A sound service that opened at start but cannot open again when a drive closes ends the
+// program with two messages; one that never opened (no sound on the machine) does not.
+TEST(DrivingWindow, SoundServiceThatFailsToReopenEndsTheProgram) {
+  struct FailingSound : FakeSoundSlots {
+    bool initialise() override {
+      FakeSoundSlots::initialise();
+      return false;
+    }
+  };
+  for (const bool openedAtStart : {true, false}) {
+    SCOPED_TRACE(openedAtStart);
+    Harness h;
+    FailingSound sound;
+    h.context.driving.sound = &sound;
+    h.context.driving.soundOpened = openedAtStart;
+    TitleWindow w(h.context);
+    w.show();
+    w.TrainClick(2);
+    ASSERT_NE(w.drivingWindow(), nullptr);
+    h.messages.texts.clear();
+    w.drivingWindow()->close();
+    if (openedAtStart) {
+      EXPECT_EQ(h.messages.texts,
+                std::vector<std::string>({shell::kSoundInitFailed, shell::kEndingForSafety}));
+      EXPECT_EQ(h.endedWith, std::vector<int>({1}));
+    } else {
+      EXPECT_TRUE(h.messages.texts.empty());
+      EXPECT_TRUE(h.endedWith.empty());
+    }
+  }
+}
+
 TEST(DrivingWindow, StartUpErrorShowsItsMessageAndEndsTheProgram) {
   Harness h;
   std::filesystem::remove(h.folder.path() / "mascon.dat");
