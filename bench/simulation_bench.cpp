@@ -4,7 +4,6 @@
 #include <benchmark/benchmark.h>
 
 #include "fixtures/sample_trains.h"
-#include "platform/null_sound_slots.h"
 #include "sim/display_physics.h"
 #include "sim/simulation_tick.h"
 
@@ -54,12 +53,11 @@ void BM_DisplayTickPhysics(benchmark::State& state) {
   const TrainParams p = benchTrain(state.range(0) != 0);
   const LineParams line = benchLine();
   TrainState s = running(p, line);
-  dravolin::platform::NullSoundSlots sounds;
-  const CompressorSounds slots{1, 2, 3};
   for (auto _ : state) {
     s.TractiveForce = Fixed::fromInt(200000);
     s.Distance += 2500;
-    displayTickPhysics(s, p, sounds, slots);
+    CompressorEvents events = displayTickPhysics(s, p);
+    benchmark::DoNotOptimize(events);
     s.Speed = Fixed::fromInt(55);
     benchmark::DoNotOptimize(s);
   }

@@ -45,38 +45,6 @@ std::string formatFixed(long double value, int decimals) {
   return withoutNegativeZero(std::string(buffer, r.ptr));
 }
 
-std::string formatFixed(sim::Fixed value, int decimals) {
-  decimals = std::clamp(decimals, 0, 4);
-  const std::int64_t raw = value.raw();
-  const bool negative = raw < 0;
-  // The magnitude in unsigned arithmetic, so the most negative count has one too.
-  std::uint64_t magnitude = negative ? std::uint64_t{0} - static_cast<std::uint64_t>(raw)
-                                     : static_cast<std::uint64_t>(raw);
-
-  std::uint64_t drop = 1;  // 10 ^ (4 - decimals)
-  for (int i = decimals; i < 4; ++i) {
-    drop *= 10;
-  }
-  std::uint64_t kept = magnitude / drop;
-  const std::uint64_t rest = magnitude % drop;
-  if (rest * 2 > drop || (rest * 2 == drop && kept % 2 == 1)) {
-    ++kept;  // nearest, halves to even
-  }
-
-  std::uint64_t unit = 1;  // 10 ^ decimals
-  for (int i = 0; i < decimals; ++i) {
-    unit *= 10;
-  }
-  std::string text = std::to_string(kept / unit);
-  if (decimals > 0) {
-    std::string fraction = std::to_string(kept % unit);
-    text += '.';
-    text.append(static_cast<std::size_t>(decimals) - fraction.size(), '0');
-    text += fraction;
-  }
-  return negative && kept != 0 ? "-" + text : text;
-}
-
 void refreshValueDisplay(ValueDisplay& vd, const sim::TrainState& s, const sim::TrainParams& p) {
   vd.Speed = formatFixed(s.Speed, 1) + " km/h";
   vd.BC = formatFixed(s.BrakePressure, 0) + " kPa";

@@ -47,8 +47,7 @@ struct ValueDisplay {
 // to even, "." as decimal separator whatever the locale, a minus sign only when the shown value
 // is not zero.
 std::string formatFixed(long double value, int decimals);
-// The same for a fixed-point quantity, from its exact decimal value.
-std::string formatFixed(sim::Fixed value, int decimals);
+// A fixed-point quantity is shown through sim::formatFixed, from its exact decimal value.
 
 // Recomputes every text and gauge from the state. The display tick calls it only while the
 // window is visible.

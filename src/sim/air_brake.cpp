@@ -216,21 +216,20 @@ void brakeCylinderGauge(TrainState& s, const TrainParams& p) {
 
 // --- compressor ---
 
-void compressor(TrainState& s, const TrainParams& p, platform::SoundSlots& sounds,
-                const CompressorSounds& slots) {
+CompressorEvents compressor(TrainState& s, const TrainParams& p) {
+  CompressorEvents events;
   if (s.MrPressure < Fixed::fromInt(p.LowAirPress) && !s.CompressorRunning) {
-    platform::restart(sounds, slots.start);
-    platform::restartLooped(sounds, slots.running);
+    events.started = true;
     s.CompressorRunning = true;
   }
   if (s.CompressorRunning && s.MrPressure >= Fixed::fromInt(p.HighAirPress)) {
-    platform::restart(sounds, slots.stop);
-    sounds.stop(slots.running);
+    events.stopped = true;
     s.CompressorRunning = false;
   }
   if (s.CompressorRunning) {
     addTo(s.MrPressure, 0.3L);
   }
+  return events;
 }
 
 }  // namespace dravolin::sim

@@ -9,7 +9,6 @@
 // pressure.
 #pragma once
 
-#include "platform/sound_slots.h"
 #include "sim/train_params.h"
 #include "sim/train_state.h"
 
@@ -23,16 +22,16 @@ void brakePressures(TrainState& s, const TrainParams& p);
 // electric braking (Mc 1) show 50 kPa while the electric brake works.
 void brakeCylinderGauge(TrainState& s, const TrainParams& p);
 
-// Sound slots of the compressor: start, running (looped) and stop.
-struct CompressorSounds {
-  int start = 0;    // "[CP_Start]"
-  int running = 0;  // "[CP_Cnt]"
-  int stop = 0;     // "[CP_End]"
+// What the compressor governor did in one display tick; the sound control plays the matching
+// sounds.
+struct CompressorEvents {
+  bool started = false;  // MrPressure fell below LowAirPress while it was not running
+  bool stopped = false;  // MrPressure reached HighAirPress while it was running
 };
 
 // The compressor governor (display tick): starts below LowAirPress, stops at or above
-// HighAirPress, fills the main reservoir by 0.3 kPa per display tick while running.
-void compressor(TrainState& s, const TrainParams& p, platform::SoundSlots& sounds,
-                const CompressorSounds& slots);
+// HighAirPress, fills the main reservoir by 0.3 kPa per display tick while running. Both events
+// can happen in one tick when LowAirPress is above HighAirPress.
+CompressorEvents compressor(TrainState& s, const TrainParams& p);
 
 }  // namespace dravolin::sim

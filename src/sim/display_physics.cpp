@@ -5,15 +5,15 @@
 
 namespace dravolin::sim {
 
-void displayTickPhysics(TrainState& s, const TrainParams& p, platform::SoundSlots& sounds,
-                        const CompressorSounds& compressorSlots) {
+CompressorEvents displayTickPhysics(TrainState& s, const TrainParams& p) {
   forcesAndSpeed(s, p);
-  compressor(s, p, sounds, compressorSlots);
+  const CompressorEvents events = compressor(s, p);
   averageGradient(s, p);
   if (p.diesel()) {
     dieselEngineOutput(s, p);
   }
   lowSpeedGearReset(s);
+  return events;
 }
 
 }  // namespace dravolin::sim

@@ -2,7 +2,6 @@
 // them; the cab and sound steps between them belong to the display tick itself.
 #pragma once
 
-#include "platform/sound_slots.h"
 #include "sim/air_brake.h"
 #include "sim/train_params.h"
 #include "sim/train_state.h"
@@ -10,8 +9,7 @@
 namespace dravolin::sim {
 
 // Forces and speed, compressor, gradient averaging, diesel engine output (diesel trains only)
-// and the low-speed gear reset.
-void displayTickPhysics(TrainState& s, const TrainParams& p, platform::SoundSlots& sounds,
-                        const CompressorSounds& compressorSlots);
+// and the low-speed gear reset. Returns what the compressor did, for its sounds.
+CompressorEvents displayTickPhysics(TrainState& s, const TrainParams& p);
 
 }  // namespace dravolin::sim

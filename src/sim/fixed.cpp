@@ -1,5 +1,6 @@
 #include "sim/fixed.h"
 
+#include <algorithm>
 #include <cfenv>
 #include <cmath>
 #include <limits>
@@ -35,5 +36,32 @@ Fixed Fixed::round(long double value) {
 }
 
 int roundToInt(long double value) { return saturatingRound<int>(value); }
+
+std::string formatFixed(Fixed value, int decimals) {
+  const std::int64_t raw = value.raw();
+  // The magnitude of the most negative count does not fit an int64: use its unsigned form.
+  std::uint64_t magnitude =
+      raw < 0 ? 0 - static_cast<std::uint64_t>(raw) : static_cast<std::uint64_t>(raw);
+  const int places = std::clamp(decimals, 0, 4);
+  std::uint64_t unit = 1;  // the count of one unit of the last place shown
+  for (int i = places; i < 4; ++i) unit *= 10;
+  if (unit > 1) {
+    const std::uint64_t rest = magnitude % unit;
+    magnitude /= unit;
+    if (rest * 2 > unit || (rest * 2 == unit && magnitude % 2 == 1)) ++magnitude;
+  }
+  std::uint64_t scale = 1;
+  for (int i = 0; i < places; ++i) scale *= 10;
+  std::string text = raw < 0 && magnitude != 0 ? "-" : "";
+  text += std::to_string(magnitude / scale);
+  if (places > 0) {
+    const std::string fraction = std::to_string(magnitude % scale);
+    text += '.';
+    text.append(static_cast<std::size_t>(places) - fraction.size(), '0');
+    text += fraction;
+  }
+  if (decimals > 4) text.append(static_cast<std::size_t>(std::min(decimals, 18) - 4), '0');
+  return text;
+}
 
 }  // namespace dravolin::sim

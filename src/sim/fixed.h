@@ -10,6 +10,7 @@
 
 #include <compare>
 #include <cstdint>
+#include <string>
 
 namespace dravolin::sim {
 
@@ -53,6 +54,12 @@ int roundToInt(long double value);
 
 // Adds `delta` to a fixed-point variable: x := round(x + delta).
 inline void addTo(Fixed& x, long double delta) { x = Fixed::round(x.ld() + delta); }
+
+// The value as decimal text with `decimals` places ("-0.0500" for 4), computed from the exact
+// count, never through floating point. Fewer than four places round the count to the nearest,
+// ties to even, like every other rounding of the simulation; more than four append zeros (18 places
+// at most); a negative `decimals` counts as 0. A value that rounds to zero has no minus sign.
+std::string formatFixed(Fixed value, int decimals = 4);
 
 // The absolute value, exact.
 constexpr Fixed abs(Fixed x) { return x.raw() < 0 ? Fixed::fromRaw(-x.raw()) : x; }

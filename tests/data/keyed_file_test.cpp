@@ -10,8 +10,18 @@ namespace {
 
 // Reports the line number, the line and the detail, so tests can see where the reading stopped.
 LoadError describe(const KeyedFile& f, std::string_view detail) {
-  return LoadError("line " + std::to_string(f.lineNumber()) + " [" + std::string(f.line()) + "]" +
-                   (detail.empty() ? "" : " " + std::string(detail)));
+  // Appended piece by piece: GCC 12 at -O3 takes "text" + std::to_string(...) for an
+  // overlapping copy (a false -Wrestrict).
+  std::string text = "line ";
+  text += std::to_string(f.lineNumber());
+  text += " [";
+  text += f.line();
+  text += ']';
+  if (!detail.empty()) {
+    text += ' ';
+    text += detail;
+  }
+  return LoadError(text);
 }
 
 std::string errorOf(const std::function<void()>& read) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "fixtures/fake_sound_slots.h"
 #include "fixtures/sample_trains.h"
 
 namespace dravolin::sim {
@@ -307,31 +306,47 @@ TEST(BrakeCylinderGauge, WithoutElectricBrakeShowsTheBrakePressure) {
 
 TEST(Compressor, StartsBelowLowStopsAtHigh) {
   const TrainParams p = electricTrain();  // 690 .. 780 kPa
-  const CompressorSounds slots{3, 4, 5};
-  testing::FakeSoundSlots sounds;
   TrainState s;
   s.MrPressure = kPa(690);
-  compressor(s, p, sounds, slots);
+  CompressorEvents e = compressor(s, p);
   EXPECT_FALSE(s.CompressorRunning);
-  EXPECT_TRUE(sounds.log.empty());
+  EXPECT_FALSE(e.started || e.stopped);
 
   s.MrPressure = kPa(689.9L);
-  compressor(s, p, sounds, slots);
+  e = compressor(s, p);
   EXPECT_TRUE(s.CompressorRunning);
   EXPECT_EQ(s.MrPressure, kPa(690.2L));
-  EXPECT_EQ(sounds.log, (std::vector<std::string>{"stop 3", "play 3", "stop 4", "loop 4"}));
-  sounds.log.clear();
+  EXPECT_TRUE(e.started);
+  EXPECT_FALSE(e.stopped);
 
-  for (int tick = 2; tick <= 301; ++tick) compressor(s, p, sounds, slots);
+  for (int tick = 2; tick <= 301; ++tick) {
+    e = compressor(s, p);
+    ASSERT_FALSE(e.started || e.stopped) << "tick " << tick;
+  }
   EXPECT_TRUE(s.CompressorRunning);
   EXPECT_EQ(s.MrPressure, kPa(780.2L));
-  EXPECT_TRUE(sounds.log.empty());
 
-  compressor(s, p, sounds, slots);  // the first tick that sees 780 or more stops it
+  e = compressor(s, p);  // the first tick that sees 780 or more stops it
   EXPECT_FALSE(s.CompressorRunning);
   EXPECT_EQ(s.MrPressure, kPa(780.2L));
-  EXPECT_EQ(sounds.log, (std::vector<std::string>{"stop 5", "play 5", "stop 4"}));
-  EXPECT_EQ(sounds.states[4], testing::FakeSoundSlots::State::Stopped);
+  EXPECT_FALSE(e.started);
+  EXPECT_TRUE(e.stopped);
+}
+
+// A low mark above the high mark: the governor starts and stops in the same tick, every tick
+// the reservoir is below the low mark, and never fills it.
+TEST(Compressor, LowAboveHighStartsAndStopsInOneTick) {
+  TrainParams p = electricTrain();
+  p.LowAirPress = 800;
+  p.HighAirPress = 700;
+  TrainState s;
+  s.MrPressure = kPa(750);
+  for (int tick = 0; tick < 3; ++tick) {
+    const CompressorEvents e = compressor(s, p);
+    EXPECT_TRUE(e.started && e.stopped);
+    EXPECT_FALSE(s.CompressorRunning);
+    EXPECT_EQ(s.MrPressure, kPa(750));
+  }
 }
 
 }  // namespace

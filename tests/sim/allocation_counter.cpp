@@ -29,4 +29,11 @@ long stopCountingAllocations() {
   return allocations.exchange(0);
 }
 
+void allocateOnce() {
+  // A new-expression whose result is only deleted may be elided; one stored through a volatile
+  // pointer may not.
+  int* volatile p = new int(1);
+  delete p;
+}
+
 }  // namespace dravolin::testing

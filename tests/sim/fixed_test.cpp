@@ -55,5 +55,44 @@ TEST(RoundToInt, TiesToEvenAndSaturates) {
   EXPECT_EQ(roundToInt(-1e20L), std::numeric_limits<int>::min());
 }
 
+TEST(FormatFixed, ExactFromTheCount) {
+  constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+  const struct {
+    std::int64_t raw;
+    int decimals;
+    const char* text;
+  } cases[] = {
+      {0, 4, "0.0000"},
+      {-500, 4, "-0.0500"},
+      {12345678, 4, "1234.5678"},
+      {kMin, 4, "-922337203685477.5808"},
+      {kMax, 4, "922337203685477.5807"},
+      // Fewer places: nearest, an exact half to the even last digit.
+      {12345, 2, "1.23"},
+      {12350, 2, "1.24"},
+      {12250, 2, "1.22"},
+      {12251, 2, "1.23"},
+      {-12350, 1, "-1.2"},
+      {15000, 0, "2"},
+      {25000, 0, "2"},
+      {-25001, 0, "-3"},
+      {-49, 2, "0.00"},  // rounds to zero: no sign
+      {-50, 2, "0.00"},
+      {-51, 2, "-0.01"},
+      {99995, 3, "10.000"},
+      {kMax, 0, "922337203685478"},
+      {kMin, 1, "-922337203685477.6"},
+      {7, -3, "0"},
+      // More places: zeros.
+      {-10001, 6, "-1.000100"},
+      {1, 40, "0.000100000000000000"},  // 18 places at most
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(formatFixed(Fixed::fromRaw(c.raw), c.decimals), c.text)
+        << c.raw << " with " << c.decimals;
+  }
+}
+
 }  // namespace
 }  // namespace dravolin::sim

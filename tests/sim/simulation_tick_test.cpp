@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "allocation_counter.h"
-#include "fixtures/fake_sound_slots.h"
-#include "sim/display_physics.h"
 #include "fixtures/sample_trains.h"
+#include "sim/display_physics.h"
+#include "sim/virtual_time.h"
 
 namespace dravolin::sim {
 namespace {
@@ -169,17 +169,18 @@ TEST(Drive, AcceleratesUnderPowerAndStopsUnderBrake) {
   const TrainParams p = electricTrain();
   const LineParams line = testLine();
   TrainState s = readyState(p, line);
-  testing::FakeSoundSlots sounds;
-  const CompressorSounds cp{1, 2, 3};
   s.BrakeHandle = 0;
   s.BrakeChangePending = true;
   s.PowerHandle = 4;
   s.PowerChangePending = true;
   s.BpPressure = Fixed::fromInt(500);
-  for (int ms = 1; ms <= 60000; ++ms) {
-    if (ms % 33 == 0) MMTimer1Timer(s, p, line);
-    if (ms % 100 == 0) displayTickPhysics(s, p, sounds, cp);
-  }
+  const bool running = true;
+  const auto runMinute = [&] {
+    runVirtualTime(
+        60000, running, [](int) {}, [&](int) { MMTimer1Timer(s, p, line); },
+        [&](int) { displayTickPhysics(s, p); }, [](int) {});
+  };
+  runMinute();
   EXPECT_GT(s.Speed, kmh(80));
   EXPECT_LT(s.Speed, kmh(120));
   EXPECT_GT(s.FrameIndex, 600);
@@ -187,10 +188,7 @@ TEST(Drive, AcceleratesUnderPowerAndStopsUnderBrake) {
   s.PowerChangePending = true;
   s.BrakeHandle = -7;
   s.BrakeChangePending = true;
-  for (int ms = 1; ms <= 60000; ++ms) {
-    if (ms % 33 == 0) MMTimer1Timer(s, p, line);
-    if (ms % 100 == 0) displayTickPhysics(s, p, sounds, cp);
-  }
+  runMinute();
   EXPECT_EQ(roundToInt(s.Speed.ld()), 0);
   EXPECT_EQ(s.wheelState, WheelState::Normal);
 }
@@ -203,7 +201,7 @@ TEST(SimulationTick, AllocatesNothing) {
     s.PowerChangePending = true;
     s.Speed = kmh(41);
     testing::startCountingAllocations();
-    delete new int(1);  // the counter sees allocations
+    testing::allocateOnce();  // the counter sees allocations
     EXPECT_EQ(testing::stopCountingAllocations(), 1);
     testing::startCountingAllocations();
     ticks(s, p, line, 200);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <sstream>
 
 #include "fixtures/sample_trains.h"
@@ -37,7 +38,7 @@ std::string run(const sim::TrainParams& p, const std::vector<std::string>& args)
   const auto options = parseCurveArguments(all, error);
   EXPECT_TRUE(options.has_value()) << error;
   std::ostringstream out;
-  if (options) runCurve(p, 1, 2, 3, *options, out);
+  if (options) runCurve(p, *options, out);
   return out.str();
 }
 
@@ -92,13 +93,6 @@ TEST(RunCurve, LaterSetsOverrideEarlierOnes) {
   EXPECT_EQ(rows[4][3], "-8");
 }
 
-TEST(FormatFixed, FourDecimalsFromTheExactCount) {
-  EXPECT_EQ(formatFixed(sim::Fixed::fromRaw(0)), "0.0000");
-  EXPECT_EQ(formatFixed(sim::Fixed::fromRaw(-500)), "-0.0500");
-  EXPECT_EQ(formatFixed(sim::Fixed::fromRaw(12345678)), "1234.5678");
-  EXPECT_EQ(formatFixed(sim::Fixed::fromRaw(INT64_MIN)), "-922337203685477.5808");
-}
-
 TEST(CurveArguments, RejectsWhatItCannotRun) {
   const std::vector<std::vector<std::string>> bad = {
       {"train.dat"},
@@ -127,6 +121,23 @@ TEST(CurveArguments, RejectsWhatItCannotRun) {
   EXPECT_EQ(ok->sets[0].atMs, 10);
   EXPECT_EQ(ok->sets[0].power, 3);
   EXPECT_EQ(ok->sets[0].brake, 2);
+}
+
+// The gradient is read as the data files read their decimals: exactly, an exact half of the last
+// count going to the even count (a binary real would make 0.00005 a little more than half).
+TEST(CurveArguments, GradientIsAnExactDecimal) {
+  const struct {
+    const char* text;
+    std::int64_t raw;
+  } cases[] = {{"0.00005", 0},    {"0.00015", 2},   {"-0.00025", -2},
+               {"10.25", 102500}, {"1e2", 1000000}, {"-3.33335", -33334}};
+  for (const auto& c : cases) {
+    std::string error;
+    const auto options =
+        parseCurveArguments({"t.dat", "--until", "1", "--gradient", c.text}, error);
+    ASSERT_TRUE(options.has_value()) << c.text << ": " << error;
+    EXPECT_EQ(options->gradient.raw(), c.raw) << c.text;
+  }
 }
 
 }  // namespace

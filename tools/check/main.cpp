@@ -19,19 +19,9 @@
 namespace {
 
 using dravolin::data::DriveFiles;
+using dravolin::sim::formatFixed;
 
 const char kUsage[] = "usage: dravolin-check [--dir DIR] TRAIN_FILE LINE_FILE\n";
-
-// A fixed-point value with four decimals, e.g. "-12.0500".
-std::string fixed4(dravolin::sim::Fixed f) {
-  const long long raw = f.raw();
-  const unsigned long long magnitude =
-      raw < 0 ? 0ULL - static_cast<unsigned long long>(raw) : static_cast<unsigned long long>(raw);
-  char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%s%llu.%04llu", raw < 0 ? "-" : "", magnitude / 10000,
-                magnitude % 10000);
-  return buffer;
-}
 
 void print(const DriveFiles& d, std::ostream& out) {
   const auto& line = d.line;
@@ -69,8 +59,8 @@ void print(const DriveFiles& d, std::ostream& out) {
         << s.stopDistance << ' ' << s.nameUtf8 << '\n';
   }
   out << "train Power=" << p.Power << " Brake=" << p.Brake << " BrakeType=" << p.BrakeType
-      << " Engine_Type=" << p.Engine_Type << " Cars=" << p.Cars << " Tons=" << fixed4(p.Tons)
-      << " Mt=" << fixed4(p.Mt) << " MaxSpeed=" << p.MaxSpeed << '\n';
+      << " Engine_Type=" << p.Engine_Type << " Cars=" << p.Cars << " Tons=" << formatFixed(p.Tons)
+      << " Mt=" << formatFixed(p.Mt) << " MaxSpeed=" << p.MaxSpeed << '\n';
 }
 
 }  // namespace

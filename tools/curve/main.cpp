@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     data::TrainFile train = data::readTrainFile(options->trainFile, ctx);
     data::validateBrake(train.params);
     std::ios::sync_with_stdio(false);
-    tools::runCurve(train.params, train.CP_Start, train.CP_Cnt, train.CP_End, *options, std::cout);
+    tools::runCurve(train.params, *options, std::cout);
     std::cout.flush();
   } catch (const data::LoadError& e) {
     std::fprintf(stderr, "%s\n", e.what());

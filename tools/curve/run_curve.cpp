@@ -1,13 +1,13 @@
 #include "tools/curve/run_curve.h"
 
 #include <charconv>
-#include <cinttypes>
 #include <cstdio>
 
-#include "platform/null_sound_slots.h"
+#include "data/value_syntax.h"
 #include "sim/display_physics.h"
 #include "sim/simulation_tick.h"
 #include "sim/train_state.h"
+#include "sim/virtual_time.h"
 
 namespace dravolin::tools {
 
@@ -19,19 +19,6 @@ bool parseInt(std::string_view text, int& value) {
   return ec == std::errc() && ptr == end && !text.empty();
 }
 
-// A decimal number such as "-2.5" or "10" as a fixed-point value.
-bool parseFixed(std::string_view text, sim::Fixed& value) {
-  if (text.empty()) return false;
-  std::string copy(text);
-  char* end = nullptr;
-  const long double v = std::strtold(copy.c_str(), &end);
-  if (end != copy.c_str() + copy.size() || copy.find_first_of("eExXnN") != std::string::npos) {
-    return false;
-  }
-  value = sim::Fixed::round(v);
-  return true;
-}
-
 std::string formatReal(long double cm) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%.4Lf", cm);
@@ -39,17 +26,6 @@ std::string formatReal(long double cm) {
 }
 
 }  // namespace
-
-std::string formatFixed(sim::Fixed value) {
-  const std::int64_t raw = value.raw();
-  // The magnitude of the most negative count does not fit an int64: use its unsigned form.
-  const std::uint64_t magnitude =
-      raw < 0 ? static_cast<std::uint64_t>(-(raw + 1)) + 1 : static_cast<std::uint64_t>(raw);
-  char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%s%" PRIu64 ".%04" PRIu64, raw < 0 ? "-" : "",
-                magnitude / 10000, magnitude % 10000);
-  return buffer;
-}
 
 std::optional<CurveOptions> parseCurveArguments(const std::vector<std::string>& args,
                                                 std::string& error) {
@@ -65,10 +41,13 @@ std::optional<CurveOptions> parseCurveArguments(const std::vector<std::string>& 
       }
       haveUntil = true;
     } else if (arg == "--gradient") {
-      if (!hasValue || !parseFixed(args[++i], options.gradient)) {
+      const std::optional<sim::Fixed> gradient =
+          hasValue ? data::parseFixed(args[++i]) : std::nullopt;
+      if (!gradient) {
         error = "--gradient needs a number in permil";
         return std::nullopt;
       }
+      options.gradient = *gradient;
     } else if (arg == "--set") {
       HandleSet set;
       const std::string value = hasValue ? args[++i] : std::string();
@@ -103,8 +82,7 @@ std::optional<CurveOptions> parseCurveArguments(const std::vector<std::string>& 
   return options;
 }
 
-void runCurve(const sim::TrainParams& train, int compressorStart, int compressorRunning,
-              int compressorStop, const CurveOptions& options, std::ostream& out) {
+void runCurve(const sim::TrainParams& train, const CurveOptions& options, std::ostream& out) {
   const sim::LineParams line;  // a straight line without a recorded speed profile
   sim::TrainState s = sim::loadState(train, line);
   s.DoorsOpen = false;
@@ -113,34 +91,35 @@ void runCurve(const sim::TrainParams& train, int compressorStart, int compressor
   s.HeadGradient = options.gradient;
   s.CarGradients.fill(sim::roundToInt(options.gradient.ld()));
 
-  platform::NullSoundSlots sounds;
-  const sim::CompressorSounds compressorSlots{compressorStart, compressorRunning, compressorStop};
-
+  using sim::formatFixed;
   out << "t_ms,Speed,PowerNotch,BrakeNotch,TractiveForce,ResistanceForce,BrakePressure,"
          "BpPressure,SapPressure,MrPressure,BcPressure,Distance,WheelState,Gear,EngineOutput\n";
-  for (int t = 1; t <= options.untilMs; ++t) {
-    for (const HandleSet& set : options.sets) {
-      if (set.atMs == t) {
-        s.PowerHandle = set.power;
-        s.BrakeHandle = -set.brake;
-        s.PowerChangePending = true;
-        s.BrakeChangePending = true;
-      }
-    }
-    if (t % 33 == 0) {
-      sim::MMTimer1Timer(s, train, line);
-    }
-    if (t % 100 == 0) {
-      sim::displayTickPhysics(s, train, sounds, compressorSlots);
-      out << t << ',' << formatFixed(s.Speed) << ',' << s.PowerNotch << ',' << s.BrakeNotch << ','
-          << formatFixed(s.TractiveForce) << ',' << formatFixed(s.ResistanceForce) << ','
-          << formatFixed(s.BrakePressure) << ',' << formatFixed(s.BpPressure) << ','
-          << formatFixed(s.SapPressure) << ',' << formatFixed(s.MrPressure) << ','
-          << formatFixed(s.BcPressure) << ',' << formatReal(s.Distance) << ','
-          << sim::wheelStateText(s.wheelState) << ',' << s.Gear << ',' << formatReal(s.EngineOutput)
-          << '\n';
-    }
-  }
+  const bool running = true;
+  sim::runVirtualTime(
+      options.untilMs, running,
+      [&](int t) {
+        for (const HandleSet& set : options.sets) {
+          if (set.atMs == t) {
+            s.PowerHandle = set.power;
+            s.BrakeHandle = -set.brake;
+            s.PowerChangePending = true;
+            s.BrakeChangePending = true;
+          }
+        }
+      },
+      [&](int) { sim::MMTimer1Timer(s, train, line); },
+      // The curve has no sound: what the compressor did shows in MrPressure.
+      [&](int) { sim::displayTickPhysics(s, train); },
+      [&](int t) {
+        if (t % sim::kDisplayTickMs != 0) return;
+        out << t << ',' << formatFixed(s.Speed) << ',' << s.PowerNotch << ',' << s.BrakeNotch << ','
+            << formatFixed(s.TractiveForce) << ',' << formatFixed(s.ResistanceForce) << ','
+            << formatFixed(s.BrakePressure) << ',' << formatFixed(s.BpPressure) << ','
+            << formatFixed(s.SapPressure) << ',' << formatFixed(s.MrPressure) << ','
+            << formatFixed(s.BcPressure) << ',' << formatReal(s.Distance) << ','
+            << sim::wheelStateText(s.wheelState) << ',' << s.Gear << ','
+            << formatReal(s.EngineOutput) << '\n';
+      });
 }
 
 }  // namespace dravolin::tools

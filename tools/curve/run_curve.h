@@ -1,6 +1,6 @@
-// The run curve of a train on a straight line: the train state runs in virtual time, one
-// millisecond at a time, with the simulation tick every 33 ms and the display tick's physics
-// every 100 ms, and one CSV row is written after each display tick.
+// The run curve of a train on a straight line: the train state runs in virtual time
+// (sim/virtual_time.h), one millisecond at a time, with the simulation tick every 33 ms and the
+// display tick's physics every 100 ms, and one CSV row is written after each display tick.
 #pragma once
 
 #include <optional>
@@ -33,10 +33,6 @@ std::optional<CurveOptions> parseCurveArguments(const std::vector<std::string>& 
                                                 std::string& error);
 
 // Runs the curve for a validated train and writes the CSV (header and one row per 100 ms).
-void runCurve(const sim::TrainParams& train, int compressorStart, int compressorRunning,
-              int compressorStop, const CurveOptions& options, std::ostream& out);
-
-// A fixed-point value with exactly four decimals, from its exact count ("-0.0500").
-std::string formatFixed(sim::Fixed value);
+void runCurve(const sim::TrainParams& train, const CurveOptions& options, std::ostream& out);
 
 }  // namespace dravolin::tools

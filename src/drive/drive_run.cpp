@@ -1,0 +1,88 @@
+// The drive's run: creation, start and pause, closing, and the input handlers with the events
+// they post.
+#include <algorithm>
+
+#include "drive/drive.h"
+#include "input/controller_box.h"
+#include "input/keyboard.h"
+#include "input/mouse_wheel.h"
+
+namespace dravolin::drive {
+
+std::unique_ptr<Drive> Drive::FormCreate(const LoadRequest& request,
+                                         const StartupServices& services,
+                                         input::ProgramInputState& program,
+                                         const StartupProgress& progress) {
+  auto drive =
+      std::make_unique<Drive>(loadDriveData(request, services, progress), services.sounds, program);
+  // The start-up ends with the handle display.
+  drive->masconupdate();
+  return drive;
+}
+
+void Drive::start1Click() {
+  running_ = !running_;
+  startCaption_ = running_ ? kPauseCaption : kResumeCaption;
+  data_.state.AwaitingStart = false;
+  // The current frame is drawn again at the next chance.
+  --lastShownFrame_;
+}
+
+void Drive::FormCloseQuery() {
+  running_ = false;
+  sim::TrainState& s = data_.state;
+  s.DistanceToStop = 0;
+  protection_.PatternState = 0;
+  protection_.PreviousPatternState = 0;
+  s.AtsBrakeApplied = false;
+  s.AtcBrakeApplied = false;
+  // Every slot that holds a sound of this drive: the groups from slot 0, and the motor sounds.
+  const SoundLayout& l = data_.sounds;
+  const int below = std::min(l.otherSound(l.O), platform::SoundSlots::kSlotCount);
+  for (int slot = 0; slot < below; ++slot) sound_.stop(slot);
+  for (int i = 0; i < l.M && SoundLayout::motorSound(i) < platform::SoundSlots::kSlotCount; ++i) {
+    sound_.stop(SoundLayout::motorSound(i));
+  }
+}
+
+input::InputContext Drive::inputContext() {
+  return {data_.state,  data_.files.train, data_.files.line, data_.files.mascon,
+          data_.sounds, protection_,       indication_,      data_.cab,
+          input_,       program_,          sound_,           actions_};
+}
+
+void Drive::drainPosted(input::InputContext& ctx) {
+  if (!posted_.empty()) input::drainPostedEvents(ctx, posted_);
+}
+
+void Drive::keydowns(int virtualKey, input::Modifiers modifiers) {
+  input::InputContext ctx = inputContext();
+  input::keydowns(ctx, virtualKey, modifiers);
+  drainPosted(ctx);
+}
+
+void Drive::AsciiDown(char key) {
+  input::InputContext ctx = inputContext();
+  input::AsciiDown(ctx, key);
+  drainPosted(ctx);
+}
+
+void Drive::WheelD() {
+  input::InputContext ctx = inputContext();
+  input::WheelD(ctx);
+  drainPosted(ctx);
+}
+
+void Drive::WheelU() {
+  input::InputContext ctx = inputContext();
+  input::WheelU(ctx);
+  drainPosted(ctx);
+}
+
+void Drive::RxChar(std::string_view bytes) {
+  input::InputContext ctx = inputContext();
+  input::RxChar(ctx, bytes);
+  drainPosted(ctx);
+}
+
+}  // namespace dravolin::drive

@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "fixtures/run_tool.h"
+#include "fixtures/wave_bytes.h"
+
+namespace dravolin::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kGolden = DRAVOLIN_TOOLS_GOLDEN_DIR;
+constexpr const char* kColumns =
+    "t_ms,Speed,PowerHandle,BrakeHandle,PowerNotch,BrakeNotch,FrameIndex,DoorsOpen,SignalCode,"
+    "StationLabel,StopMarker,StopLineTop,Lamp_Door,Lamp_Power,Lamp_Air,PowerLabel,BrakeLabel,"
+    "ClockLabel";
+
+void writeText(const fs::path& p, const std::string& text) {
+  std::ofstream(p, std::ios::binary) << text;
+}
+
+// The sample drive in a folder of its own, with the golden train (a notched brake that releases
+// in seconds) and silent WAV files of fixed lengths for every sound the two files name.
+class DriveTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* env = std::getenv("DRAVOLIN_FIXTURES");
+    const fs::path fixtures = env && *env ? fs::path(env) : fs::path(DRAVOLIN_FIXTURES_DIR);
+    dir_ = fs::temp_directory_path() /
+           ("dravolin_drive_tool_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::copy(fixtures / "drive", dir_, fs::copy_options::recursive);
+    fs::copy_file(kGolden / "drive_train.dat", dir_ / "drive_train.dat");
+    fs::create_directories(dir_ / "sound");
+    const std::vector<std::pair<std::string, int>> waves = {
+        {"run.wav", 1000},   {"表.wav", 3000},        {"depart.wav", 2000},     {"other.wav", 500},
+        {"motor.wav", 1000}, {"door_open.wav", 1500}, {"door_close.wav", 2500}, {"squeak.wav", 800},
+        {"bell.wav", 1000},  {"chime.wav", 600},      {"eb.wav", 700},          {"horn.wav", 900},
+        {"stop.wav", 1200},  {"cp.wav", 2000}};
+    for (const auto& [name, ms] : waves) wave(name, ms);
+    for (int i = 0; i < 13; ++i) wave("run" + std::to_string(i) + ".wav", 1000);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // A silent 8 kHz wave of `ms` milliseconds.
+  void wave(const std::string& name, int ms) {
+    writeFile((dir_ / "sound" / name).string(),
+              wav16(std::vector<std::int16_t>(static_cast<std::size_t>(8 * ms)), 8000));
+  }
+
+  ToolRun drive(const std::string& args) {
+    return runTool(DRAVOLIN_DRIVE_EXE, "--dir " + quoted(dir_.string()) + " " + args);
+  }
+
+  // Compares with a golden file; DRAVOLIN_UPDATE_GOLDEN=1 rewrites it instead.
+  static void expectGolden(const std::string& actual, const std::string& name) {
+    const char* update = std::getenv("DRAVOLIN_UPDATE_GOLDEN");
+    if (update != nullptr && std::string(update) == "1") writeText(kGolden / name, actual);
+    EXPECT_EQ(actual, slurp(kGolden / name)) << name;
+  }
+
+  fs::path dir_;
+};
+
+// From the start at the first station to the stop at the last one. What the trace shows:
+// - 0 to 20 s: standing at ソ表駅 with the doors open and the brake at EB; the clock runs from
+//   09:00:00, the departure sound plays at 10 s (line sound 0, slot 27);
+// - at the departure time (20 s) the station sequence closes the doors: the door-closing sound
+//   (slot 14) plays 2.5 s, then the door lamp comes on and DoorsOpen clears;
+// - 23 s: brake released ("5"), two wheel steps to P2; the notches follow after the delays, the
+//   power lamp comes on, the brake pressure falls and the train moves off; the running noise
+//   bands cross-fade as it gains speed (slots 0 to 4);
+// - the station label turns to the pass station 能登通過, then, after it, to 予十停車; the
+//   passing sound (slot 28) loops on the way past frame 450; at 40 s the controller box's horn
+//   button posts a "3" and the horn (slot 21) sounds;
+// - 50 s: power off, coasting downhill; 57.8 s: four brake steps to B4, the air lamp comes on;
+// - the train enters the stopping range (700 to 800): the label shows 予十 and the stop marker
+//   is drawn; it comes to rest at frame 730 with the brake at B4.
+TEST_F(DriveTool, DrivesFromTheFirstStationToAStopAtTheLast) {
+  const fs::path sounds = dir_ / "sounds.csv";
+  const ToolRun run = drive("drive_train.dat test_line.dat --until 90000 --every 1000 --script " +
+                            quoted((kGolden / "drive_script.txt").string()) + " --columns " +
+                            kColumns + " --sounds " + quoted(sounds.string()));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  expectGolden(run.out, "drive_trace.csv");
+  expectGolden(slurp(sounds), "drive_sounds.csv");
+}
+
+TEST_F(DriveTool, DefaultColumnsBeforeTheStart) {
+  const ToolRun run = drive("test_train.dat test_line.dat --until 300");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "t_ms,Speed,PowerHandle,BrakeHandle,PowerNotch,BrakeNotch,Reverser,FrameIndex,"
+            "Distance,ClockTicks,ScheduleFrame,DoorsOpen,SignalCode,AtsBrakeApplied,"
+            "AtcBrakeApplied,StationLabel\n"
+            "100,0.0000,0,-4,0,-4,1,100,0.0000,972000,250,1,999,0,0,ソ表駅\n"
+            "200,0.0000,0,-4,0,-4,1,100,0.0000,972000,250,1,999,0,0,ソ表駅\n"
+            "300,0.0000,0,-4,0,-4,1,100,0.0000,972000,250,1,999,0,0,ソ表駅\n");
+}
+
+TEST_F(DriveTool, LoadErrorsAreTheProgramsOwnMessage) {
+  const ToolRun run = drive("no_such_train.dat test_line.dat --until 100");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err.rfind("車両ファイルに誤りがあります", 0), 0u) << run.err;
+}
+
+TEST_F(DriveTool, UsageErrorsNameTheProblem) {
+  struct Case {
+    std::string script;  // empty: no script
+    std::string args;
+    std::string message;
+    std::string files = "test_train.dat test_line.dat ";
+  };
+  const std::vector<Case> cases = {
+      {"", "--until 100", "a train file and a line file are needed", "test_train.dat "},
+      {"", "--until 100 x.dat", "unexpected argument 'x.dat'"},
+      {"", "", "--until MS is needed"},
+      {"", "--until 0", "--until needs a whole number"},
+      {"", "--until 100 --every x", "--every needs a whole number"},
+      {"", "--until 100 --speed 3", "unknown option '--speed'"},
+      {"", "--until 100 --columns Speed,Nope", "unknown column 'Nope'"},
+      {"", "--until 100 --columns Speed,", "an empty column name"},
+      {"", "--until 100 --script", "the option --script needs a value"},
+      {"100 start\n50 start\n", "--until 100", "line 2: the time 50 is before"},
+      {"# comment\n100 jump\n", "--until 100", "line 2: unknown event 'jump'"},
+      {"100 start\n200 station 1\n", "--until 100", "line 2: the \"Move\" menu has no entry Sta1"},
+      {"100 station 2\n", "--until 100", "line 1: the \"Move\" menu has no entry Sta2"},
+  };
+  for (const Case& c : cases) {
+    std::string args = c.files + c.args;
+    if (!c.script.empty()) {
+      writeText(dir_ / "script.txt", c.script);
+      args += " --script " + quoted((dir_ / "script.txt").string());
+    }
+    const ToolRun run = drive(args);
+    EXPECT_EQ(run.status, 2) << c.args << c.script;
+    EXPECT_EQ(run.out, "") << c.args << c.script;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+  }
+  const ToolRun missing = drive("test_train.dat test_line.dat --until 10 --script /no/such");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("cannot read the script"), std::string::npos) << missing.err;
+}
+
+}  // namespace
+}  // namespace dravolin::testing

@@ -1,0 +1,22 @@
+// dravolin-drive [--dir DIR] TRAIN_FILE LINE_FILE --until MS [--script FILE] [--columns LIST]
+//                [--every MS] [--sounds FILE]
+// Loads a drive as the driving window would, with no window, runs it in virtual time from a
+// script of driver events and prints a CSV trace of the chosen columns.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tools/drive/run_drive.h"
+
+int main(int argc, char** argv) {
+  using namespace dravolin;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  std::string error;
+  const auto options = tools::parseDriveArguments(args, error);
+  if (!options) {
+    std::cerr << "dravolin-drive: " << error << '\n' << tools::kDriveUsage << '\n';
+    return tools::kExitUsageError;
+  }
+  std::ios::sync_with_stdio(false);
+  return tools::runDriveTool(*options, std::cout, std::cerr);
+}

@@ -1,0 +1,226 @@
+#include "tools/drive/run_drive.h"
+
+#include <charconv>
+#include <fstream>
+#include <sstream>
+
+#include "data/load_error.h"
+#include "platform/ffmpeg_video_reader.h"
+#include "platform/file_picture_loader.h"
+#include "sim/virtual_time.h"
+
+namespace dravolin::tools {
+namespace {
+
+bool parsePositive(const std::string& word, int& value) {
+  const char* end = word.data() + word.size();
+  auto [ptr, ec] = std::from_chars(word.data(), end, value);
+  return !word.empty() && ec == std::errc() && ptr == end && value >= 1;
+}
+
+std::vector<std::string> splitColumns(std::string_view list) {
+  std::vector<std::string> names;
+  std::size_t pos = 0;
+  while (true) {
+    const std::size_t comma = list.find(',', pos);
+    names.emplace_back(list.substr(pos, comma == std::string_view::npos ? comma : comma - pos));
+    if (comma == std::string_view::npos) return names;
+    pos = comma + 1;
+  }
+}
+
+void handle(drive::Drive& d, const ScriptEvent& e) {
+  switch (e.kind) {
+    case ScriptEventKind::Start:
+      d.start1Click();
+      break;
+    case ScriptEventKind::Char:
+      d.AsciiDown(e.character);
+      break;
+    case ScriptEventKind::Key:
+      d.keydowns(e.virtualKey, e.shift ? input::kShift : 0u);
+      break;
+    case ScriptEventKind::WheelDown:
+      d.WheelD();
+      break;
+    case ScriptEventKind::WheelUp:
+      d.WheelU();
+      break;
+    case ScriptEventKind::Serial:
+      d.RxChar(e.bytes);
+      break;
+    case ScriptEventKind::Station:
+      d.StationClick("Sta" + std::to_string(e.station));
+      break;
+  }
+}
+
+void writeSoundEvents(platform::VirtualSoundSlots& sounds, std::ostream* out) {
+  if (out != nullptr) {
+    for (const platform::VirtualSoundSlots::Event& e : sounds.events()) {
+      *out << e.tMs << ',' << e.slot << ',' << e.action << '\n';
+    }
+  }
+  sounds.clearEvents();
+}
+
+}  // namespace
+
+std::optional<DriveToolOptions> parseDriveArguments(const std::vector<std::string>& args,
+                                                    std::string& error) {
+  DriveToolOptions o;
+  std::vector<std::string> files;
+  bool until = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a.size() > 1 && a.starts_with("-")) {
+      if (a != "--dir" && a != "--until" && a != "--script" && a != "--columns" && a != "--every" &&
+          a != "--sounds") {
+        error = "unknown option '" + a + "'";
+        return std::nullopt;
+      }
+      if (i + 1 == args.size()) {
+        error = "the option " + a + " needs a value";
+        return std::nullopt;
+      }
+      const std::string& v = args[++i];
+      if (a == "--dir") {
+        o.dir = v;
+      } else if (a == "--until") {
+        if (!parsePositive(v, o.untilMs)) {
+          error = "--until needs a whole number of milliseconds of at least 1, not '" + v + "'";
+          return std::nullopt;
+        }
+        until = true;
+      } else if (a == "--script") {
+        o.script = v;
+      } else if (a == "--columns") {
+        o.columns = v;
+      } else if (a == "--every") {
+        if (!parsePositive(v, o.everyMs)) {
+          error = "--every needs a whole number of milliseconds of at least 1, not '" + v + "'";
+          return std::nullopt;
+        }
+      } else {
+        o.sounds = v;
+      }
+    } else {
+      files.push_back(a);
+    }
+  }
+  if (files.size() != 2) {
+    error = files.size() < 2 ? "a train file and a line file are needed"
+                             : "unexpected argument '" + files[2] + "'";
+    return std::nullopt;
+  }
+  if (!until) {
+    error = "--until MS is needed";
+    return std::nullopt;
+  }
+  o.trainFile = files[0];
+  o.lineFile = files[1];
+  for (const std::string& name : splitColumns(o.columns)) {
+    if (!column(name)) {
+      error = name.empty() ? "an empty column name in --columns" : "unknown column '" + name + "'";
+      return std::nullopt;
+    }
+  }
+  return o;
+}
+
+std::string checkStationEvents(const drive::Drive& drive, const std::vector<ScriptEvent>& events) {
+  const std::vector<drive::StationMenuEntry>& menu = drive.data().stationMenu;
+  for (const ScriptEvent& e : events) {
+    if (e.kind != ScriptEventKind::Station) continue;
+    const std::string name = "Sta" + std::to_string(e.station);
+    bool found = false;
+    for (const drive::StationMenuEntry& entry : menu) found = found || entry.name == name;
+    if (!found) {
+      return "line " + std::to_string(e.line) + ": the \"Move\" menu has no entry " + name;
+    }
+  }
+  return {};
+}
+
+void runDrive(drive::Drive& drive, platform::VirtualSoundSlots& sounds,
+              const std::vector<ScriptEvent>& events, const std::vector<std::string>& columnNames,
+              int untilMs, int everyMs, const DriveOutputs& out) {
+  std::vector<ColumnFormatter> formatters;
+  for (std::size_t i = 0; i < columnNames.size(); ++i) {
+    out.trace << (i == 0 ? "" : ",") << columnNames[i];
+    if (auto f = column(columnNames[i])) formatters.push_back(std::move(*f));
+  }
+  out.trace << '\n';
+
+  sounds.clearEvents();
+  sounds.setEventLog(out.sounds != nullptr);
+  std::size_t next = 0;
+  sim::runVirtualTime(
+      untilMs, drive.running(),
+      [&](int t) {
+        sounds.setTimeMs(t);
+        for (; next < events.size() && events[next].timeMs == t; ++next) {
+          handle(drive, events[next]);
+        }
+      },
+      [&](int) { drive.MMTimer1Timer(); }, [&](int) { drive.Timer1Timer(); },
+      [&](int t) {
+        if (t % everyMs == 0) {
+          const DriveView view{t, &drive.state(), &drive.cab(), &drive.protection(),
+                               &drive.valueDisplay()};
+          for (std::size_t i = 0; i < formatters.size(); ++i) {
+            out.trace << (i == 0 ? "" : ",") << formatters[i](view);
+          }
+          out.trace << '\n';
+        }
+        writeSoundEvents(sounds, out.sounds);
+      });
+}
+
+int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostream& err) {
+  auto usage = [&err](const std::string& message) {
+    err << "dravolin-drive: " << message << '\n' << kDriveUsage << '\n';
+    return kExitUsageError;
+  };
+
+  std::vector<ScriptEvent> events;
+  if (options.script) {
+    std::ifstream in(*options.script, std::ios::binary);
+    if (!in) return usage("cannot read the script " + options.script->string());
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string error;
+    auto parsed = parseScript(text.str(), error);
+    if (!parsed) return usage(options.script->string() + ": " + error);
+    events = std::move(*parsed);
+  }
+
+  platform::FilePictureLoader pictures;
+  platform::VirtualSoundSlots sounds;
+  sounds.initialise();
+  platform::FfmpegVideoReader video;
+  input::ProgramInputState program;
+  std::unique_ptr<drive::Drive> drive;
+  try {
+    drive = drive::Drive::FormCreate({options.dir, options.trainFile, options.lineFile},
+                                     {pictures, sounds, &video}, program);
+  } catch (const data::LoadError& e) {
+    err << e.what() << '\n';
+    return kExitLoadError;
+  }
+  if (const std::string bad = checkStationEvents(*drive, events); !bad.empty()) {
+    return usage((options.script ? options.script->string() + ": " : std::string()) + bad);
+  }
+
+  std::ofstream soundLog;
+  if (options.sounds) {
+    soundLog.open(*options.sounds, std::ios::binary);
+    if (!soundLog) return usage("cannot write the sound log " + options.sounds->string());
+  }
+  runDrive(*drive, sounds, events, splitColumns(options.columns), options.untilMs, options.everyMs,
+           {out, options.sounds ? &soundLog : nullptr});
+  out.flush();
+  return out && (!options.sounds || soundLog) ? 0 : kExitLoadError;
+}
+
+}  // namespace dravolin::tools

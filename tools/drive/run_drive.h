@@ -1,0 +1,65 @@
+// The headless drive: a drive loaded from its data files and run in virtual time, one
+// millisecond at a time, from a script of driver events, printing a CSV trace of chosen
+// columns and, on request, a log of the sounds started and stopped.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "drive/drive.h"
+#include "platform/virtual_sound_slots.h"
+#include "tools/drive/columns.h"
+#include "tools/drive/script.h"
+
+namespace dravolin::tools {
+
+inline constexpr const char* kDriveUsage =
+    "usage: dravolin-drive [--dir DIR] TRAIN_FILE LINE_FILE --until MS [--script FILE] "
+    "[--columns LIST] [--every MS] [--sounds FILE]";
+
+// Exit statuses.
+inline constexpr int kExitLoadError = 1;
+inline constexpr int kExitUsageError = 2;
+
+struct DriveToolOptions {
+  std::filesystem::path dir = ".";
+  std::string trainFile;
+  std::string lineFile;
+  int untilMs = 0;
+  std::optional<std::filesystem::path> script;
+  std::string columns{kDefaultColumns};
+  int everyMs = 100;
+  std::optional<std::filesystem::path> sounds;
+};
+
+// Parses the command line (without the program name). On a usage error returns nullopt and
+// puts the reason in `error`.
+std::optional<DriveToolOptions> parseDriveArguments(const std::vector<std::string>& args,
+                                                    std::string& error);
+
+// Where the trace and the sound log go.
+struct DriveOutputs {
+  std::ostream& trace;
+  std::ostream* sounds = nullptr;  // "t_ms,slot,action" lines; none when null
+};
+
+// Runs a loaded drive from t = 1 to `untilMs`. At each t: the sound time moves to t; the
+// script's events of t, in order, each with the events it posts; while running the simulation
+// tick when t % 33 == 0 and the display tick when t % 100 == 0; a trace row when
+// t % everyMs == 0. Writes the header line first.
+void runDrive(drive::Drive& drive, platform::VirtualSoundSlots& sounds,
+              const std::vector<ScriptEvent>& events, const std::vector<std::string>& columnNames,
+              int untilMs, int everyMs, const DriveOutputs& out);
+
+// A "station N" event names an entry the "Move" menu does not have: the message naming its
+// line, or empty when every station event has its entry.
+std::string checkStationEvents(const drive::Drive& drive, const std::vector<ScriptEvent>& events);
+
+// The whole tool: reads the script, loads the drive from the options' folder, runs it. Returns
+// the exit status (0, kExitLoadError or kExitUsageError) and writes messages to `err`.
+int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace dravolin::tools
