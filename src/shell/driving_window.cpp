@@ -47,7 +47,10 @@ QIcon backIcon(int scale) {
 
 DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& request,
                              const drive::StartupProgress& progress, QWidget* parent)
-    : QMainWindow(parent), context_(context) {
+    : QMainWindow(parent),
+      context_(context),
+      valueDisplay_(context.valueDisplay),
+      help_(context.help) {
   setWindowTitle("Dravolin");
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
@@ -113,13 +116,13 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
     afterInput();
   });
 
-  if (context_.valueDisplay != nullptr) {
-    context_.valueDisplay->onKey = [this](QKeyEvent* e) { forwardKey(e); };
-    context_.valueDisplay->onClosed = [this] { drive_->valueDisplay().visible = false; };
+  if (valueDisplay_ != nullptr) {
+    valueDisplay_->onKey = [this](QKeyEvent* e) { forwardKey(e); };
+    valueDisplay_->onClosed = [this] { drive_->valueDisplay().visible = false; };
     syncValueDisplay();
   }
-  if (context_.help != nullptr) {
-    context_.help->onKey = [this](QKeyEvent* e) { forwardKey(e); };
+  if (help_ != nullptr) {
+    help_->onKey = [this](QKeyEvent* e) { forwardKey(e); };
   }
   previousIndex_ = drive_->state().FrameIndex;
   layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -132,11 +135,7 @@ DrivingWindow::~DrivingWindow() {
     mmTimer1_->setEnabled(false);
     timer1_->setEnabled(false);
   }
-  if (context_.valueDisplay != nullptr) {
-    context_.valueDisplay->onKey = nullptr;
-    context_.valueDisplay->onClosed = nullptr;
-  }
-  if (context_.help != nullptr) context_.help->onKey = nullptr;
+  releaseCompanions();
   controller_.reset();
   // The presenter's surface handlers refer to it: finalise while it is still there.
   surface_->finalise();
@@ -196,14 +195,16 @@ void DrivingWindow::start1Click() {
   if (!run) retry_.stop();
   drive_->start1Click();
   presenter_->lowerLastShown();
+  // The frame drawn again for the Start counts from the Start.
+  indexReachedMs_ = clock_.milliseconds();
   lastPresentMs_.reset();
   if (run) presentFrame();
 }
 
 void DrivingWindow::menu_d1Click() {
-  if (context_.help == nullptr) return;
-  context_.help->show();
-  context_.help->raise();
+  if (help_ == nullptr) return;
+  help_->show();
+  help_->raise();
 }
 
 void DrivingWindow::menu_d2Click() {
@@ -245,7 +246,7 @@ void DrivingWindow::displayTick() {
 }
 
 void DrivingWindow::syncValueDisplay() {
-  if (context_.valueDisplay != nullptr) context_.valueDisplay->showValues(drive_->valueDisplay());
+  if (valueDisplay_ != nullptr) valueDisplay_->showValues(drive_->valueDisplay());
 }
 
 void DrivingWindow::afterInput() {
@@ -299,8 +300,20 @@ void DrivingWindow::FormActivate() {
   if (presenter_->showStill(*still_, running())) cab_->videoPresented();
 }
 
+void DrivingWindow::releaseCompanions() {
+  // Only once: by the time this window is deleted, a newer one may have taken them over.
+  if (valueDisplay_ != nullptr) {
+    valueDisplay_->onKey = nullptr;
+    valueDisplay_->onClosed = nullptr;
+  }
+  if (help_ != nullptr) help_->onKey = nullptr;
+  valueDisplay_ = nullptr;
+  help_ = nullptr;
+}
+
 void DrivingWindow::runClosingSteps() {
   closing_ = true;
+  releaseCompanions();
   presenter_->stop();  // no more video
   retry_.stop();
   mmTimer1_->setEnabled(false);  // both ticks stop before anything is freed

