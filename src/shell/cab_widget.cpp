@@ -14,24 +14,24 @@ using sim::CabPicture;
 
 constexpr QRect kVideoRect(0, 0, 480, 240);
 
-// Label places (left, top, width, height) in the free column right of the video and along the
-// bottom right, beside the `back` button.
+// Label places (left, top, width, height): all in the column right of the video, which no panel
+// picture covers; the handle texts beside the stop marker, the signal's name under it.
 struct LabelPlace {
   const CabLabel CabModel::*label;
   QRect rect;
   Qt::Alignment align;
 };
 const LabelPlace kLabelPlaces[] = {
-    {&CabModel::SignalLabel, QRect(530, 52, 110, 18), Qt::AlignLeft},
-    {&CabModel::SlopeText, QRect(582, 116, 58, 18), Qt::AlignLeft},
-    {&CabModel::CarsLabel, QRect(584, 150, 56, 18), Qt::AlignLeft},
+    {&CabModel::Label1, QRect(582, 1, 56, 16), Qt::AlignLeft},
+    {&CabModel::PowerLabel, QRect(582, 17, 56, 16), Qt::AlignLeft},
+    {&CabModel::BrakeLabel, QRect(582, 33, 56, 16), Qt::AlignLeft},
+    {&CabModel::SignalLabel, QRect(532, 52, 106, 18), Qt::AlignLeft},
+    {&CabModel::GearLabel, QRect(582, 76, 56, 18), Qt::AlignLeft},
+    {&CabModel::SlopeText, QRect(582, 116, 56, 18), Qt::AlignLeft},
+    {&CabModel::CarsLabel, QRect(584, 150, 54, 18), Qt::AlignLeft},
     {&CabModel::Label3, QRect(498, 202, 72, 18), Qt::AlignLeft},
     {&CabModel::digi_speed, QRect(560, 202, 78, 18), Qt::AlignRight},
     {&CabModel::Label4, QRect(498, 221, 140, 18), Qt::AlignLeft},
-    {&CabModel::Label1, QRect(470, 396, 40, 18), Qt::AlignCenter},
-    {&CabModel::PowerLabel, QRect(512, 396, 48, 18), Qt::AlignCenter},
-    {&CabModel::BrakeLabel, QRect(562, 396, 76, 18), Qt::AlignCenter},
-    {&CabModel::GearLabel, QRect(470, 418, 60, 18), Qt::AlignCenter},
 };
 
 QRect pictureRect(const CabPicture& p) { return QRect(p.left, p.top, p.width, p.height); }
