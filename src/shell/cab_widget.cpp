@@ -226,11 +226,16 @@ void CabWidget::drawClock(QPainter& p, const sim::CabClock& c) {
   p.setRenderHint(QPainter::Antialiasing, true);
   p.translate(c.left, c.top);
   p.setClipRect(QRect(0, 0, 50, 50), Qt::IntersectClip);
+  // Light hands with a dark edge, so that they show on a light face and on a dark one.
   const struct {
     const sim::ClockHand* hand;
     qreal width;
     QColor colour;
-  } hands[] = {{&c.hour, 3, Qt::black}, {&c.minute, 2, Qt::black}, {&c.second, 1, Qt::red}};
+  } hands[] = {{&c.hour, 3, Qt::white}, {&c.minute, 2, Qt::white}, {&c.second, 1, Qt::red}};
+  for (const auto& h : hands) {
+    p.setPen(QPen(QColor(0, 0, 0, 160), h.width + 2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(h.hand->x1, h.hand->y1, h.hand->x2, h.hand->y2);
+  }
   for (const auto& h : hands) {
     p.setPen(QPen(h.colour, h.width, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(h.hand->x1, h.hand->y1, h.hand->x2, h.hand->y2);

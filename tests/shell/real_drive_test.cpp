@@ -5,10 +5,12 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QWheelEvent>
 #include <QtTest>
 
 #include "input/input_state.h"
+#include "platform/socat_pair.h"
 #include "shell/drive_adapter.h"
 #include "shell/title_window.h"
 #include "shell/value_display_window.h"
@@ -92,6 +94,39 @@ TEST(DrivingWindowWithDrive, KeysAndWheelMoveTheHandlesInTheCab) {
   saveScreenshot(*d, "driving_window_drive.png");
   d->close();
   EXPECT_TRUE(title.isVisible());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// The Controller menu connects the box on COM1 (a pseudo-terminal here); its codes move the
+// handles; closing the window disconnects it with one message.
+TEST(DrivingWindowWithDrive, ControllerBoxOnCom1MovesTheHandles) {
+  if (!SocatPair::available()) GTEST_SKIP() << "socat is not installed";
+  SocatPair pair;
+  ASSERT_TRUE(pair.start());
+  qputenv("DRAVOLIN_COM1", QByteArray::fromStdString(pair.portEnd()));
+  MessageRecorder messages;
+  DataFolder folder;
+  FakeSoundSlots sound;
+  input::ProgramInputState program;
+  shell::TitleWindow::Context context;
+  context.driving.dataDir = folder.path();
+  context.driving.sound = &sound;
+  context.driving.makeDrive = shell::makeDriveFactory(program);
+  context.trains = {};
+  context.trains[0] = shell::TrainChoice{"test_train.dat", "test_line.dat"};
+  shell::TitleWindow title(context);
+  title.TrainClick(1);
+  shell::DrivingWindow* d = title.drivingWindow();
+  ASSERT_NE(d, nullptr);
+  messages.texts.clear();
+  d->controllerMenu()->actions().at(0)->trigger();  // COM1
+  EXPECT_EQ(messages.texts, std::vector<std::string>({"Connect to controller."}));
+  ASSERT_TRUE(pair.write("P0002"));  // line 2 of mascon.dat: power P2
+  EXPECT_TRUE(pumpUntil([&] { return d->drive().state().PowerHandle == 2; }, 5000));
+  d->close();
+  EXPECT_EQ(messages.texts,
+            std::vector<std::string>({"Connect to controller.", "Disconnect from controller."}));
+  qunsetenv("DRAVOLIN_COM1");
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
