@@ -130,6 +130,7 @@ int main(int argc, char** argv) {
     sound.assign(0, platform::SoundSlots::kNoWave);
   };
   shell::TitleWindow title(titleContext);
+  QObject::connect(&title, &shell::TitleWindow::closed, &app, &QApplication::quit);
   title.show();
   shell::HelpWindow help(".");
   shell::ValueDisplayWindow values;

@@ -1,6 +1,7 @@
 #include "shell/title_window.h"
 
 #include <QAbstractButton>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLabel>
@@ -334,6 +335,11 @@ void TitleWindow::helpclick() {
 }
 
 void TitleWindow::QuitClick() { close(); }
+
+void TitleWindow::closeEvent(QCloseEvent* event) {
+  QWidget::closeEvent(event);
+  if (event->isAccepted()) Q_EMIT closed();
+}
 
 void TitleWindow::paintEvent(QPaintEvent*) {
   QPainter p(this);

@@ -89,9 +89,12 @@ class TitleWindow final : public QWidget {
   // A driving window was created and shown; another one when it has closed.
   void drivingWindowShown(DrivingWindow* window);
   void drivingWindowClosed();
+  // The title window was closed (Quit): the program ends, whatever other window is still open.
+  void closed();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void setClientSize(int width, int height);

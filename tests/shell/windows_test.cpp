@@ -137,6 +137,23 @@ TEST(TitleWindow, ButtonWithoutTrainLoadsNothingAndStopsTheTimer) {
   EXPECT_EQ(w.drivingWindow(), nullptr);
   EXPECT_EQ(visibleButtons(w), std::vector<bool>({true, true, true, false, false, false, false,
                                                   false, false, false, true, true}));
+  bool closed = false;
+  QObject::connect(&w, &TitleWindow::closed, [&] { closed = true; });
+  w.button(11)->click();  // Quit
+  EXPECT_TRUE(closed);
+  EXPECT_FALSE(w.isVisible());
+}
+
+// --scale: every place and size of the title window times the factor.
+TEST(TitleWindow, ScaleMultipliesPlacesAndSizes) {
+  Harness h;
+  h.context.driving.scale = 2;
+  TitleWindow w(h.context);
+  w.show();
+  EXPECT_EQ(w.size(), QSize(640, 480));
+  w.Timer1Timer();
+  EXPECT_EQ(w.size(), QSize(1280, 960));
+  EXPECT_EQ(w.button(7)->geometry(), QRect(938, 472, 332, 86));  // Train8: 469, 236, 166 x 43
 }
 
 TEST(DrivingWindow, DriveFromChoiceToCloseAndBack) {
