@@ -10,7 +10,10 @@ namespace dravolin::data {
 
 ControllerMap parseControllerMap(std::string_view bytes) {
   ControllerMap map;
-  for (std::string_view line : splitLines(bytes)) {
+  // Lines are read one at a time: the list ends at 26 codes however long the file is.
+  LineCursor lines(bytes);
+  while (!lines.atEnd()) {
+    const std::string_view line = lines.next();
     if (!line.empty() && line.front() == '#') break;
     if (static_cast<int>(map.codes.size()) == ControllerMap::kMaxCodes) {
       throw LoadError(kControllerMapTooLong);
@@ -24,7 +27,7 @@ ControllerMap readControllerMap(const LoadContext& ctx) {
   const std::filesystem::path path = ctx.resolve(kControllerMapFileName);
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) throw LoadError(kControllerMapMissing);
-  std::optional<std::string> bytes = readFileBytes(path);
+  std::optional<std::string> bytes = ctx.readDataFile(kControllerMapFileName);
   if (!bytes) throw LoadError(kControllerMapUnreadable);
   return parseControllerMap(*bytes);
 }

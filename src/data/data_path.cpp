@@ -4,7 +4,13 @@
 #include <cstdio>
 #include <memory>
 #include <system_error>
+#include <utility>
 #include <vector>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "data/text_encoding.h"
 
@@ -45,25 +51,55 @@ bool present(const fs::path& p) {
   return fs::exists(fs::symlink_status(p, ec)) || fs::exists(p, ec);
 }
 
-// The entry of `folder` named `utf8` or `raw`, exactly or else ignoring ASCII case.
-std::optional<fs::path> findEntry(const fs::path& folder, const std::string& utf8,
-                                  const std::string& raw) {
-  if (utf8 == "." || utf8 == "..") return folder / utf8;
-  if (present(folder / utf8)) return folder / utf8;
-  if (raw != utf8 && present(folder / raw)) return folder / raw;
-  std::error_code ec;
-  fs::directory_iterator it(folder, ec);
-  if (ec) return std::nullopt;
-  std::vector<std::string> matches;
-  for (const fs::directory_entry& entry : it) {
-    const std::string name = entry.path().filename().string();
+// An open folder, closed when it goes out of scope.
+class Folder {
+ public:
+  explicit Folder(int fd) : fd_(fd) {}
+  Folder(const Folder&) = delete;
+  Folder& operator=(const Folder&) = delete;
+  ~Folder() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int fd() const { return fd_; }
+  void reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+
+ private:
+  int fd_;
+};
+
+// The entry of the open folder named `utf8` or `raw`, exactly or else ignoring ASCII case. Each
+// test names the entry relative to the folder, so its cost does not grow with the depth.
+std::optional<std::string> findEntry(int folder, const std::string& utf8, const std::string& raw,
+                                     std::uint64_t& work) {
+  struct stat st {};
+  work += utf8.size() + 1;
+  if (utf8 == ".." || ::fstatat(folder, utf8.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return utf8;
+  if (raw != utf8) {
+    work += raw.size() + 1;
+    if (::fstatat(folder, raw.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return raw;
+  }
+  const int listFd = ::dup(folder);
+  if (listFd < 0) return std::nullopt;
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(listFd), &::closedir);
+  if (!dir) {
+    ::close(listFd);
+    return std::nullopt;
+  }
+  ::rewinddir(dir.get());
+  std::optional<std::string> best;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    ++work;
+    const std::string_view name(entry->d_name);
     if (equalsIgnoringAsciiCase(name, utf8) || equalsIgnoringAsciiCase(name, raw)) {
-      matches.push_back(name);
+      // Several entries differing only in case: take the first in byte order, the same every
+      // time.
+      if (!best || name < *best) best = std::string(name);
     }
   }
-  if (matches.empty()) return std::nullopt;
-  // Several entries differing only in case: take the first in byte order, the same every time.
-  return folder / *std::min_element(matches.begin(), matches.end());
+  return best;
 }
 
 }  // namespace
@@ -81,43 +117,73 @@ std::string toSlashes(std::string_view rawName) {
   return out;
 }
 
-fs::path resolveDataPath(const fs::path& dataDir, std::string_view rawName) {
+fs::path resolveDataPath(const fs::path& dataDir, std::string_view rawName,
+                         std::uint64_t* workDone) {
+  std::uint64_t scratch = 0;
+  std::uint64_t& work = workDone != nullptr ? *workDone : scratch;
   const std::string rawSlashed = toSlashes(rawName);
   const std::string utf8Slashed = cp932ToUtf8(rawSlashed);
   const bool absolute = !rawSlashed.empty() && rawSlashed.front() == '/';
   const fs::path base = absolute ? fs::path("/") : dataDir;
   const fs::path asWritten = absolute ? fs::path(utf8Slashed) : dataDir / utf8Slashed;
   if (rawSlashed.empty()) return asWritten;
+  work += 2 * (asWritten.native().size() + 1);
   if (present(asWritten)) return asWritten;
   if (present(base / rawSlashed)) return base / rawSlashed;
 
   const std::vector<std::string> utf8Parts = components(utf8Slashed);
   const std::vector<std::string> rawParts = components(rawSlashed);
   if (utf8Parts.size() != rawParts.size()) return asWritten;
-  fs::path current = base;
+  // The walk holds the folder reached open and looks each component up inside it, so the whole
+  // lookup is linear in the length of the name, ".." included (installations may share folders
+  // beside one another).
+  Folder folder(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.fd() < 0) return asWritten;
+  std::string found = base.string();
   for (std::size_t i = 0; i < utf8Parts.size(); ++i) {
-    std::optional<fs::path> next = findEntry(current, utf8Parts[i], rawParts[i]);
-    if (!next) return asWritten;
-    current = *next;
+    if (utf8Parts[i] == ".") continue;
+    std::optional<std::string> name = findEntry(folder.fd(), utf8Parts[i], rawParts[i], work);
+    if (!name) return asWritten;
+    if (found.empty() || found.back() != '/') found += '/';
+    found += *name;
+    if (i + 1 < utf8Parts.size()) {
+      const int inner = ::openat(folder.fd(), name->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (inner < 0) return asWritten;
+      folder.reset(inner);
+    }
   }
-  return current;
+  return found;
 }
 
 std::optional<std::string> readFileBytes(const fs::path& path) {
+  std::optional<std::string> bytes;
+  if (readFileBytes(path, kMaxFileBytes, bytes) != FileRead::Ok) return std::nullopt;
+  return bytes;
+}
+
+FileRead readFileBytes(const fs::path& path, std::uintmax_t maxBytes,
+                       std::optional<std::string>& out) {
+  out.reset();
   std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) return std::nullopt;
+  if (!fs::is_regular_file(path, ec)) return FileRead::Unreadable;
+  // The size is checked before anything is read; the read stops at the limit all the same, in
+  // case the file grows meanwhile.
+  const std::uintmax_t size = fs::file_size(path, ec);
+  if (!ec && size > maxBytes) return FileRead::TooLarge;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!f) return std::nullopt;
+  if (!f) return FileRead::Unreadable;
   std::string bytes;
+  if (!ec) bytes.reserve(static_cast<std::size_t>(size));
   char buffer[65536];
   for (;;) {
     const std::size_t n = std::fread(buffer, 1, sizeof buffer, f.get());
     bytes.append(buffer, n);
-    if (bytes.size() > kMaxFileBytes) return std::nullopt;
+    if (bytes.size() > maxBytes) return FileRead::TooLarge;
     if (n < sizeof buffer) break;
   }
-  if (std::ferror(f.get())) return std::nullopt;
-  return bytes;
+  if (std::ferror(f.get())) return FileRead::Unreadable;
+  out = std::move(bytes);
+  return FileRead::Ok;
 }
 
 }  // namespace dravolin::data

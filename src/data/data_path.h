@@ -2,6 +2,7 @@
 // case, relative to the data folder (the program's working directory) unless they are full paths.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -19,11 +20,19 @@ std::string toSlashes(std::string_view rawName);
 // ignoring ASCII letter case, both as the name converted to UTF-8 and as the raw bytes. When no
 // file matches, the result is the name as written (converted to UTF-8) under `dataDir`, so that
 // opening it fails and reports the name the user wrote.
+// The lookup is linear in the length of the name: `workDone`, when given, is raised by the bytes
+// of the names handed to the system plus the folder entries compared, for tests to bound.
 std::filesystem::path resolveDataPath(const std::filesystem::path& dataDir,
-                                      std::string_view rawName);
+                                      std::string_view rawName, std::uint64_t* workDone = nullptr);
 
 // The whole content of a file, or std::nullopt when it cannot be opened or read (a folder, no
 // permission, larger than 256 MiB).
 std::optional<std::string> readFileBytes(const std::filesystem::path& path);
+
+enum class FileRead { Ok, Unreadable, TooLarge };
+// The whole content of a file into `out`, refused as TooLarge when its size is above `maxBytes`
+// (checked before reading).
+FileRead readFileBytes(const std::filesystem::path& path, std::uintmax_t maxBytes,
+                       std::optional<std::string>& out);
 
 }  // namespace dravolin::data

@@ -1,5 +1,6 @@
 #include "data/keyed_file.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "data/value_syntax.h"
@@ -10,34 +11,44 @@ std::string tooManyRecords(int room) {
   return "指定が多すぎます（最大" + std::to_string(room) + "個）";
 }
 
+std::string tooManyLines() {
+  return "行が多すぎます（最大" + std::to_string(kMaxLinesPerFile) + "行）";
+}
+
+std::string_view LineCursor::next() {
+  if (atEnd()) return {};
+  std::size_t end = bytes_.find('\n', pos_);
+  if (end == std::string_view::npos) end = bytes_.size();
+  std::string_view line = bytes_.substr(pos_, end - pos_);
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  pos_ = end + 1;
+  return line;
+}
+
 std::vector<std::string_view> splitLines(std::string_view bytes) {
   std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    std::size_t end = bytes.find('\n', start);
-    const bool last = end == std::string_view::npos;
-    if (last) end = bytes.size();
-    std::string_view line = bytes.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
-    start = end + 1;
-  }
+  LineCursor cursor(bytes);
+  while (!cursor.atEnd()) lines.push_back(cursor.next());
   return lines;
 }
 
 KeyedFile::KeyedFile(std::string bytes, ErrorMaker makeError)
-    : bytes_(std::move(bytes)), makeError_(std::move(makeError)) {
-  lines_ = splitLines(bytes_);
+    : bytes_(std::move(bytes)), cursor_(bytes_), makeError_(std::move(makeError)) {
+  // Lines are counted without being indexed: a final line without a line end counts too.
+  std::size_t lines = static_cast<std::size_t>(std::count(bytes_.begin(), bytes_.end(), '\n'));
+  if (!bytes_.empty() && bytes_.back() != '\n') ++lines;
+  if (lines > kMaxLinesPerFile) fail(tooManyLines());
+  lineCount_ = static_cast<int>(lines);
 }
 
 bool KeyedFile::next() {
-  if (next_ >= lines_.size()) {
+  if (cursor_.atEnd()) {
     line_ = {};
-    lineNumber_ = static_cast<int>(lines_.size()) + 1;
+    lineNumber_ = lineCount_ + 1;
     return false;
   }
-  line_ = lines_[next_++];
-  lineNumber_ = static_cast<int>(next_);
+  line_ = cursor_.next();
+  ++lineNumber_;
   return true;
 }
 

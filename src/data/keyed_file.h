@@ -21,6 +21,7 @@
 // LoadError that the file's `ErrorMaker` builds (each file words its own message).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -53,6 +54,27 @@ inline constexpr std::string_view kListNotClosed =
 // "指定が多すぎます（最大N個）": a list with more records than its table has room for.
 std::string tooManyRecords(int room);
 
+// The most lines a keyed file may have (a real file has a few hundred): a file with more is
+// refused before its first line is read, with the detail tooManyLines().
+inline constexpr std::size_t kMaxLinesPerFile = 100000;
+// "行が多すぎます（最大N行）".
+std::string tooManyLines();
+
+// Reads raw bytes line by line without indexing them: LF ends a line and a CR right before it is
+// dropped; a CR at the very end of the bytes is dropped too. A last line without a line end is a
+// line; a line end at the end of the bytes does not start another (empty) line.
+class LineCursor {
+ public:
+  explicit LineCursor(std::string_view bytes) : bytes_(bytes) {}
+  bool atEnd() const { return pos_ >= bytes_.size(); }
+  // The next line; empty at the end.
+  std::string_view next();
+
+ private:
+  std::string_view bytes_;
+  std::size_t pos_ = 0;
+};
+
 class KeyedFile {
  public:
   // Builds the error of this file from the reader's state (the line consumed last, its number)
@@ -66,7 +88,7 @@ class KeyedFile {
 
   // --- lines ---
   // True when every line of the file has been read: the reading loop's end condition.
-  bool atEnd() const { return next_ >= lines_.size(); }
+  bool atEnd() const { return cursor_.atEnd(); }
   // Reads the next line, which becomes the line consumed last. At the end of the file the line
   // read is empty and the result is false.
   bool next();
@@ -75,8 +97,19 @@ class KeyedFile {
   // Number of the line consumed last, counting from 1; 0 before the first read. A read past the
   // end of the file gives the number the next line would have had.
   int lineNumber() const { return lineNumber_; }
-  // The line consumed last begins with `key`, byte for byte, from column 1.
-  bool isKey(std::string_view key) const { return line_.substr(0, key.size()) == key; }
+  // The line consumed last begins with `key`, byte for byte, from column 1. A line that cannot
+  // begin a key (empty, or not "[" first) is answered at once, without comparing.
+  bool isKey(std::string_view key) const {
+    if (!mayBeKey()) return false;
+    ++keyComparisons_;
+    return line_.substr(0, key.size()) == key;
+  }
+  // The line consumed last begins with "[", as every key does: readers skip the key tests of any
+  // other line, so a flood of empty lines costs one test a line.
+  bool mayBeKey() const { return !line_.empty() && line_.front() == '['; }
+  // Key comparisons made so far (lines that passed mayBeKey() times keys tested): lets tests
+  // bound the work a hostile file causes.
+  std::uint64_t keyComparisons() const { return keyComparisons_; }
   // The line consumed last is a closing line: its first character is "#".
   bool isClosing() const { return !line_.empty() && line_.front() == '#'; }
 
@@ -113,17 +146,16 @@ class KeyedFile {
 
  private:
   std::string bytes_;
-  std::vector<std::string_view> lines_;
-  std::size_t next_ = 0;  // index of the next line to read
+  LineCursor cursor_;
   std::string_view line_;
+  mutable std::uint64_t keyComparisons_ = 0;
   int lineNumber_ = 0;
+  int lineCount_ = 0;
   bool readPastEnd_ = false;  // a list has already been given an empty line at the end
   ErrorMaker makeError_;
 };
 
-// Splits raw bytes into lines: LF ends a line and a CR right before it is dropped; a CR at the
-// very end of the bytes is dropped too. A last line without a line end is a line; a line end at
-// the end of the bytes does not start another (empty) line.
+// Splits raw bytes into lines as LineCursor reads them (for tests and small inputs).
 std::vector<std::string_view> splitLines(std::string_view bytes);
 
 }  // namespace dravolin::data

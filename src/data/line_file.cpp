@@ -25,6 +25,7 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 
 constexpr std::string_view kOtherLabel = "other";
+constexpr std::string_view kLastLabel = "[SpeedUnit]";  // the label of the last key tested
 constexpr std::string_view kFileEnded = "値の行がないままファイルが終わっています";
 constexpr std::string_view kFrameRateRange = "[FrameRate]は1から30までの整数で指定してください";
 constexpr std::string_view kPreTimeRange = "[Pre_Time]の値が大きすぎます";
@@ -35,6 +36,15 @@ std::string nextTextValue(KeyedFile& f) {
     f.fail(kFileEnded);
   }
   return std::string(f.line());
+}
+
+// The next line as the integer value of a single key; the file ending first is an error with
+// the same explanation as for a text value, not the plain message of a bad number.
+std::int32_t nextIntValue(KeyedFile& f) {
+  if (!f.next()) {
+    f.fail(kFileEnded);
+  }
+  return f.lineInt();
 }
 
 // The second line of a two-line record: taken as it comes, but the file must not end first.
@@ -97,10 +107,10 @@ void readSingleKeys(KeyedFile& f, LineFile& line) {
     line.lineNameUtf8 = cp932ToUtf8(line.lineName);
   }
   if (f.isKey("[StartPos]")) {
-    line.params.StartPos = f.nextInt();
+    line.params.StartPos = nextIntValue(f);
   }
   if (f.isKey("[FrameRate]")) {
-    const int rate = f.nextInt();
+    const int rate = nextIntValue(f);
     if (rate < 1 || rate > 30) {
       f.fail(kFrameRateRange);
     }
@@ -111,25 +121,25 @@ void readSingleKeys(KeyedFile& f, LineFile& line) {
     line.stillImageFile = nextTextValue(f);
   }
   if (f.isKey("[StartTime]")) {
-    line.params.StartTime = f.nextInt();
+    line.params.StartTime = nextIntValue(f);
   }
   if (f.isKey("[Speed_YY]")) {
-    line.speedYY = f.nextInt();
+    line.speedYY = nextIntValue(f);
   }
   if (f.isKey("[Speed_Y]")) {
-    line.speedY = f.nextInt();
+    line.speedY = nextIntValue(f);
   }
   if (f.isKey("[Speed_YG]")) {
-    line.speedYG = f.nextInt();
+    line.speedYG = nextIntValue(f);
   }
   if (f.isKey("[Speed_G]")) {
-    line.speedG = f.nextInt();
+    line.speedG = nextIntValue(f);
   }
   if (f.isKey("[DataName]")) {
     line.dataName = nextTextValue(f);
   }
   if (f.isKey("[Pre_Time]")) {
-    const int seconds = f.nextInt();
+    const int seconds = nextIntValue(f);
     int frames = 0;
     if (__builtin_mul_overflow(seconds, 30, &frames)) {
       f.fail(kPreTimeRange);
@@ -138,7 +148,7 @@ void readSingleKeys(KeyedFile& f, LineFile& line) {
     line.params.PreTimeFrames = frames;
   }
   if (f.isKey("[OneMan]")) {
-    line.oneMan = f.nextInt();
+    line.oneMan = nextIntValue(f);
   }
 }
 
@@ -346,7 +356,7 @@ void readImageLists(KeyedFile& f, LoadContext& context, LineFile& line) {
       addPicture(f, context, f.line(), line.signalImages);
     }
   }
-  context.sectionLabel = "[SpeedUnit]";
+  context.sectionLabel = kLastLabel;
   if (f.isKey("[SpeedUnit]")) {
     line.params.SpeedUnit.clear();
     line.speedUnitLines.clear();
@@ -371,12 +381,19 @@ void readImageLists(KeyedFile& f, LoadContext& context, LineFile& line) {
 
 LineFile parseLineFile(std::string bytes, LoadContext& context) {
   KeyedFile f(std::move(bytes), [&context](const KeyedFile& file, std::string_view detail) {
-    return lineFileError(context.sectionLabel, file.line(), detail);
+    // A file refused before its first line is read reports the label of the first test.
+    return lineFileError(file.lineNumber() == 0 ? kOtherLabel : context.sectionLabel, file.line(),
+                         detail);
   });
   LineFile line;
   while (!f.atEnd()) {
     context.sectionLabel = kOtherLabel;
     f.next();
+    if (!f.mayBeKey()) {
+      // No key matches: the label is left as a full round of tests would leave it.
+      context.sectionLabel = kLastLabel;
+      continue;
+    }
     readSingleKeys(f, line);
     readSoundLists(f, context, line);
     readLineLists(f, context, line);
@@ -386,7 +403,7 @@ LineFile parseLineFile(std::string bytes, LoadContext& context) {
 }
 
 LineFile readLineFile(std::string_view fileName, LoadContext& context) {
-  std::optional<std::string> bytes = readFileBytes(context.resolve(fileName));
+  std::optional<std::string> bytes = context.readDataFile(fileName);
   if (!bytes) {
     throw lineFileError(context.sectionLabel, {}, cp932ToUtf8(fileName) + "が見つかりません");
   }

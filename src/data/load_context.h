@@ -3,6 +3,8 @@
 // reset between them) and the work bitmap that image-list entries are loaded into.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -12,6 +14,14 @@
 #include "platform/picture_loader.h"
 
 namespace dravolin::data {
+
+// Budgets of one drive, well above what real add-ons use (a line has a few hundred records, a
+// panel at most a few thousand pixels a side). Each ends the start-up with a message that names
+// the file and the limit.
+inline constexpr std::uintmax_t kMaxDataFileBytes = std::uintmax_t{8} << 20;  // a keyed file
+inline constexpr std::size_t kMaxNameBytes = 1024;     // a file name as written in a data file
+inline constexpr std::size_t kMaxNameComponents = 64;  // its components ("..", "." included)
+inline constexpr std::int64_t kMaxDrivePixels = std::int64_t{1} << 26;  // all pictures loaded
 
 struct LoadContext {
   // The folder that file names in the data files are relative to (the working directory).
@@ -25,8 +35,21 @@ struct LoadContext {
   int workWidth = 0;
   int workHeight = 0;
 
-  // The file a data file names with `rawName` (code page 932, "\" separators, any case).
+  // Pixels of the pictures loaded so far for this drive (image lists, indicator lists and every
+  // other picture counted through countPixels()).
+  std::int64_t pixelsLoaded = 0;
+
+  // The file a data file names with `rawName` (code page 932, "\" separators, any case). A name
+  // longer than kMaxNameBytes or of more than kMaxNameComponents components throws LoadError.
   std::filesystem::path resolve(std::string_view rawName) const;
+
+  // The content of the data file named `rawName`: std::nullopt when it cannot be read; a file
+  // above kMaxDataFileBytes throws LoadError (checked before reading).
+  std::optional<std::string> readDataFile(std::string_view rawName) const;
+
+  // Counts a picture of width x height kept for the drive: throws LoadError naming `rawName` when
+  // the drive's pictures together pass kMaxDrivePixels.
+  void countPixels(std::string_view rawName, int width, int height);
 
   // Loads the picture named `rawName` into the work bitmap: on success the work size becomes its
   // size and the picture is returned; std::nullopt when it cannot be loaded (or no loader).

@@ -9,12 +9,18 @@
 namespace dravolin::data {
 
 Settings parseSettingsFile(std::string bytes) {
-  KeyedFile f(std::move(bytes),
-              [](const KeyedFile&, std::string_view) { return LoadError(kSettingsFileError); });
+  KeyedFile f(std::move(bytes), [](const KeyedFile&, std::string_view detail) {
+    // The only detail a settings file can meet is a budget: it follows on a line of
+    // its own, naming the file.
+    if (detail.empty()) return LoadError(kSettingsFileError);
+    return LoadError(std::string(kSettingsFileError) + "\n" + kSettingsFileName + ":" +
+                     std::string(detail));
+  });
   Settings s;
   auto shown = [&f] { return cp932ToUtf8(f.nextText()); };
   while (!f.atEnd()) {
     f.next();
+    if (!f.mayBeKey()) continue;
     if (f.isKey("[Path]")) s.Path = f.nextText();
     if (f.isKey("[Forward]")) s.Forward = shown();
     if (f.isKey("[Neutral]")) s.Neutral = shown();
@@ -42,7 +48,7 @@ Settings parseSettingsFile(std::string bytes) {
 }
 
 Settings readSettingsFile(const LoadContext& ctx) {
-  std::optional<std::string> bytes = readFileBytes(ctx.resolve(kSettingsFileName));
+  std::optional<std::string> bytes = ctx.readDataFile(kSettingsFileName);
   if (!bytes) throw LoadError(kSettingsFileError);
   return parseSettingsFile(std::move(*bytes));
 }

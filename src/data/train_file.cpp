@@ -31,8 +31,10 @@ std::string trainFileError(const std::string& label, std::string_view detail) {
 class TrainReader {
  public:
   TrainReader(std::string bytes, LoadContext& ctx)
-      : ctx_(ctx), f_(std::move(bytes), [&ctx](const KeyedFile&, std::string_view detail) {
-          return LoadError(trainFileError(ctx.sectionLabel, detail));
+      : ctx_(ctx), f_(std::move(bytes), [&ctx](const KeyedFile& f, std::string_view detail) {
+          // A file refused before its first line is read reports the first section.
+          return LoadError(
+              trainFileError(f.lineNumber() == 0 ? kLabelBasic : ctx.sectionLabel, detail));
         }) {}
 
   TrainFile read();
@@ -192,6 +194,11 @@ TrainFile TrainReader::read() {
   while (!f.atEnd()) {
     label(kLabelBasic);
     f.next();
+    if (!f.mayBeKey()) {
+      // No key matches: the label is left as a full round of tests would leave it.
+      label("[Others]");
+      continue;
+    }
     if (f.isKey("[Handle]")) p.Handle = f.nextInt();
     if (f.isKey("[BrakeType]")) p.BrakeType = f.nextInt();
     if (f.isKey("[Brake]")) p.Brake = f.nextInt();
@@ -319,7 +326,7 @@ TrainFile parseTrainFile(std::string bytes, LoadContext& ctx) {
 }
 
 TrainFile readTrainFile(std::string_view fileName, LoadContext& ctx) {
-  std::optional<std::string> bytes = readFileBytes(ctx.resolve(fileName));
+  std::optional<std::string> bytes = ctx.readDataFile(fileName);
   if (!bytes) throw LoadError(trainFileError(ctx.sectionLabel, {}));
   return parseTrainFile(std::move(*bytes), ctx);
 }

@@ -35,17 +35,19 @@ void report(const StartupProgress& progress, std::string_view text) {
 
 class PanelBuilder {
  public:
-  PanelBuilder(const data::LoadContext& ctx, platform::PictureLoader& loader)
+  PanelBuilder(data::LoadContext& ctx, platform::PictureLoader& loader)
       : ctx_(ctx), loader_(loader) {}
 
   // The picture a data file names; a picture that cannot be loaded ends the loading with its
-  // name. An empty name is no picture (and no error).
+  // name. An empty name is no picture (and no error). Every picture kept counts in the drive's
+  // pixel budget, with the image lists the readers loaded.
   Bitmap load(std::string_view rawName) const {
     if (rawName.empty()) return {};
     std::optional<Bitmap> picture = loader_.load(ctx_.resolve(rawName).string());
     if (!picture) {
       throw LoadError(data::cp932ToUtf8(rawName) + std::string(kPictureMissing));
     }
+    ctx_.countPixels(rawName, picture->width, picture->height);
     return std::move(*picture);
   }
 
@@ -78,7 +80,7 @@ class PanelBuilder {
   }
 
  private:
-  const data::LoadContext& ctx_;
+  data::LoadContext& ctx_;
   platform::PictureLoader& loader_;
 };
 

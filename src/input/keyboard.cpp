@@ -5,6 +5,7 @@
 
 #include "input/ats_buttons.h"
 #include "input/handle_steps.h"
+#include "sim/signals.h"
 
 namespace dravolin::input {
 
@@ -48,38 +49,22 @@ const std::string& announcementName(const InputContext& ctx, int k) {
 
 // The fixed call-out announcement of an indication code's class; -1 for none.
 int fixedCallOut(int code) {
-  switch (code) {
-    case 0:
-    case 3:
-    case 6:
-    case 9:
-    case 13:
-    case 17:
-      return 0;  // R
-    case 14:
-    case 18:
-      return 1;  // YY
-    case 4:
-    case 7:
-    case 10:
-    case 15:
-    case 19:
-      return 2;  // Y
-    case 11:
-    case 20:
-      return 3;  // YG
-    case 2:
-    case 5:
-    case 8:
-    case 12:
-    case 16:
-    case 21:
-      return 4;  // G
-    case 1:
-      return 5;  // repeater, no class
-    default:
-      return -1;
+  if (code == 1) return 5;  // repeater, no class
+  switch (sim::indicationClass(code)) {
+    case sim::IndicationClass::R:
+      return 0;
+    case sim::IndicationClass::YY:
+      return 1;
+    case sim::IndicationClass::Y:
+      return 2;
+    case sim::IndicationClass::YG:
+      return 3;
+    case sim::IndicationClass::G:
+      return 4;
+    case sim::IndicationClass::None:
+      break;
   }
+  return -1;
 }
 
 bool reverserFree(const sim::TrainState& s) { return sim::abs(s.Speed) <= sim::Fixed::fromInt(1); }

@@ -38,6 +38,9 @@ extern "C" {
 #include <libavutil/avutil.h>
 }
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -81,6 +84,10 @@ void quietLibraryOnce() {
   });
 }
 
+// The largest picture side a line video may have: checked in the headers before the decoder
+// opens, and held to by the decoder itself (max_pixels), before any picture buffer is allocated.
+constexpr int kMaxVideoSide = kMaxVideoFrameSide;
+
 constexpr std::int64_t kNoSlot = std::numeric_limits<std::int64_t>::min();
 // A target this few slots past the packets already given to the decoder is reached by decoding
 // on rather than by a jump, even where a key frame lies in between.
@@ -94,6 +101,82 @@ constexpr int kPacketMargin = 64;
 // Pictures beyond the decoder's delay that may come out of a run before its key picture.
 constexpr std::int64_t kLeadingPictures = 8;
 
+// An AVI read with its "idx1" index hidden (its tag reads as "JUNK"): the demultiplexer then
+// finds the frames from the chunks themselves, as it does for a file without an index.
+class IndexlessAvi {
+ public:
+  explicit IndexlessAvi(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    if (fd_ < 0) return;
+    size_ = ::lseek(fd_, 0, SEEK_END);
+    // The top-level chunks after "RIFF" size "AVI ".
+    std::int64_t at = 12;
+    for (int steps = 0; steps < 1000 && at + 8 <= size_; ++steps) {
+      std::uint8_t h[8];
+      if (::pread(fd_, h, 8, static_cast<off_t>(at)) != 8) break;
+      if (std::memcmp(h, "idx1", 4) == 0) {
+        idx1_ = at;
+        break;
+      }
+      const std::int64_t length =
+          h[4] | (h[5] << 8) | (h[6] << 16) | (static_cast<std::int64_t>(h[7]) << 24);
+      at += 8 + length + (length & 1);
+    }
+  }
+  IndexlessAvi(const IndexlessAvi&) = delete;
+  IndexlessAvi& operator=(const IndexlessAvi&) = delete;
+  ~IndexlessAvi() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  bool ok() const { return fd_ >= 0 && size_ >= 0; }
+
+  static int read(void* opaque, std::uint8_t* buffer, int size) {
+    auto* self = static_cast<IndexlessAvi*>(opaque);
+    const ssize_t got =
+        ::pread(self->fd_, buffer, static_cast<std::size_t>(size), static_cast<off_t>(self->pos_));
+    if (got <= 0) return AVERROR_EOF;
+    if (self->idx1_ >= 0) {
+      for (std::int64_t k = 0; k < 4; ++k) {
+        const std::int64_t at = self->idx1_ + k - self->pos_;
+        if (at >= 0 && at < got) buffer[at] = static_cast<std::uint8_t>("JUNK"[k]);
+      }
+    }
+    self->pos_ += got;
+    return static_cast<int>(got);
+  }
+  static std::int64_t seek(void* opaque, std::int64_t offset, int whence) {
+    auto* self = static_cast<IndexlessAvi*>(opaque);
+    if ((whence & AVSEEK_SIZE) != 0) return self->size_;
+    switch (whence & ~AVSEEK_FORCE) {
+      case SEEK_SET:
+        self->pos_ = offset;
+        break;
+      case SEEK_CUR:
+        self->pos_ += offset;
+        break;
+      case SEEK_END:
+        self->pos_ = self->size_ + offset;
+        break;
+      default:
+        return -1;
+    }
+    return self->pos_;
+  }
+
+ private:
+  int fd_;
+  std::int64_t size_ = -1;
+  std::int64_t pos_ = 0;
+  std::int64_t idx1_ = -1;
+};
+
+struct IoFreer {
+  void operator()(AVIOContext* io) const {
+    if (io != nullptr) av_freep(&io->buffer);
+    avio_context_free(&io);
+  }
+};
+using IoPtr = std::unique_ptr<AVIOContext, IoFreer>;
+
 struct KeyFrame {
   std::int64_t slot = 0;
   std::int64_t dts = 0;  // as the demultiplexer reports it, in the stream's time base
@@ -106,6 +189,9 @@ struct KeyFrame {
 // ---------------------------------------------------------------------------------------------
 
 struct FfmpegVideoReader::Video {
+  // The file with its index hidden, when it is read so (declared first: it outlives the format).
+  std::unique_ptr<IndexlessAvi> indexless;
+  IoPtr io;
   FormatPtr format;
   CodecPtr codec;
   PacketPtr packet{av_packet_alloc()};
@@ -120,6 +206,7 @@ struct FfmpegVideoReader::Video {
   std::vector<KeyFrame> keys;            // in decode order
   std::vector<std::int64_t> packetDts;   // outside AVI: demultiplexer dts of every packet, by slot
   std::vector<std::int64_t> cutPackets;  // file positions of packets whose data is incomplete
+  bool indexDisagrees = false;           // the AVI index names other chunks than its frames
   std::int64_t frames = 0;
   std::int64_t delay = 0;  // slots between a packet going in and its picture coming out
 
@@ -153,7 +240,11 @@ struct FfmpegVideoReader::Video {
 
   FfmpegFrameConverter converter;
 
-  bool openFile(const std::string& path);
+  std::string path;
+  std::string error;  // why the file was refused; empty when it was not read far enough to say
+
+  bool openFile(const std::string& path, bool ignoreIndex);
+  bool indexMatchesChunks();
   bool openDecoder();
   bool tableFromIndex();
   bool tableByReading();
@@ -182,8 +273,25 @@ struct FfmpegVideoReader::Video {
 // 3. Frame table
 // ---------------------------------------------------------------------------------------------
 
-bool FfmpegVideoReader::Video::openFile(const std::string& path) {
-  AVFormatContext* raw = nullptr;
+bool FfmpegVideoReader::Video::openFile(const std::string& file, bool ignoreIndex) {
+  path = file;
+  AVFormatContext* raw = avformat_alloc_context();
+  if (raw == nullptr) return false;
+  if (ignoreIndex) {
+    indexless = std::make_unique<IndexlessAvi>(path);
+    constexpr int kBufferBytes = 64 * 1024;
+    auto* buffer = static_cast<std::uint8_t*>(av_malloc(kBufferBytes));
+    if (buffer != nullptr) {
+      io.reset(avio_alloc_context(buffer, kBufferBytes, 0, indexless.get(), &IndexlessAvi::read,
+                                  nullptr, &IndexlessAvi::seek));
+      if (!io) av_free(buffer);
+    }
+    if (!indexless->ok() || !io) {
+      avformat_free_context(raw);
+      return false;
+    }
+    raw->pb = io.get();
+  }
   if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return false;
   format.reset(raw);
   if (avformat_find_stream_info(format.get(), nullptr) < 0) return false;
@@ -198,6 +306,10 @@ bool FfmpegVideoReader::Video::openFile(const std::string& path) {
     }
   }
   if (stream == nullptr) return false;
+  if (stream->codecpar->width > kMaxVideoSide || stream->codecpar->height > kMaxVideoSide) {
+    error = kVideoTooLarge;
+    return false;
+  }
   isAvi = std::strcmp(format->iformat->name, "avi") == 0;
   const AVCodecDescriptor* descriptor = avcodec_descriptor_get(stream->codecpar->codec_id);
   intraOnly = descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY) != 0;
@@ -214,9 +326,62 @@ bool FfmpegVideoReader::Video::openDecoder() {
   codec.reset(avcodec_alloc_context3(decoder));
   if (!codec || avcodec_parameters_to_context(codec.get(), stream->codecpar) < 0) return false;
   codec->pkt_timebase = stream->time_base;
+  // A picture whose own header states a larger size is refused by the decoder before it
+  // allocates anything for it.
+  codec->max_pixels = static_cast<std::int64_t>(kMaxVideoSide) * kMaxVideoSide;
   codec->thread_count = 0;  // as many as the machine has cores
   codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
   return avcodec_open2(codec.get(), decoder, nullptr) >= 0;
+}
+
+// The index of an AVI must name, in file order, every chunk of this stream and nothing else: an
+// index with garbage offsets over intact chunks would otherwise make a jump, and every frame read
+// after it, land on another frame than the one it names. The check walks the chunk headers from
+// each entry to the next (8 bytes read a chunk, the frame data is skipped).
+bool FfmpegVideoReader::Video::indexMatchesChunks() {
+  const int entries = avformat_index_get_entries_count(stream);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const unsigned number = static_cast<unsigned>(stream->index);
+  const auto header = [fd](std::int64_t at, std::uint8_t(&h)[12]) {
+    return ::pread(fd, h, sizeof h, static_cast<off_t>(at)) >= 8;
+  };
+  const auto size32 = [](const std::uint8_t* b) {
+    return static_cast<std::int64_t>(b[0] | (b[1] << 8) | (b[2] << 16) |
+                                     (static_cast<std::uint32_t>(b[3]) << 24));
+  };
+  const auto ours = [number](const std::uint8_t(&h)[12]) {
+    return h[0] == '0' + number / 10 % 10 && h[1] == '0' + number % 10 &&
+           (h[2] == 'd' || h[2] == 'i');
+  };
+  bool ok = true;
+  std::int64_t expected = -1;  // where the walk says the next chunk of the stream is
+  for (int i = 0; i < entries && ok; ++i) {
+    const AVIndexEntry* e = avformat_index_get_entry(stream, i);
+    std::uint8_t h[12];
+    ok = e != nullptr && header(e->pos, h) && ours(h) && size32(h + 4) == e->size &&
+         (expected < 0 || e->pos == expected);
+    if (!ok || i + 1 == entries) break;
+    // Walk on to the next chunk of this stream: other streams' chunks and "JUNK" are skipped,
+    // "LIST" chunks ("rec ") are entered.
+    std::int64_t at = e->pos + 8 + size32(h + 4) + (size32(h + 4) & 1);
+    for (int steps = 0;; ++steps) {
+      if (steps > 1'000'000 || !header(at, h)) {
+        ok = false;
+        break;
+      }
+      if (std::memcmp(h, "LIST", 4) == 0) {
+        at += 12;
+      } else if (ours(h)) {
+        break;
+      } else {
+        at += 8 + size32(h + 4) + (size32(h + 4) & 1);
+      }
+    }
+    expected = at;
+  }
+  ::close(fd);
+  return ok;
 }
 
 // An AVI's own index, when it covers at least the frames the header claims and stays inside
@@ -237,6 +402,11 @@ bool FfmpegVideoReader::Video::tableFromIndex() {
   }
   const std::int64_t slots = previous + 1;
   if (stream->nb_frames > slots) return false;  // the index was cut short
+  if (!indexMatchesChunks()) {
+    keys.clear();
+    indexDisagrees = true;
+    return false;
+  }
   if (keys.empty() || keys.front().slot != avformat_index_get_entry(stream, 0)->timestamp) {
     const std::int64_t first = avformat_index_get_entry(stream, 0)->timestamp;
     keys.insert(keys.begin(), KeyFrame{first, first});
@@ -327,7 +497,9 @@ bool FfmpegVideoReader::Video::feedPacket() {
       waitingForKey = false;
     }
     p->dts = slot;
-    p->pts = AV_NOPTS_VALUE;
+    // A decoder without reordering hands each picture out with its own packet's pts: the picture
+    // is numbered by it, whatever came out before (a first chunk that does not decode).
+    p->pts = intraOnly ? slot : AV_NOPTS_VALUE;
     lastFedSlot = std::max(lastFedSlot, slot);
     // A damaged packet the decoder refuses is simply skipped.
     avcodec_send_packet(codec.get(), p);
@@ -345,7 +517,9 @@ bool FfmpegVideoReader::Video::nextPicture(AVFrame* out, std::int64_t& number) {
     av_frame_unref(out);
     const int received = avcodec_receive_frame(codec.get(), out);
     if (received >= 0) {
-      if (out->pkt_dts != AV_NOPTS_VALUE) {
+      if (intraOnly && out->pts != AV_NOPTS_VALUE) {
+        lastStamp = out->pts;
+      } else if (out->pkt_dts != AV_NOPTS_VALUE) {
         lastStamp = out->pkt_dts;
       } else {
         // Pictures that come out only at the end of the stream: one slot after another.
@@ -519,13 +693,34 @@ bool FfmpegVideoReader::Video::measureDelay() {
   if (!restartAt(0)) return false;
   delay = 0;
   std::int64_t number = 0;
-  if (!nextPicture(ahead.get(), number)) return false;
-  delay = lastStamp - keys.front().slot;
-  if (delay < 0) delay = 0;
-  lastNumber = keys.front().slot;
+  if (!nextPicture(ahead.get(), number)) {
+    error = kVideoUndecodable;
+    return false;
+  }
+  if (intraOnly) {
+    // Numbered by its own packet: a first chunk that does not decode leaves its frame out
+    // rather than moving every later one a frame ahead.
+    delay = 0;
+    lastNumber = number;
+  } else {
+    // The first picture out must be that of the first key frame. When it is not a key picture,
+    // or it comes out so late that it may be the next key frame's, which frame it is cannot be
+    // told: the file is refused rather than shown a frame out.
+    delay = lastStamp - keys.front().slot;
+    if (delay < 0) delay = 0;
+    if (ahead->key_frame == 0) {
+      error = kVideoFirstFrameUnknown;
+      return false;
+    }
+    lastNumber = keys.front().slot;
+  }
   makeCurrent(ahead, lastNumber);
   width = current->width;
   height = current->height;
+  if (width > kMaxVideoSide || height > kMaxVideoSide) {
+    error = kVideoTooLarge;
+    return false;
+  }
   return width > 0 && height > 0;
 }
 
@@ -541,7 +736,16 @@ void FfmpegVideoReader::Video::checkTail() {
     if (!restartAt(key > 0 ? key - 1 : 0)) continue;
     std::int64_t last = kNoSlot;
     std::int64_t number = 0;
+    // Outside AVI (whose chunks number every picture), a reordering decoder's last pictures in a
+    // stream cut off come out only when it is drained, numbered by guess: the B-frames they
+    // would have followed may be missing. They are left out of the count rather than shown as
+    // another frame.
+    const bool cutOff = !isAvi && (!cutPackets.empty() || stream->nb_frames > frames);
     while (nextPicture(ahead.get(), number)) {
+      if (cutOff && delay > 0 && draining) {
+        frames = std::min(frames, number);
+        break;
+      }
       last = number;
       if (std::binary_search(cutPackets.begin(), cutPackets.end(), ahead->pkt_pos)) {
         frames = std::min(frames, number);
@@ -568,11 +772,35 @@ void FfmpegVideoReader::close() { video_.reset(); }
 
 bool FfmpegVideoReader::open(const std::string& path) {
   close();
+  error_.clear();
   auto video = std::make_unique<Video>();
+  bool opened = openVideo(*video, path, false);
+  if (!opened && video->indexDisagrees) {
+    // The index names other chunks than its frames: the file is read again without it, and the
+    // frames are found from the chunks themselves.
+    video = std::make_unique<Video>();
+    opened = openVideo(*video, path, true);
+  }
+  if (!opened) {
+    error_ = video->error.empty() ? std::string(kVideoUnreadable) : video->error;
+    return false;
+  }
+  video_ = std::move(video);
+  return true;
+}
+
+bool FfmpegVideoReader::openVideo(Video& v, const std::string& path, bool ignoreIndex) {
+  Video* video = &v;
   if (!video->packet || !video->current || !video->ahead || !video->shown) return false;
-  if (!video->openFile(path) || !video->openDecoder()) return false;
+  if (!video->openFile(path, ignoreIndex) || !video->openDecoder()) return false;
   bool checked = false;
-  if (!video->tableFromIndex()) {
+  if (ignoreIndex || !video->tableFromIndex()) {
+    if (video->isAvi && !ignoreIndex) {
+      // An AVI index that cannot be used as it stands still steers the demultiplexer: the file
+      // is read again without it.
+      video->indexDisagrees = true;
+      return false;
+    }
     if (!video->tableByReading()) return false;
     checked = true;
   } else if (video->stream->nb_frames != video->frames) {
@@ -584,7 +812,6 @@ bool FfmpegVideoReader::open(const std::string& path) {
     video->checkTail();
     if (video->frames <= 0) return false;
   }
-  video_ = std::move(video);
   return true;
 }
 

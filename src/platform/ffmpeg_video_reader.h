@@ -9,6 +9,16 @@
 
 namespace dravolin::platform {
 
+// The largest side of a line video's pictures (real line videos are at most full HD).
+inline constexpr int kMaxVideoFrameSide = 4096;
+
+// Why open() refused a file (openError()).
+inline constexpr const char* kVideoUnreadable = "動画ファイルを読み込めません";
+inline constexpr const char* kVideoTooLarge = "動画の画面が大きすぎます（最大4096 x 4096）";
+inline constexpr const char* kVideoUndecodable = "動画のフレームを1枚も復号できません";
+inline constexpr const char* kVideoFirstFrameUnknown =
+    "動画の最初のフレームが壊れていて、フレームの番号を決められません";
+
 class FfmpegVideoReader final : public VideoReader {
  public:
   FfmpegVideoReader();
@@ -23,6 +33,9 @@ class FfmpegVideoReader final : public VideoReader {
   // Closes the open video; frameCount() is -1 afterwards.
   void close();
 
+  // Why the last open() failed (one of the kVideo... texts); empty after a success.
+  const std::string& openError() const { return error_; }
+
   // Size of the open video's pictures in pixels; 0 when nothing is open.
   int width() const;
   int height() const;
@@ -31,7 +44,9 @@ class FfmpegVideoReader final : public VideoReader {
 
  private:
   struct Video;
+  static bool openVideo(Video& video, const std::string& path, bool ignoreIndex);
   std::unique_ptr<Video> video_;
+  std::string error_;
 };
 
 }  // namespace dravolin::platform

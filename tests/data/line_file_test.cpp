@@ -319,6 +319,11 @@ INSTANTIATE_TEST_SUITE_P(
                     E + "[KankoSound1]:\n値の行がないままファイルが終わっています"},
         MessageCase{"StafWithoutSecondLine", "[Staf]\r\nt.bmp\r\n",
                     E + "other:\n値の行がないままファイルが終わっています"},
+        // A numeric single key as the last line explains itself like a text key.
+        MessageCase{"StartTimeAtTheEnd", "[StartTime]\r\n",
+                    E + "other:\n値の行がないままファイルが終わっています"},
+        MessageCase{"FrameRateAtTheEnd", "[LineName]\r\nL\r\n[FrameRate]",
+                    E + "other:\n値の行がないままファイルが終わっています"},
         MessageCase{"SpeedUnitNotClosed", crlf({"[SpeedUnit]", "0,300,0,60"}), E + "[SpeedUnit]:"},
         // More records than a table holds.
         MessageCase{"TooManySoundData", repeated("[SoundData]", "s.wav", 502),

@@ -19,6 +19,9 @@ namespace {
 
 using platform::Bitmap;
 using platform::FfmpegVideoReader;
+using platform::kMaxVideoFrameSide;
+using platform::kVideoFirstFrameUnknown;
+using platform::kVideoTooLarge;
 
 constexpr int kFrames = 300;
 constexpr int kWidth = 160;
@@ -576,6 +579,113 @@ TEST(FfmpegVideoReader, FilesCutAnywhereNeverHangOrCrash) {
     EXPECT_GT(count, 0) << percent << "%";
     EXPECT_LE(count, kFrames) << percent << "%";
     EXPECT_EQ(wrongFrames(reader, {count - 1, 0, count / 2, count - 1}), "") << percent << "%";
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Damaged videos that must not show a wrong frame
+// ---------------------------------------------------------------------------------------------
+
+void garbleChunk(std::vector<std::uint8_t>& b, std::size_t chunk) {
+  const std::uint32_t length = le32(b, chunk + 4);
+  for (std::uint32_t i = 0; i < length; ++i) b[chunk + 8 + i] = static_cast<std::uint8_t>(i * 37);
+}
+
+struct DamageCase {
+  const char* name;
+  Encoding encoding;
+  void (*damage)(std::vector<std::uint8_t>& bytes, const AviLayout& layout);
+  const char* refusal;  // the open error expected, or nullptr when the file opens
+};
+
+void PrintTo(const DamageCase& c, std::ostream* out) { *out << c.name; }
+
+// From entry 30 on, every index entry points at the chunk after its own: intact chunks, wrong
+// frames.
+void shiftIndexFrom30(std::vector<std::uint8_t>& b, const AviLayout& l) {
+  const std::uint32_t entries = le32(b, l.idx1 + 4) / 16;
+  for (std::uint32_t i = 30; i + 1 < entries; ++i) {
+    const std::size_t offset = l.idx1 + 8 + 16 * i + 8;
+    putLe32(b, offset, le32(b, offset + 16));
+    putLe32(b, offset + 4, le32(b, offset + 16 + 4));
+  }
+}
+
+const DamageCase kDamageCases[] = {
+    {"MjpegFirstChunkGarbage", kMjpeg,
+     [](std::vector<std::uint8_t>& b, const AviLayout& l) { garbleChunk(b, l.frameChunks[0]); },
+     nullptr},
+    {"MjpegIndexOffsetsShifted", kMjpeg, shiftIndexFrom30, nullptr},
+    {"Mpeg4IndexOffsetsShifted", kMpeg4Key30, shiftIndexFrom30, nullptr},
+    // The first key frame does not decode: which frame the first picture out is cannot be told.
+    {"Mpeg4FirstKeyFrameGarbage", kMpeg4Key30,
+     [](std::vector<std::uint8_t>& b, const AviLayout& l) { garbleChunk(b, l.frameChunks[0]); },
+     kVideoFirstFrameUnknown},
+};
+
+class DamagedVideo : public ::testing::TestWithParam<DamageCase> {};
+
+TEST_P(DamagedVideo, NeverShowsAWrongFrame) {
+  const DamageCase& c = GetParam();
+  std::vector<std::uint8_t> bytes = readFileBytes(numberedVideo(c.encoding));
+  const AviLayout layout = layoutOf(bytes);
+  ASSERT_EQ(layout.frameChunks.size(), static_cast<std::size_t>(kFrames));
+  c.damage(bytes, layout);
+  const std::string path = folder().file(std::string("damaged-") + c.name + ".avi");
+  ASSERT_TRUE(writeFileBytes(path, bytes));
+  FfmpegVideoReader reader;
+  if (c.refusal != nullptr) {
+    EXPECT_FALSE(reader.open(path));
+    EXPECT_EQ(reader.openError(), c.refusal);
+    return;
+  }
+  ASSERT_TRUE(reader.open(path)) << reader.openError();
+  EXPECT_EQ(reader.frameCount(), kFrames);
+  // Every frame shown is the frame asked for; a frame that cannot be decoded is not shown.
+  Bitmap bitmap;
+  for (const int n : {0, 1, 2, 299, 150, 29, 30, 31, 45, 200, 1, 0, 60, 61, 298}) {
+    if (reader.getFrame(n, bitmap)) {
+      EXPECT_EQ(readFrameNumber(bitmap), n) << "frame " << n;
+    }
+  }
+  EXPECT_EQ(wrongFrames(reader, range(1, 80)), "");
+  EXPECT_EQ(wrongFrames(reader, range(260, 200)), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(FfmpegVideoReader, DamagedVideo, ::testing::ValuesIn(kDamageCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FfmpegVideoReader, PictureSizeIsBoundedBeforeDecoding) {
+  struct Size {
+    int width;
+    bool opens;
+  };
+  for (const Size size : {Size{kMaxVideoFrameSide, true}, Size{kMaxVideoFrameSide + 8, false}}) {
+    const std::string path = folder().file("wide-" + std::to_string(size.width) + ".avi");
+    ASSERT_TRUE(writeNumberedVideo(path, size.width, 16, 3, kMjpeg.options));
+    FfmpegVideoReader reader;
+    EXPECT_EQ(reader.open(path), size.opens) << size.width;
+    EXPECT_EQ(reader.openError(), size.opens ? std::string() : std::string(kVideoTooLarge))
+        << size.width;
+  }
+}
+
+TEST(FfmpegVideoReader, Mpeg4FileCutInsideBFramesShowsNoWrongFrame) {
+  const std::string plain = folder().file("bframes-faststart.mp4");
+  ASSERT_TRUE(writeNumberedVideo(plain, kWidth, kHeight, kFrames,
+                                 "-c:v mpeg4 -g 30 -bf 2 -q:v 3 -movflags +faststart"));
+  const std::vector<std::uint8_t> original = readFileBytes(plain);
+  for (const int percent : {50, 51, 52, 53, 60, 75}) {
+    std::vector<std::uint8_t> bytes = original;
+    bytes.resize(bytes.size() * static_cast<std::size_t>(percent) / 100);
+    const std::string path = folder().file("bcut-" + std::to_string(percent) + ".mp4");
+    ASSERT_TRUE(writeFileBytes(path, bytes));
+    FfmpegVideoReader reader;
+    ASSERT_TRUE(reader.open(path)) << reader.openError();
+    const int count = reader.frameCount();
+    ASSERT_GT(count, 0);
+    EXPECT_EQ(wrongFrames(reader, range(std::max(0, count - 12), count)), "") << percent << "%";
+    EXPECT_EQ(wrongFrames(reader, {count - 1, 0, count - 2, count - 1}), "") << percent << "%";
   }
 }
 

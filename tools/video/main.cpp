@@ -130,7 +130,8 @@ int main(int argc, char** argv) {
   }
   FfmpegVideoReader reader;
   if (!reader.open(file)) {
-    std::fprintf(stderr, "dravolin-video: %s: no video stream that can be decoded\n", file.c_str());
+    std::fprintf(stderr, "dravolin-video: %s: no video stream that can be decoded\n%s\n",
+                 file.c_str(), reader.openError().c_str());
     return 1;
   }
   const int count = reader.frameCount();
