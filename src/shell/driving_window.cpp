@@ -94,8 +94,8 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
   // The two ticks, started and stopped together by the Start command.
   mmTimer1_ = platform::makeSimulationTimer(this);
   timer1_ = platform::makeDisplayTimer(this);
-  mmTimer1_->setHandler([this] { simulationTick(); });
-  timer1_->setHandler([this] { displayTick(); });
+  mmTimer1_->setHandler([this] { guarded([this] { simulationTick(); }); });
+  timer1_->setHandler([this] { guarded([this] { displayTick(); }); });
   retry_.setSingleShot(true);
   retry_.setTimerType(Qt::PreciseTimer);
   connect(&retry_, &QTimer::timeout, this, [this] { presentFrame(); });
@@ -112,7 +112,7 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
                                   : MessageKind::Information);
       });
   port_.setReceiveHandler([this](int count) {
-    drive_->RxChar(port_.readString(count));
+    guarded([&] { drive_->RxChar(port_.readString(count)); });
     afterInput();
   });
 
@@ -156,7 +156,7 @@ void DrivingWindow::buildMenus(const drive::DriveData& data) {
     a->setObjectName(qs(entry.name));
     const std::string name = entry.name;
     connect(a, &QAction::triggered, this, [this, name] {
-      drive_->StationClick(name);
+      guarded([&] { drive_->StationClick(name); });
       afterInput();
     });
   }
@@ -257,10 +257,12 @@ void DrivingWindow::afterInput() {
 
 void DrivingWindow::forwardKey(QKeyEvent* event) {
   if (closing_) return;
-  if (const std::optional<KeyDown> k = keyDownOf(*event, QGuiApplication::mouseButtons())) {
-    drive_->keydowns(k->virtualKey, k->modifiers);
-  }
-  if (const std::optional<char> c = characterOf(*event)) drive_->AsciiDown(*c);
+  guarded([&] {
+    if (const std::optional<KeyDown> k = keyDownOf(*event, QGuiApplication::mouseButtons())) {
+      drive_->keydowns(k->virtualKey, k->modifiers);
+    }
+    if (const std::optional<char> c = characterOf(*event)) drive_->AsciiDown(*c);
+  });
   afterInput();
 }
 
@@ -269,14 +271,16 @@ void DrivingWindow::keyPressEvent(QKeyEvent* event) { forwardKey(event); }
 void DrivingWindow::wheelEvent(QWheelEvent* event) {
   if (closing_) return;
   wheelRemainder_ += event->angleDelta().y();
-  while (wheelRemainder_ <= -kWheelNotch) {
-    wheelRemainder_ += kWheelNotch;
-    drive_->WheelD();
-  }
-  while (wheelRemainder_ >= kWheelNotch) {
-    wheelRemainder_ -= kWheelNotch;
-    drive_->WheelU();
-  }
+  guarded([&] {
+    while (wheelRemainder_ <= -kWheelNotch) {
+      wheelRemainder_ += kWheelNotch;
+      drive_->WheelD();
+    }
+    while (wheelRemainder_ >= kWheelNotch) {
+      wheelRemainder_ -= kWheelNotch;
+      drive_->WheelU();
+    }
+  });
   afterInput();
   event->accept();
 }
@@ -298,6 +302,13 @@ void DrivingWindow::FormActivate() {
     return;
   }
   if (presenter_->showStill(*still_, running())) cab_->videoPresented();
+}
+
+void DrivingWindow::reportUnhandled(const char* what) {
+  // The ticks stop first, so that the same fault does not come back every 33 ms behind the
+  // message; Start resumes.
+  if (running()) start1Click();
+  showMessage(QString::fromUtf8(what));
 }
 
 void DrivingWindow::releaseCompanions() {

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -116,6 +117,17 @@ class DrivingWindow final : public QMainWindow {
   void runClosingSteps();
   void syncValueDisplay();
   void releaseCompanions();
+  // Runs one handler; an error it does not handle itself pauses the drive and is shown in a
+  // message box, and the program goes on.
+  template <typename F>
+  void guarded(F&& handler) {
+    try {
+      handler();
+    } catch (const std::exception& e) {
+      reportUnhandled(e.what());
+    }
+  }
+  void reportUnhandled(const char* what);
 
   Context context_;
   // The companion windows may go before this window (it is deleted after its close).

@@ -292,9 +292,10 @@ void TitleWindow::TrainClick(int number) {
       status_->setText(QString::fromStdString(text));
       status_->repaint();
     });
-  } catch (const data::LoadError& e) {
-    // Any fault of the loading ends the program after its message.
-    showMessage(QString::fromStdString(e.message()));
+  } catch (const std::exception& e) {
+    // Any fault of the loading ends the program after its message (a data::LoadError carries
+    // the text for the user); there is no partial start.
+    showMessage(QString::fromUtf8(e.what()));
     if (context_.driving.endProgram) context_.driving.endProgram(1);
     return;
   }

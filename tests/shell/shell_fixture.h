@@ -5,6 +5,7 @@
 #include <QImage>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,7 @@ class RecordingDrive : public shell::DriveHandlers {
   }
   void start1Click() override { log.push_back("start1Click"); }
   void keydowns(int key, unsigned mods) override {
+    if (failKey == key) throw std::runtime_error("key handler failed");
     log.push_back("keydowns " + std::to_string(key) + " " + std::to_string(mods));
   }
   void AsciiDown(char c) override { log.push_back(std::string("AsciiDown ") + c); }
@@ -69,6 +71,7 @@ class RecordingDrive : public shell::DriveHandlers {
   cab::ValueDisplay& valueDisplay() override { return values_; }
 
   std::vector<std::string> log;
+  int failKey = -1;  // keydowns throws for this key
   int simulationTicks = 0;
   int displayTicks = 0;
 

@@ -291,6 +291,25 @@ TEST(DrivingWindow, SoundServiceThatFailsToReopenEndsTheProgram) {
   }
 }
 
+// An error a handler does not handle pauses the drive and shows its text; the program goes on.
+TEST(DrivingWindow, UnhandledErrorPausesAndIsShown) {
+  Harness h;
+  TitleWindow w(h.context);
+  w.TrainClick(2);
+  DrivingWindow* d = w.drivingWindow();
+  ASSERT_NE(d, nullptr);
+  d->start1Click();
+  h.messages.texts.clear();
+  h.drive->failKey = 113;
+  QKeyEvent f2(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier);
+  QApplication::sendEvent(d, &f2);
+  EXPECT_EQ(h.messages.texts, std::vector<std::string>({"key handler failed"}));
+  EXPECT_FALSE(d->running());
+  EXPECT_EQ(d->startAction()->text().toStdString(), shell::kResumeCaption);
+  EXPECT_TRUE(h.endedWith.empty());
+  d->close();
+}
+
 TEST(DrivingWindow, StartUpErrorShowsItsMessageAndEndsTheProgram) {
   Harness h;
   std::filesystem::remove(h.folder.path() / "mascon.dat");
