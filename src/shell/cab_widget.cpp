@@ -258,9 +258,15 @@ void CabWidget::paintEvent(QPaintEvent* event) {
   if (video_ != nullptr && !video_->isNull()) p.drawImage(QPoint(0, 0), *video_);
   if (model_ == nullptr) return;
   const CabModel& m = *model_;
-  forEachPicture(
-      m, [&](const CabPicture& pic, const sim::CabImageList* list) { drawPicture(p, pic, list); });
-  forEachNeedle(m, [&](const sim::CabNeedle& n) { drawNeedle(p, n); });
+  // Only what meets the repainted area is drawn (a video frame repaints the video area alone).
+  const QRect area(event->rect().topLeft() / scale_,
+                   (event->rect().bottomRight() + QPoint(scale_, scale_)) / scale_);
+  forEachPicture(m, [&](const CabPicture& pic, const sim::CabImageList* list) {
+    if (pictureRect(pic).intersects(area)) drawPicture(p, pic, list);
+  });
+  forEachNeedle(m, [&](const sim::CabNeedle& n) {
+    if (needleRect(n).intersects(area)) drawNeedle(p, n);
+  });
   drawClock(p, m.clock);
   for (const LabelPlace& place : kLabelPlaces)
     drawLabel(p, m.*place.label, place.rect, place.align);
