@@ -11,8 +11,6 @@
 #include <climits>
 #include <cstdlib>
 
-#include "platform/serial_setup_dialog.h"
-
 namespace dravolin::platform {
 
 namespace {
@@ -81,8 +79,7 @@ bool validSettings(const SerialSettings& s) {
 
 // ---- Construction ---------------------------------------------------------------------------
 
-QtSerialPort::QtSerialPort(QWidget* dialogParent, QObject* parent)
-    : QObject(parent), dialogParent_(dialogParent) {
+QtSerialPort::QtSerialPort(QObject* parent) : QObject(parent) {
   quietTimer_.setSingleShot(true);
   quietTimer_.setTimerType(Qt::PreciseTimer);
   holdTimer_.setSingleShot(true);
@@ -314,6 +311,7 @@ void QtSerialPort::onError(QSerialPort::SerialPortError error) {
 // ---- Setup dialog ---------------------------------------------------------------------------
 
 bool QtSerialPort::showSetupDialog() {
+  if (!setupDialog_) return true;
   std::vector<std::string> present;
   for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
     present.push_back(info.systemLocation().toStdString());
@@ -321,11 +319,11 @@ bool QtSerialPort::showSetupDialog() {
   const auto choices = serialPortChoices(
       present, [](const char* name) { return std::getenv(name); },
       [](const std::string& path) { return QFileInfo::exists(QString::fromStdString(path)); });
-  SerialSetupDialog dialog(settings_, choices, dialogParent_);
-  if (dialog.exec() != QDialog::Accepted) {
+  const std::optional<SerialSettings> chosen = setupDialog_(settings_, choices);
+  if (!chosen) {
     return true;
   }
-  return setSettings(dialog.settings());
+  return setSettings(*chosen);
 }
 
 }  // namespace dravolin::platform

@@ -14,10 +14,10 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QTimer>
+#include <optional>
+#include <vector>
 
 #include "platform/serial_port.h"
-
-class QWidget;
 
 namespace dravolin::platform {
 
@@ -32,8 +32,13 @@ class QtSerialPort final : public QObject, public SerialPort {
   // the line is.
   static constexpr int kDefaultMaxHoldMs = 20;
 
-  // `dialogParent` is the window the setup dialog is shown over (may be null).
-  explicit QtSerialPort(QWidget* dialogParent = nullptr, QObject* parent = nullptr);
+  // The setup dialog the port shows: given the current settings and the port names to offer,
+  // the settings the user accepted, or std::nullopt when cancelled. The windows that own the
+  // port provide it.
+  using SetupDialog = std::function<std::optional<SerialSettings>(
+      const SerialSettings& current, const std::vector<std::string>& portChoices)>;
+
+  explicit QtSerialPort(QObject* parent = nullptr);
   // Closes an open port without firing the before-close event: by then its handler's owner may be
   // gone. Owners close the port themselves when they want the event.
   ~QtSerialPort() override;
@@ -46,7 +51,9 @@ class QtSerialPort final : public QObject, public SerialPort {
   void close() override;
   bool connected() const override;
   std::string readString(int count) override;
+  // Shows the setup dialog given to setSetupDialog(); without one, nothing happens.
   bool showSetupDialog() override;
+  void setSetupDialog(SetupDialog dialog) { setupDialog_ = std::move(dialog); }
   std::string lastError() const override { return lastError_; }
   void setOpenedHandler(std::function<void()> handler) override;
   void setClosingHandler(std::function<void()> handler) override;
@@ -66,7 +73,7 @@ class QtSerialPort final : public QObject, public SerialPort {
   bool applyToOpenPort(const SerialSettings& wanted);
   bool isPseudoTerminal() const;
 
-  QWidget* dialogParent_;
+  SetupDialog setupDialog_;
   QSerialPort port_;
   SerialSettings settings_;
   std::string lastError_;

@@ -1,14 +1,139 @@
-// Program entry point. Until the driving window exists the program only reports its version.
+// Program entry point: the title window with the help and value display windows, or the
+// measuring run of one drive's video presentation.
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "data/load_error.h"
+#include "input/input_state.h"
+#include "platform/openal_sound_slots.h"
+#include "shell/app_options.h"
+#include "shell/drive_adapter.h"
+#include "shell/driving_window.h"
+#include "shell/help_window.h"
+#include "shell/messages.h"
+#include "shell/title_window.h"
+#include "shell/value_display_window.h"
+
+namespace {
+
+using namespace dravolin;
+
+double cpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Loads the drive in its window, starts it and reports the video presentation.
+int measure(const shell::AppOptions& options, shell::DrivingWindow::Context context) {
+  drive::LoadRequest request;
+  request.dataDir = ".";
+  request.trainFile = options.trainFile;
+  request.lineFile = options.lineFile;
+  std::unique_ptr<shell::DrivingWindow> window;
+  try {
+    window = std::make_unique<shell::DrivingWindow>(context, request, drive::StartupProgress{});
+  } catch (const data::LoadError& e) {
+    std::fprintf(stderr, "%s\n", e.message().c_str());
+    return 1;
+  }
+  window->show();
+  window->start1Click();
+  if (!options.still) window->drive().state().AutoSpeed = true;
+  const auto wallStart = std::chrono::steady_clock::now();
+  const double cpuStart = cpuSeconds();
+  QTimer::singleShot(static_cast<int>(*options.measureSeconds * 1000), [&] {
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    const double cpu = cpuSeconds() - cpuStart;
+    const shell::DrivingWindow::Stats& s = window->stats();
+    std::printf(
+        "frames_drawn %ld\nframes_changed %ld\nlate_frames %ld\nmax_gap_ms %u\n"
+        "cpu_percent %.1f\n",
+        s.framesDrawn, s.framesChanged, s.lateFrames, s.maxGapMs,
+        wall > 0 ? 100.0 * cpu / wall : 0.0);
+    std::fflush(stdout);
+    QApplication::exit(0);
+  });
+  const int status = QApplication::exec();
+  window->close();
+  return status;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--version") == 0) {
-      std::printf("Dravolin %s\n", DRAVOLIN_VERSION);
-      return 0;
-    }
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string error;
+  const std::optional<shell::AppOptions> options = shell::parseAppOptions(args, error);
+  if (!options) {
+    std::fprintf(stderr, "dravolin: %s\n%s", error.c_str(), shell::usageText());
+    return 2;
   }
-  std::fprintf(stderr, "usage: dravolin --version\n");
-  return 2;
+  if (options->version) {
+    std::printf("Dravolin %s\n", DRAVOLIN_VERSION);
+    return 0;
+  }
+  if (options->help) {
+    std::printf("%s", shell::usageText());
+    return 0;
+  }
+  // The data folder is the working folder: every file name of the data is relative to it.
+  std::error_code ec;
+  std::filesystem::current_path(options->dataDir, ec);
+  if (ec) {
+    std::fprintf(stderr, "dravolin: cannot use the data folder %s: %s\n", options->dataDir.c_str(),
+                 ec.message().c_str());
+    return 1;
+  }
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Dravolin");
+
+  platform::OpenAlSoundSlots sound;
+  const bool soundOpened = sound.initialise();
+  input::ProgramInputState program;
+
+  shell::DrivingWindow::Context driving;
+  driving.dataDir = ".";
+  driving.sound = &sound;
+  driving.soundOpened = soundOpened;
+  driving.scale = options->scale;
+  driving.makeDrive = shell::makeDriveFactory(program);
+  driving.endProgram = [](int status) { std::exit(status); };
+
+  if (options->measureSeconds) {
+    shell::ValueDisplayWindow values;
+    driving.valueDisplay = &values;
+    return measure(*options, driving);
+  }
+
+  // The title window first, then the help and value display windows it hands to each drive.
+  shell::TitleWindow::Context titleContext;
+  titleContext.driving = driving;
+  // The opening movie's sound plays in slot 0 of the sound service, free until a drive loads.
+  titleContext.playMovieSound = [&sound](const platform::Wave& wave) {
+    sound.assign(0, sound.addWave(wave));
+    sound.playOnce(0);
+  };
+  titleContext.stopMovieSound = [&sound] {
+    sound.stop(0);
+    sound.assign(0, platform::SoundSlots::kNoWave);
+  };
+  shell::TitleWindow title(titleContext);
+  QObject::connect(&title, &shell::TitleWindow::closed, &app, &QApplication::quit);
+  title.show();
+  shell::HelpWindow help(".");
+  shell::ValueDisplayWindow values;
+  title.setCompanions(&help, &values);
+  return QApplication::exec();
 }

@@ -4,14 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QComboBox>
 #include <QTimer>
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/serial_setup_dialog.h"
 #include "platform/socat_pair.h"
 
 namespace dravolin::testing {
@@ -254,28 +253,27 @@ TEST_F(QtSerialPortTest, LosingTheDeviceClosesThePortWithTheCloseEvent) {
   EXPECT_EQ(log_, (std::vector<std::string>{"opened connected", "closing connected"}));
 }
 
-// The setup dialog applies what the user accepts and nothing when cancelled.
+// The setup dialog's answer is applied when the user accepts and not when cancelled; without a
+// dialog nothing changes.
 TEST(QtSerialPortSetup, DialogAppliesAcceptedSettingsOnly) {
   QtSerialPort port;
-  const auto answer = [](bool accept) {
-    QTimer::singleShot(0, [accept] {
-      auto* dialog = qobject_cast<platform::SerialSetupDialog*>(QApplication::activeModalWidget());
-      ASSERT_NE(dialog, nullptr);
-      dialog->portBox()->setEditText("COM2");
-      dialog->baudRateBox()->setCurrentText("9600");
-      dialog->parityBox()->setCurrentText("None");
-      accept ? dialog->accept() : dialog->reject();
-    });
-  };
-  answer(false);
   EXPECT_TRUE(port.showSetupDialog());
   EXPECT_EQ(port.settings(), SerialSettings{});
-  answer(true);
-  EXPECT_TRUE(port.showSetupDialog());
   SerialSettings expected;
   expected.portName = "COM2";
   expected.baudRate = 9600;
   expected.parity = SerialSettings::Parity::None;
+  std::optional<SerialSettings> answer;
+  std::vector<std::string> offered;
+  port.setSetupDialog([&](const SerialSettings& current, const std::vector<std::string>& choices) {
+    EXPECT_EQ(current, port.settings());
+    offered = choices;
+    return answer;
+  });
+  EXPECT_TRUE(port.showSetupDialog());
+  EXPECT_EQ(port.settings(), SerialSettings{});
+  answer = expected;
+  EXPECT_TRUE(port.showSetupDialog());
   EXPECT_EQ(port.settings(), expected);
   EXPECT_FALSE(port.connected());
 }

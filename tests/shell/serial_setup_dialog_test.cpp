@@ -1,5 +1,5 @@
 // The setup dialog shows the port's settings and returns what the user chose.
-#include "platform/serial_setup_dialog.h"
+#include "shell/serial_setup_dialog.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@ namespace dravolin::testing {
 namespace {
 
 using platform::SerialSettings;
-using platform::SerialSetupDialog;
+using shell::SerialSetupDialog;
 using Parity = SerialSettings::Parity;
 using StopBits = SerialSettings::StopBits;
 using Flow = SerialSettings::FlowControl;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,9 @@
 class QComboBox;
 class QLabel;
 
-namespace dravolin::platform {
+namespace dravolin::shell {
+
+using platform::SerialSettings;
 
 class SerialSetupDialog final : public QDialog {
   Q_OBJECT
@@ -50,4 +53,10 @@ class SerialSetupDialog final : public QDialog {
   QComboBox* flowControl_;
 };
 
-}  // namespace dravolin::platform
+// Shows the dialog modally over `parent`; the settings the user accepted, or std::nullopt when
+// cancelled. This is what the driving window gives its serial port as the setup dialog.
+std::optional<SerialSettings> runSerialSetupDialog(const SerialSettings& current,
+                                                   const std::vector<std::string>& portChoices,
+                                                   QWidget* parent);
+
+}  // namespace dravolin::shell

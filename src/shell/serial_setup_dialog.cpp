@@ -1,4 +1,4 @@
-#include "platform/serial_setup_dialog.h"
+#include "shell/serial_setup_dialog.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-namespace dravolin::platform {
+namespace dravolin::shell {
+
+using platform::serialDevicePath;
 
 namespace {
 
@@ -120,4 +122,12 @@ void SerialSetupDialog::showDevice() {
   device_->setText(typed.empty() ? QString() : QString::fromStdString(serialDevicePath(typed)));
 }
 
-}  // namespace dravolin::platform
+std::optional<SerialSettings> runSerialSetupDialog(const SerialSettings& current,
+                                                   const std::vector<std::string>& portChoices,
+                                                   QWidget* parent) {
+  SerialSetupDialog dialog(current, portChoices, parent);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.settings();
+}
+
+}  // namespace dravolin::shell

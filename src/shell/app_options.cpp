@@ -1,0 +1,87 @@
+#include "shell/app_options.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace dravolin::shell {
+
+const char* usageText() {
+  return "usage: dravolin [--scale N] [DATA_DIR]\n"
+         "       dravolin --measure SECONDS [--still] [--scale N] [DATA_DIR] TRAIN_FILE LINE_FILE\n"
+         "       dravolin --version | --help\n"
+         "\n"
+         "  DATA_DIR           folder of the data files (default: the current folder)\n"
+         "  --scale N          show the windows N times as large (1 to 4)\n"
+         "  --measure SECONDS  drive TRAIN_FILE on LINE_FILE at the recording speed for SECONDS\n"
+         "                     and report the video presentation\n"
+         "  --still            with --measure: leave the train standing\n";
+}
+
+std::optional<AppOptions> parseAppOptions(const std::vector<std::string>& args,
+                                          std::string& error) {
+  AppOptions o;
+  std::vector<std::string> positional;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const auto value = [&]() -> const std::string* {
+      if (i + 1 >= args.size()) {
+        error = a + " needs a value";
+        return nullptr;
+      }
+      return &args[++i];
+    };
+    if (a == "--version") {
+      o.version = true;
+    } else if (a == "--help" || a == "-h") {
+      o.help = true;
+    } else if (a == "--still") {
+      o.still = true;
+    } else if (a == "--scale") {
+      const std::string* v = value();
+      if (v == nullptr) return std::nullopt;
+      if (v->size() != 1 || (*v)[0] < '1' || (*v)[0] > '4') {
+        error = "--scale takes 1, 2, 3 or 4";
+        return std::nullopt;
+      }
+      o.scale = (*v)[0] - '0';
+    } else if (a == "--measure") {
+      const std::string* v = value();
+      if (v == nullptr) return std::nullopt;
+      char* end = nullptr;
+      const double s = std::strtod(v->c_str(), &end);
+      if (v->empty() || *end != '\0' || !std::isfinite(s) || s <= 0 || s > 86400) {
+        error = "--measure takes a number of seconds above 0";
+        return std::nullopt;
+      }
+      o.measureSeconds = s;
+    } else if (a.size() > 1 && a[0] == '-') {
+      error = "unknown option " + a;
+      return std::nullopt;
+    } else {
+      positional.push_back(a);
+    }
+  }
+  if (o.version || o.help) return o;
+  if (o.measureSeconds) {
+    if (positional.size() < 2 || positional.size() > 3) {
+      error = "--measure needs TRAIN_FILE and LINE_FILE";
+      return std::nullopt;
+    }
+    if (positional.size() == 3) o.dataDir = positional[0];
+    o.trainFile = positional[positional.size() - 2];
+    o.lineFile = positional.back();
+    return o;
+  }
+  if (o.still) {
+    error = "--still goes with --measure";
+    return std::nullopt;
+  }
+  if (positional.size() > 1) {
+    error = "only one data folder";
+    return std::nullopt;
+  }
+  if (!positional.empty()) o.dataDir = positional[0];
+  return o;
+}
+
+}  // namespace dravolin::shell

@@ -1,0 +1,32 @@
+// The program's command line:
+//   dravolin [--scale N] [DATA_DIR]
+//   dravolin --measure SECONDS [--still] [--scale N] [DATA_DIR] TRAIN_FILE LINE_FILE
+//   dravolin --version | --help
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dravolin::shell {
+
+struct AppOptions {
+  bool version = false;
+  bool help = false;
+  int scale = 1;              // 1 to 4: the windows shown that many times as large
+  std::string dataDir = ".";  // the data folder, made the working folder
+  // The measuring run: load the named drive in its window, start it and report the video
+  // presentation after this many seconds of real time.
+  std::optional<double> measureSeconds;
+  bool still = false;  // measuring with the train left standing (no AutoSpeed)
+  std::string trainFile;
+  std::string lineFile;
+};
+
+// Parses the arguments after the program name; std::nullopt with `error` set on a usage error.
+std::optional<AppOptions> parseAppOptions(const std::vector<std::string>& args, std::string& error);
+
+// The usage text printed by --help and after a usage error.
+const char* usageText();
+
+}  // namespace dravolin::shell

@@ -1,0 +1,276 @@
+#include "shell/cab_widget.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <cmath>
+
+namespace dravolin::shell {
+
+namespace {
+
+using sim::CabLabel;
+using sim::CabModel;
+using sim::CabPicture;
+
+constexpr QRect kVideoRect(0, 0, 480, 240);
+
+// Label places (left, top, width, height): all in the column right of the video, which no panel
+// picture covers; the handle texts beside the stop marker, the signal's name under it.
+struct LabelPlace {
+  const CabLabel CabModel::*label;
+  QRect rect;
+  Qt::Alignment align;
+};
+const LabelPlace kLabelPlaces[] = {
+    {&CabModel::Label1, QRect(582, 1, 56, 16), Qt::AlignLeft},
+    {&CabModel::PowerLabel, QRect(582, 17, 56, 16), Qt::AlignLeft},
+    {&CabModel::BrakeLabel, QRect(582, 33, 56, 16), Qt::AlignLeft},
+    {&CabModel::SignalLabel, QRect(532, 52, 106, 18), Qt::AlignLeft},
+    {&CabModel::GearLabel, QRect(582, 76, 56, 18), Qt::AlignLeft},
+    {&CabModel::SlopeText, QRect(582, 116, 56, 18), Qt::AlignLeft},
+    {&CabModel::CarsLabel, QRect(584, 150, 54, 18), Qt::AlignLeft},
+    {&CabModel::Label3, QRect(498, 202, 72, 18), Qt::AlignLeft},
+    {&CabModel::digi_speed, QRect(560, 202, 78, 18), Qt::AlignRight},
+    {&CabModel::Label4, QRect(498, 221, 140, 18), Qt::AlignLeft},
+};
+
+QRect pictureRect(const CabPicture& p) { return QRect(p.left, p.top, p.width, p.height); }
+
+// The square a needle's picture covers at any angle.
+QRect needleRect(const sim::CabNeedle& n) {
+  const int w = n.bitmap.empty() ? n.width : n.bitmap.width;
+  const int h = n.bitmap.empty() ? n.height : n.bitmap.height;
+  const int d = static_cast<int>(std::ceil(std::hypot(w, h))) + 2;
+  const int cx = n.left + n.width / 2;
+  const int cy = n.top + n.height / 2;
+  return QRect(cx - d / 2 - 1, cy - d / 2 - 1, d + 2, d + 2);
+}
+
+std::string clockText(const sim::CabClock& c) {
+  std::string s;
+  for (const sim::ClockHand* h : {&c.hour, &c.minute, &c.second}) {
+    s += std::to_string(h->x1) + ',' + std::to_string(h->y1) + ',' + std::to_string(h->x2) + ',' +
+         std::to_string(h->y2) + ';';
+  }
+  return s;
+}
+
+// The pictures in the order they are stacked, each with the list it draws from (null: its own
+// bitmap).
+template <typename F>
+void forEachPicture(const CabModel& m, F&& f) {
+  f(m.Panel, nullptr);
+  f(m.Panel2, nullptr);
+  for (const CabPicture* lamp : const_cast<CabModel&>(m).lamps()) f(*lamp, nullptr);
+  for (const CabPicture& other : m.Others) f(other, nullptr);
+  f(m.Lamp_P, &m.NotchImageP);
+  f(m.Lamp_B, &m.NotchImageB);
+  f(m.Lamp_Gear, &m.GearImageList);
+  f(m.SignalImage, &m.SignalImages);
+  f(m.SpeedLimitImage, &m.SignImages);
+  f(m.SlopeImage, &m.SignImages);
+  f(m.OtherImage, &m.OtherImages);
+  f(m.stop, &m.SignImages);
+  f(m.stopline, nullptr);  // drawn as a line when it has no picture of its own
+}
+
+template <typename F>
+void forEachNeedle(const CabModel& m, F&& f) {
+  for (const sim::CabNeedle* n : {&m.Needle_Speed, &m.Needle_I, &m.Needle_V, &m.Needle_BC,
+                                  &m.Needle_ER, &m.Needle_BP, &m.Needle_MR, &m.Needle_SAP}) {
+    f(*n);
+  }
+}
+
+}  // namespace
+
+CabWidget::CabWidget(int scale, QWidget* parent) : QWidget(parent), scale_(scale) {
+  setFixedSize(kWidth * scale_, kHeight * scale_);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  QFont font("Noto Sans CJK JP");
+  font.setPixelSize(14);
+  font.setStyleHint(QFont::SansSerif);
+  setFont(font);
+}
+
+void CabWidget::setModel(const sim::CabModel* model) {
+  model_ = model;
+  opaque_.clear();
+  keyed_.clear();
+  drawn_ = model_ != nullptr ? snapshot() : std::vector<Drawn>{};
+  update();
+}
+
+void CabWidget::setVideo(const QImage* front) {
+  video_ = front;
+  videoPresented();
+}
+
+QRect CabWidget::labelRect(const sim::CabModel& m, const sim::CabLabel& label) {
+  for (const LabelPlace& place : kLabelPlaces) {
+    if (&(m.*place.label) == &label) return place.rect;
+  }
+  return {};
+}
+
+std::vector<CabWidget::Drawn> CabWidget::snapshot() const {
+  std::vector<Drawn> out;
+  const CabModel& m = *model_;
+  forEachPicture(m, [&](const CabPicture& p, const sim::CabImageList*) {
+    out.push_back({pictureRect(p), p.visible && p.exists, p.image, p.bitmap.pixels.data(), {}});
+  });
+  forEachNeedle(m, [&](const sim::CabNeedle& n) {
+    out.push_back({needleRect(n), n.exists, n.angle, n.bitmap.pixels.data(), {}});
+  });
+  out.push_back({QRect(m.clock.left, m.clock.top, 50, 50), m.clock.exists && m.clock.drawn, 0,
+                 nullptr, clockText(m.clock)});
+  for (const LabelPlace& place : kLabelPlaces) {
+    const CabLabel& l = m.*place.label;
+    out.push_back({place.rect, l.visible, 0, nullptr, l.text});
+  }
+  out.push_back(
+      {pictureRect(m.Staf), m.Staf.visible && m.Staf.exists, 0, m.Staf.bitmap.pixels.data(), {}});
+  return out;
+}
+
+void CabWidget::requestRepaint(const QRect& modelRect) {
+  if (modelRect.isEmpty()) return;
+  ++repaintRequests_;
+  update(QRect(modelRect.topLeft() * scale_, modelRect.size() * scale_));
+}
+
+void CabWidget::modelChanged() {
+  if (model_ == nullptr) return;
+  std::vector<Drawn> now = snapshot();
+  if (now.size() != drawn_.size()) {
+    ++repaintRequests_;
+    update();
+  } else {
+    QRect dirty;
+    for (std::size_t i = 0; i < now.size(); ++i) {
+      if (now[i] == drawn_[i]) continue;
+      if (drawn_[i].visible) dirty |= drawn_[i].rect;
+      if (now[i].visible) dirty |= now[i].rect;
+    }
+    requestRepaint(dirty);
+  }
+  drawn_ = std::move(now);
+}
+
+void CabWidget::videoPresented() { requestRepaint(kVideoRect); }
+
+const QImage& CabWidget::imageOf(const platform::Bitmap& bitmap, bool transparent) {
+  auto& cache = transparent ? keyed_ : opaque_;
+  const void* key = bitmap.pixels.data();
+  auto it = cache.find(key);
+  if (it != cache.end()) return it->second;
+  QImage image;
+  const auto count =
+      static_cast<std::size_t>(bitmap.width) * static_cast<std::size_t>(bitmap.height);
+  if (!bitmap.empty() && bitmap.pixels.size() >= count) {
+    image = QImage(bitmap.width, bitmap.height, QImage::Format_ARGB32);
+    for (int y = 0; y < bitmap.height; ++y) {
+      auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+      for (int x = 0; x < bitmap.width; ++x) row[x] = bitmap.pixel(x, y) | 0xFF000000u;
+    }
+    if (transparent) {
+      // The transparent colour is the picture's bottom-left pixel, as a picture component of the
+      // window toolkit the data files were made for takes it.
+      const QRgb key = image.pixel(0, bitmap.height - 1);
+      for (int y = 0; y < bitmap.height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < bitmap.width; ++x) {
+          if (row[x] == key) row[x] = 0;
+        }
+      }
+    }
+  }
+  return cache.emplace(key, std::move(image)).first->second;
+}
+
+void CabWidget::drawPicture(QPainter& p, const CabPicture& pic, const sim::CabImageList* list) {
+  if (!pic.exists || !pic.visible) return;
+  const platform::Bitmap* bitmap = &pic.bitmap;
+  if (list != nullptr) {
+    if (!list->has(pic.image)) return;
+    bitmap = &list->images[static_cast<std::size_t>(pic.image)];
+  }
+  if (bitmap->empty()) {
+    if (&pic == &model_->stopline) {
+      // The stop-position line: a short yellow bar across the middle of its square.
+      p.fillRect(QRect(pic.left, pic.top + pic.height / 2 - 1, pic.width, 3), QColor(255, 220, 0));
+    }
+    return;
+  }
+  // A picture component shows its picture at its top-left corner, cut to its size.
+  const QImage& image = imageOf(*bitmap, pic.transparent);
+  const int w = pic.width > 0 ? std::min(pic.width, image.width()) : image.width();
+  const int h = pic.height > 0 ? std::min(pic.height, image.height()) : image.height();
+  p.drawImage(QPoint(pic.left, pic.top), image, QRect(0, 0, w, h));
+}
+
+void CabWidget::drawNeedle(QPainter& p, const sim::CabNeedle& n) {
+  if (!n.exists || n.bitmap.empty()) return;
+  const QImage& image = imageOf(n.bitmap, true);
+  p.save();
+  p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+  p.translate(n.left + n.width / 2.0, n.top + n.height / 2.0);
+  p.rotate(n.angle % 360);  // positive: clockwise on the screen
+  p.drawImage(QPointF(-image.width() / 2.0, -image.height() / 2.0), image);
+  p.restore();
+}
+
+void CabWidget::drawClock(QPainter& p, const sim::CabClock& c) {
+  if (!c.exists || !c.drawn) return;
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing, true);
+  p.translate(c.left, c.top);
+  p.setClipRect(QRect(0, 0, 50, 50), Qt::IntersectClip);
+  // Light hands with a dark edge, so that they show on a light face and on a dark one.
+  const struct {
+    const sim::ClockHand* hand;
+    qreal width;
+    QColor colour;
+  } hands[] = {{&c.hour, 3, Qt::white}, {&c.minute, 2, Qt::white}, {&c.second, 1, Qt::red}};
+  for (const auto& h : hands) {
+    p.setPen(QPen(QColor(0, 0, 0, 160), h.width + 2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(h.hand->x1, h.hand->y1, h.hand->x2, h.hand->y2);
+  }
+  for (const auto& h : hands) {
+    p.setPen(QPen(h.colour, h.width, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(h.hand->x1, h.hand->y1, h.hand->x2, h.hand->y2);
+  }
+  p.restore();
+}
+
+void CabWidget::drawLabel(QPainter& p, const CabLabel& label, const QRect& rect,
+                          Qt::Alignment align) {
+  if (!label.visible || label.text.empty()) return;
+  p.setPen(Qt::white);
+  p.drawText(rect, static_cast<int>(align | Qt::AlignVCenter), QString::fromStdString(label.text));
+}
+
+void CabWidget::paintEvent(QPaintEvent* event) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  p.fillRect(event->rect(), Qt::black);
+  p.scale(scale_, scale_);
+  if (video_ != nullptr && !video_->isNull()) p.drawImage(QPoint(0, 0), *video_);
+  if (model_ == nullptr) return;
+  const CabModel& m = *model_;
+  // Only what meets the repainted area is drawn (a video frame repaints the video area alone).
+  const QRect area(event->rect().topLeft() / scale_,
+                   (event->rect().bottomRight() + QPoint(scale_, scale_)) / scale_);
+  forEachPicture(m, [&](const CabPicture& pic, const sim::CabImageList* list) {
+    if (pictureRect(pic).intersects(area)) drawPicture(p, pic, list);
+  });
+  forEachNeedle(m, [&](const sim::CabNeedle& n) {
+    if (needleRect(n).intersects(area)) drawNeedle(p, n);
+  });
+  drawClock(p, m.clock);
+  for (const LabelPlace& place : kLabelPlaces)
+    drawLabel(p, m.*place.label, place.rect, place.align);
+  drawPicture(p, m.Staf, nullptr);
+}
+
+}  // namespace dravolin::shell

@@ -1,0 +1,347 @@
+#include "shell/driving_window.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPainter>
+#include <QToolButton>
+#include <QWheelEvent>
+
+#include "data/data_path.h"
+#include "data/load_error.h"
+#include "data/text_encoding.h"
+#include "input/controller_connection.h"
+#include "shell/cab_widget.h"
+#include "shell/help_window.h"
+#include "shell/key_mapping.h"
+#include "shell/messages.h"
+#include "shell/serial_setup_dialog.h"
+#include "shell/value_display_window.h"
+
+namespace dravolin::shell {
+
+namespace {
+
+constexpr std::uint32_t kLateAfterMs = 50;
+constexpr int kWheelNotch = 120;  // one notch of a mouse wheel, in 1/8 degree
+
+QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// The `back` button's picture: a white arrow pointing left on dark grey.
+QIcon backIcon(int scale) {
+  QPixmap pixmap(20 * scale, 20 * scale);
+  pixmap.fill(QColor(48, 48, 48));
+  QPainter p(&pixmap);
+  p.scale(scale, scale);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(Qt::NoPen);
+  p.setBrush(Qt::white);
+  const QPointF arrow[] = {{4, 10}, {11, 4}, {11, 8}, {16, 8}, {16, 12}, {11, 12}, {11, 16}};
+  p.drawPolygon(arrow, 7);
+  return QIcon(pixmap);
+}
+
+}  // namespace
+
+DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& request,
+                             const drive::StartupProgress& progress, QWidget* parent)
+    : QMainWindow(parent),
+      context_(context),
+      valueDisplay_(context.valueDisplay),
+      help_(context.help) {
+  setWindowTitle("Dravolin");
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                 Qt::MSWindowsFixedSizeDialogHint);
+  // Modal in effect: the title window is hidden while this window is open. It is not modal to
+  // Qt, so that the help and value display windows, opened from here, still take their keys.
+  setFocusPolicy(Qt::StrongFocus);
+  setAttribute(Qt::WA_KeyCompression, false);
+
+  // Start-up loading (throws data::LoadError).
+  drive_ = context_.makeDrive(request, {pictures_, *context_.sound, &video_}, progress);
+  const drive::DriveData& data = drive_->data();
+  buildMenus(data);
+  stillName_ = data.files.line.stillImageFile;
+  if (!stillName_.empty()) {
+    still_ = pictures_.load(data::resolveDataPath(request.dataDir, stillName_).string());
+  }
+  const int frameCount = data.videoFrameCount;
+
+  // The cab: the surface stays hidden, the cab widget paints its picture.
+  cab_ = new CabWidget(context_.scale, this);
+  setCentralWidget(cab_);
+  surface_ = new platform::CabViewSurface(cab_);
+  surface_->hide();
+  surface_->initialise();
+  presenter_ = std::make_unique<VideoPresenter>(*surface_, frameCount > 0 ? &video_ : nullptr,
+                                                frameCount, clock_);
+  cab_->setVideo(&surface_->frontBuffer());
+  cab_->setModel(&drive_->cab());
+  setWindowTitle(qs(drive_->cab().Title));
+
+  back_ = new QToolButton(cab_);
+  back_->setGeometry(618 * context_.scale, 417 * context_.scale, 20 * context_.scale,
+                     20 * context_.scale);
+  back_->setIcon(backIcon(context_.scale));
+  back_->setIconSize(back_->size());
+  back_->setFocusPolicy(Qt::NoFocus);
+  back_->setAutoRaise(true);
+  connect(back_, &QToolButton::clicked, this, &QWidget::close);  // BackClick
+
+  // The two ticks, started and stopped together by the Start command.
+  mmTimer1_ = platform::makeSimulationTimer(this);
+  timer1_ = platform::makeDisplayTimer(this);
+  mmTimer1_->setHandler([this] { guarded([this] { simulationTick(); }); });
+  timer1_->setHandler([this] { guarded([this] { displayTick(); }); });
+  retry_.setSingleShot(true);
+  retry_.setTimerType(Qt::PreciseTimer);
+  connect(&retry_, &QTimer::timeout, this, [this] { presentFrame(); });
+
+  // The controller box.
+  port_.setSetupDialog(
+      [this](const platform::SerialSettings& current, const std::vector<std::string>& choices) {
+        return runSerialSetupDialog(current, choices, this);
+      });
+  controller_ = std::make_unique<input::ControllerConnection>(
+      port_, [](const std::string& text, input::ControllerConnection::MessageKind kind) {
+        showMessage(qs(text), kind == input::ControllerConnection::MessageKind::Error
+                                  ? MessageKind::Error
+                                  : MessageKind::Information);
+      });
+  port_.setReceiveHandler([this](int count) {
+    guarded([&] { drive_->RxChar(port_.readString(count)); });
+    afterInput();
+  });
+
+  if (valueDisplay_ != nullptr) {
+    valueDisplay_->onKey = [this](QKeyEvent* e) { forwardKey(e); };
+    valueDisplay_->onClosed = [this] { drive_->valueDisplay().visible = false; };
+    syncValueDisplay();
+  }
+  if (help_ != nullptr) {
+    help_->onKey = [this](QKeyEvent* e) { forwardKey(e); };
+  }
+  previousIndex_ = drive_->state().FrameIndex;
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+DrivingWindow::~DrivingWindow() {
+  if (!closing_) {
+    closing_ = true;
+    presenter_->stop();
+    mmTimer1_->setEnabled(false);
+    timer1_->setEnabled(false);
+  }
+  releaseCompanions();
+  controller_.reset();
+  // The presenter's surface handlers refer to it: finalise while it is still there.
+  surface_->finalise();
+  presenter_.reset();
+}
+
+void DrivingWindow::buildMenus(const drive::DriveData& data) {
+  const data::Settings& s = data.files.settings;
+  QMenuBar* bar = menuBar();
+  start1_ = bar->addAction(qs(s.Start.value_or("Start")));
+  start1_->setObjectName("start1");
+  connect(start1_, &QAction::triggered, this, &DrivingWindow::start1Click);
+
+  goTo1_ = bar->addMenu(qs(s.Move.value_or("Move")));
+  goTo1_->setObjectName("GoTo1");
+  for (const drive::StationMenuEntry& entry : data.stationMenu) {
+    QAction* a = goTo1_->addAction(qs(entry.captionUtf8));
+    a->setObjectName(qs(entry.name));
+    const std::string name = entry.name;
+    connect(a, &QAction::triggered, this, [this, name] {
+      guarded([&] { drive_->StationClick(name); });
+      afterInput();
+    });
+  }
+
+  const std::array<std::string, 3> display =
+      s.Display.value_or(std::array<std::string, 3>{"Display", "操作説明(&H)", "再描画(&R)"});
+  show1_ = bar->addMenu(qs(display[0]));
+  show1_->setObjectName("Show1");
+  menuD1_ = show1_->addAction(qs(display[1]));
+  menuD1_->setObjectName("menu_d1");
+  connect(menuD1_, &QAction::triggered, this, &DrivingWindow::menu_d1Click);
+  menuD2_ = show1_->addAction(qs(display[2]));
+  menuD2_->setObjectName("menu_d2");
+  connect(menuD2_, &QAction::triggered, this, &DrivingWindow::menu_d2Click);
+
+  controller1_ = bar->addMenu(qs(s.Control.value_or("Controller(&C)")));
+  controller1_->setObjectName("Controller1");
+  connect(controller1_->addAction("COM1"), &QAction::triggered, this,
+          [this] { controller_->COM11Click(); });
+  connect(controller1_->addAction("COM2"), &QAction::triggered, this,
+          [this] { controller_->COM21Click(); });
+  connect(controller1_->addAction("Setup"), &QAction::triggered, this,
+          [this] { controller_->Setup1Click(); });
+  connect(controller1_->addAction("Connect"), &QAction::triggered, this,
+          [this] { controller_->Connect1Click(); });
+}
+
+bool DrivingWindow::running() const { return timer1_->enabled(); }
+
+void DrivingWindow::start1Click() {
+  if (closing_) return;
+  const bool run = !running();
+  mmTimer1_->setEnabled(run);
+  timer1_->setEnabled(run);
+  start1_->setText(run ? kPauseCaption : kResumeCaption);
+  if (!run) retry_.stop();
+  drive_->start1Click();
+  presenter_->lowerLastShown();
+  // The frame drawn again for the Start counts from the Start.
+  indexReachedMs_ = clock_.milliseconds();
+  lastPresentMs_.reset();
+  if (run) presentFrame();
+}
+
+void DrivingWindow::menu_d1Click() {
+  if (help_ == nullptr) return;
+  help_->show();
+  help_->raise();
+}
+
+void DrivingWindow::menu_d2Click() {
+  if (presenter_->redraw(drive_->state().FrameIndex)) cab_->videoPresented();
+}
+
+void DrivingWindow::simulationTick() {
+  drive_->MMTimer1Timer();
+  const int index = drive_->state().FrameIndex;
+  if (index != previousIndex_) {
+    previousIndex_ = index;
+    indexReachedMs_ = clock_.milliseconds();
+    ++stats_.framesChanged;
+  }
+  presentFrame();
+}
+
+void DrivingWindow::presentFrame() {
+  const int index = drive_->state().FrameIndex;  // one copy for the whole pass
+  const VideoPresenter::Pass pass = presenter_->pass(index, running());
+  if (pass.presented) {
+    const std::uint32_t now = clock_.milliseconds();
+    ++stats_.framesDrawn;
+    if (now - indexReachedMs_ > kLateAfterMs) ++stats_.lateFrames;
+    if (lastPresentMs_) stats_.maxGapMs = std::max(stats_.maxGapMs, now - *lastPresentMs_);
+    lastPresentMs_ = now;
+    cab_->videoPresented();
+  } else if (pass.retryInMs > 0 && !retry_.isActive()) {
+    retry_.start(static_cast<int>(pass.retryInMs));
+  }
+}
+
+void DrivingWindow::displayTick() {
+  drive_->Timer1Timer();
+  cab_->modelChanged();
+  const QString title = qs(drive_->cab().Title);
+  if (windowTitle() != title) setWindowTitle(title);
+  syncValueDisplay();
+}
+
+void DrivingWindow::syncValueDisplay() {
+  if (valueDisplay_ != nullptr) valueDisplay_->showValues(drive_->valueDisplay());
+}
+
+void DrivingWindow::afterInput() {
+  if (closing_) return;
+  cab_->modelChanged();
+  syncValueDisplay();
+}
+
+void DrivingWindow::forwardKey(QKeyEvent* event) {
+  if (closing_) return;
+  guarded([&] {
+    if (const std::optional<KeyDown> k = keyDownOf(*event, QGuiApplication::mouseButtons())) {
+      drive_->keydowns(k->virtualKey, k->modifiers);
+    }
+    if (const std::optional<char> c = characterOf(*event)) drive_->AsciiDown(*c);
+  });
+  afterInput();
+}
+
+void DrivingWindow::keyPressEvent(QKeyEvent* event) { forwardKey(event); }
+
+void DrivingWindow::wheelEvent(QWheelEvent* event) {
+  if (closing_) return;
+  wheelRemainder_ += event->angleDelta().y();
+  guarded([&] {
+    while (wheelRemainder_ <= -kWheelNotch) {
+      wheelRemainder_ += kWheelNotch;
+      drive_->WheelD();
+    }
+    while (wheelRemainder_ >= kWheelNotch) {
+      wheelRemainder_ -= kWheelNotch;
+      drive_->WheelU();
+    }
+  });
+  afterInput();
+  event->accept();
+}
+
+bool DrivingWindow::event(QEvent* event) {
+  const bool handled = QMainWindow::event(event);
+  if (event->type() == QEvent::WindowActivate) FormActivate();
+  return handled;
+}
+
+void DrivingWindow::FormActivate() {
+  if (closing_ || running()) return;
+  if (!still_) {
+    // A still picture that cannot be loaded is reported once; the window goes on without it.
+    if (!stillReported_ && !stillName_.empty()) {
+      stillReported_ = true;
+      showMessage(qs(data::cp932ToUtf8(stillName_)) + "が見つかりません");
+    }
+    return;
+  }
+  if (presenter_->showStill(*still_, running())) cab_->videoPresented();
+}
+
+void DrivingWindow::reportUnhandled(const char* what) {
+  // The ticks stop first, so that the same fault does not come back every 33 ms behind the
+  // message; Start resumes.
+  if (running()) start1Click();
+  showMessage(QString::fromUtf8(what));
+}
+
+void DrivingWindow::releaseCompanions() {
+  // Only once: by the time this window is deleted, a newer one may have taken them over.
+  if (valueDisplay_ != nullptr) {
+    valueDisplay_->onKey = nullptr;
+    valueDisplay_->onClosed = nullptr;
+  }
+  if (help_ != nullptr) help_->onKey = nullptr;
+  valueDisplay_ = nullptr;
+  help_ = nullptr;
+}
+
+void DrivingWindow::runClosingSteps() {
+  closing_ = true;
+  releaseCompanions();
+  presenter_->stop();  // no more video
+  retry_.stop();
+  mmTimer1_->setEnabled(false);  // both ticks stop before anything is freed
+  timer1_->setEnabled(false);
+  if (port_.connected()) port_.close();  // shows the disconnect message
+  drive_->FormCloseQuery();
+  if (!context_.sound->initialise() && context_.soundOpened) {
+    showMessage(kSoundInitFailed);
+    showMessage(kEndingForSafety);
+    if (context_.endProgram) context_.endProgram(1);
+  }
+}
+
+void DrivingWindow::closeEvent(QCloseEvent* event) {
+  if (!closing_) runClosingSteps();
+  event->accept();
+  Q_EMIT closed();
+}
+
+}  // namespace dravolin::shell

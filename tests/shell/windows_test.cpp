@@ -1,0 +1,326 @@
+// The title window and the driving window on the fixture drive: buttons appearing in order, a
+// train choice opening the driving window with the settings file's captions, Start, pause and
+// resume, the video frames, the redraw command, closing back to the title window, and a start-up
+// error's message.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QToolButton>
+#include <QWheelEvent>
+#include <QtTest>
+#include <algorithm>
+
+#include "platform/file_picture_loader.h"
+#include "shell/cab_widget.h"
+#include "shell/title_window.h"
+#include "shell/value_display_window.h"
+#include "shell_fixture.h"
+
+namespace dravolin::testing {
+namespace {
+
+using shell::DrivingWindow;
+using shell::TitleWindow;
+
+struct Harness {
+  explicit Harness(int frames = 0) : folder(frames) {
+    context.driving.dataDir = folder.path();
+    context.driving.sound = &sound;
+    context.driving.soundOpened = true;
+    context.driving.valueDisplay = &values;
+    context.driving.makeDrive = [this](const drive::LoadRequest& r, const drive::StartupServices& s,
+                                       const drive::StartupProgress& p) {
+      auto d = std::make_unique<RecordingDrive>(drive::loadDriveData(r, s, p));
+      drive = d.get();
+      return d;
+    };
+    context.driving.endProgram = [this](int status) { endedWith.push_back(status); };
+    context.trains = {};
+    context.trains[1] = shell::TrainChoice{"test_train.dat", "test_line.dat"};
+    context.openDocument = [this](const QString& path) { opened.push_back(path.toStdString()); };
+  }
+  // Driving windows closed in the test are deleted before what they used goes.
+  ~Harness() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+  MessageRecorder messages;
+  DataFolder folder;
+  FakeSoundSlots sound;
+  shell::ValueDisplayWindow values;
+  TitleWindow::Context context;
+  RecordingDrive* drive = nullptr;
+  std::vector<int> endedWith;
+  std::vector<std::string> opened;
+};
+
+std::vector<bool> visibleButtons(const TitleWindow& w) {
+  std::vector<bool> v;
+  for (int i = 0; i < TitleWindow::kButtonCount; ++i) v.push_back(w.button(i)->isVisible());
+  return v;
+}
+
+TEST(TitleWindow, OpeningSkippedThenButtonsAppearOnePerTickInOrder) {
+  Harness h;
+  TitleWindow w(h.context);
+  w.show();
+  EXPECT_EQ(w.size(), QSize(320, 240));
+  EXPECT_TRUE(w.openingShown());
+  w.Timer1Timer();  // no movie: the opening ends at the first tick
+  EXPECT_FALSE(w.openingShown());
+  EXPECT_EQ(w.size(), QSize(640, 480));
+  // Ticks 2 .. 15: Train1 .. Train10 after more than 1 .. 10 ticks, HELP after 13, Quit after 14.
+  const int appearsAfter[TitleWindow::kButtonCount] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13, 14};
+  for (int tick = 2; tick <= 15; ++tick) {
+    w.Timer1Timer();
+    std::vector<bool> want;
+    for (int limit : appearsAfter) want.push_back(tick > limit);
+    EXPECT_EQ(visibleButtons(w), want) << "after tick " << tick;
+  }
+  saveScreenshot(w, "title_window.png");
+  w.helpclick();
+  ASSERT_EQ(h.opened.size(), 1u);
+  EXPECT_EQ(std::filesystem::path(h.opened[0]).filename(), "readme.html");
+  // The fixture has no title picture: reported at creation and when the opening ends; no end.
+  EXPECT_EQ(h.messages.texts.size(), 2u);
+  EXPECT_TRUE(h.endedWith.empty());
+}
+
+// An opening movie with sound: played at the movie's size with its sound; a click, or the end
+// of the movie, ends the opening and silences it.
+TEST(TitleWindow, OpeningMoviePlaysWithItsSoundUntilClickedOrOver) {
+  for (const bool click : {true, false}) {
+    SCOPED_TRACE(click ? "click" : "end of the movie");
+    Harness h;
+    std::filesystem::create_directories(h.folder.path() / "move");
+    const std::string movie = (h.folder.path() / "move" / "opening.avi").string();
+    const std::string command =
+        "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=15:duration=0.6 "
+        "-f lavfi -i sine=frequency=440:sample_rate=22050:duration=0.6 -c:v mjpeg -c:a pcm_s16le "
+        "'" +
+        movie + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    int played = 0, stopped = 0;
+    h.context.playMovieSound = [&](const platform::Wave& w) {
+      EXPECT_EQ(w.rateHz, 22050);
+      ++played;
+    };
+    h.context.stopMovieSound = [&] { ++stopped; };
+    TitleWindow w(h.context);
+    w.show();
+    EXPECT_EQ(played, 1);
+    EXPECT_TRUE(w.openingShown());
+    EXPECT_EQ(w.size(), QSize(320, 240));
+    w.Timer1Timer();  // the movie keeps the opening going
+    EXPECT_TRUE(w.openingShown());
+    if (click) {
+      QTest::mouseClick(w.childAt(100, 100), Qt::LeftButton);
+    } else {
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !w.openingShown(); }, 5000));
+    }
+    EXPECT_FALSE(w.openingShown());
+    EXPECT_EQ(stopped, 1);
+    EXPECT_EQ(w.size(), QSize(640, 480));
+    EXPECT_LE(w.revealCounter(), 1);  // the count starts again (a tick may have passed since)
+    EXPECT_FALSE(w.button(0)->isVisible());
+  }
+}
+
+TEST(TitleWindow, ButtonWithoutTrainLoadsNothingAndStopsTheTimer) {
+  Harness h;
+  TitleWindow w(h.context);
+  w.show();
+  for (int i = 0; i < 4; ++i) w.Timer1Timer();
+  w.TrainClick(1);
+  EXPECT_FALSE(w.timerActive());
+  EXPECT_EQ(w.drivingWindow(), nullptr);
+  EXPECT_EQ(visibleButtons(w), std::vector<bool>({true, true, true, false, false, false, false,
+                                                  false, false, false, true, true}));
+  bool closed = false;
+  QObject::connect(&w, &TitleWindow::closed, [&] { closed = true; });
+  w.button(11)->click();  // Quit
+  EXPECT_TRUE(closed);
+  EXPECT_FALSE(w.isVisible());
+}
+
+// --scale: every place and size of the title window times the factor.
+TEST(TitleWindow, ScaleMultipliesPlacesAndSizes) {
+  Harness h;
+  h.context.driving.scale = 2;
+  TitleWindow w(h.context);
+  w.show();
+  EXPECT_EQ(w.size(), QSize(640, 480));
+  w.Timer1Timer();
+  EXPECT_EQ(w.size(), QSize(1280, 960));
+  EXPECT_EQ(w.button(7)->geometry(), QRect(938, 472, 332, 86));  // Train8: 469, 236, 166 x 43
+}
+
+TEST(DrivingWindow, DriveFromChoiceToCloseAndBack) {
+  Harness h(40);
+  ASSERT_TRUE(h.folder.videoWritten());
+  TitleWindow w(h.context);
+  w.show();
+  w.Timer1Timer();
+  w.TrainClick(2);
+  DrivingWindow* d = w.drivingWindow();
+  ASSERT_NE(d, nullptr);
+  ASSERT_NE(h.drive, nullptr);
+  EXPECT_EQ(w.statusLine()->text().toStdString(), drive::kProgressSettingUp);
+  EXPECT_EQ(w.height(), 498);
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_TRUE(d->isVisible());
+  EXPECT_EQ(d->cabWidget()->size(), QSize(640, 440));
+  // Activated before the first Start: the still picture (48 x 24) shows, not a frame.
+  ASSERT_TRUE(QTest::qWaitForWindowActive(d));
+  const platform::Bitmap still =
+      *platform::FilePictureLoader().load((h.folder.path() / "image" / "still.bmp").string());
+  EXPECT_EQ(d->surface().frontBuffer().pixel(1, 1), still.pixel(1, 1));
+  EXPECT_EQ(d->surface().frontBuffer().pixel(50, 1), 0xFF000000u);
+  // Captions from the settings file.
+  EXPECT_EQ(d->startAction()->text().toStdString(), "運転開始(&S)");
+  EXPECT_EQ(d->moveMenu()->title().toStdString(), "駅移動(&M)");
+  EXPECT_EQ(d->displayMenu()->title().toStdString(), "表示(&D)");
+  EXPECT_EQ(d->displayMenu()->actions().at(0)->text().toStdString(), "操作説明(&H)");
+  EXPECT_EQ(d->redrawAction()->text().toStdString(), "再描画(&R)");
+  EXPECT_EQ(d->controllerMenu()->title().toStdString(), "コントローラ(&C)");
+  QStringList ports;
+  for (QAction* a : d->controllerMenu()->actions()) ports << a->text();
+  EXPECT_EQ(ports, QStringList({"COM1", "COM2", "Setup", "Connect"}));
+  ASSERT_FALSE(d->moveMenu()->actions().isEmpty());
+  d->moveMenu()->actions().at(0)->trigger();
+  EXPECT_EQ(h.drive->log.back().substr(0, 16), "StationClick Sta");
+
+  // Start, pause, resume.
+  const char* captions[] = {"一時停止(&S)", "運転再開(&S)", "一時停止(&S)"};
+  for (const char* caption : captions) {
+    d->startAction()->trigger();
+    EXPECT_EQ(d->startAction()->text().toStdString(), caption);
+  }
+  EXPECT_TRUE(d->running());
+  EXPECT_EQ(std::count(h.drive->log.begin(), h.drive->log.end(), "start1Click"), 3);
+
+  // A changed index draws its frame; an unchanged one draws nothing.
+  QTest::qWait(40);
+  h.drive->state().FrameIndex = 5;
+  d->simulationTick();
+  EXPECT_EQ(frameNumberShown(d->surface().frontBuffer()), 5);
+  const long drawn = d->stats().framesDrawn;
+  QTest::qWait(40);
+  d->simulationTick();
+  EXPECT_EQ(d->stats().framesDrawn, drawn);
+  d->displayTick();
+  EXPECT_EQ(d->windowTitle(), "Test line");
+  saveScreenshot(*d, "driving_window.png");
+
+  // Paused: a new index is not drawn until the redraw command.
+  d->start1Click();
+  h.drive->state().FrameIndex = 9;
+  QTest::qWait(40);
+  d->simulationTick();
+  EXPECT_EQ(frameNumberShown(d->surface().frontBuffer()), 5);
+  d->redrawAction()->trigger();
+  EXPECT_EQ(frameNumberShown(d->surface().frontBuffer()), 9);
+
+  // Keys, characters and the wheel reach the drive's handlers.
+  QKeyEvent f5(QEvent::KeyPress, Qt::Key_F5, Qt::ShiftModifier);
+  QKeyEvent z(QEvent::KeyPress, Qt::Key_Z, Qt::NoModifier, "z");
+  QApplication::sendEvent(d, &f5);
+  QApplication::sendEvent(d, &z);
+  QWheelEvent down(QPointF(10, 10), QPointF(10, 10), {}, QPoint(0, -240), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(d, &down);
+  const std::vector<std::string> tail(h.drive->log.end() - 5, h.drive->log.end());
+  EXPECT_EQ(tail, std::vector<std::string>(
+                      {"keydowns 116 1", "keydowns 90 0", "AsciiDown z", "WheelD", "WheelD"}));
+
+  // Closing: the ticks stop, the drive's closing steps, the sound service afresh, the title back.
+  const std::size_t initialisesBefore =
+      std::count(h.sound.log.begin(), h.sound.log.end(), "initialise");
+  d->backButton()->click();
+  EXPECT_FALSE(d->running());
+  EXPECT_EQ(h.drive->log.back(), "FormCloseQuery");
+  EXPECT_EQ(std::count(h.sound.log.begin(), h.sound.log.end(), "initialise"),
+            static_cast<long>(initialisesBefore + 1));
+  EXPECT_EQ(w.drivingWindow(), nullptr);
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_EQ(w.height(), 480);
+  EXPECT_FALSE(w.loadingPicture()->isVisible());
+  // Another train can be chosen at once: a fresh driving window, which keeps the keys of the
+  // value display window after the old one is deleted.
+  w.TrainClick(2);
+  ASSERT_NE(w.drivingWindow(), nullptr);
+  EXPECT_NE(w.drivingWindow(), d);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+  QApplication::sendEvent(&h.values, &f1);
+  EXPECT_EQ(h.drive->log.back(), "keydowns 112 0");
+  w.drivingWindow()->close();
+  EXPECT_TRUE(h.endedWith.empty());
+}
+
+// A sound service that opened at start but cannot open again when a drive closes ends the
+// program with two messages; one that never opened (no sound on the machine) does not.
+TEST(DrivingWindow, SoundServiceThatFailsToReopenEndsTheProgram) {
+  struct FailingSound : FakeSoundSlots {
+    bool initialise() override {
+      FakeSoundSlots::initialise();
+      return false;
+    }
+  };
+  for (const bool openedAtStart : {true, false}) {
+    SCOPED_TRACE(openedAtStart);
+    Harness h;
+    FailingSound sound;
+    h.context.driving.sound = &sound;
+    h.context.driving.soundOpened = openedAtStart;
+    TitleWindow w(h.context);
+    w.show();
+    w.TrainClick(2);
+    ASSERT_NE(w.drivingWindow(), nullptr);
+    h.messages.texts.clear();
+    w.drivingWindow()->close();
+    if (openedAtStart) {
+      EXPECT_EQ(h.messages.texts,
+                std::vector<std::string>({shell::kSoundInitFailed, shell::kEndingForSafety}));
+      EXPECT_EQ(h.endedWith, std::vector<int>({1}));
+    } else {
+      EXPECT_TRUE(h.messages.texts.empty());
+      EXPECT_TRUE(h.endedWith.empty());
+    }
+  }
+}
+
+// An error a handler does not handle pauses the drive and shows its text; the program goes on.
+TEST(DrivingWindow, UnhandledErrorPausesAndIsShown) {
+  Harness h;
+  TitleWindow w(h.context);
+  w.TrainClick(2);
+  DrivingWindow* d = w.drivingWindow();
+  ASSERT_NE(d, nullptr);
+  d->start1Click();
+  h.messages.texts.clear();
+  h.drive->failKey = 113;
+  QKeyEvent f2(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier);
+  QApplication::sendEvent(d, &f2);
+  EXPECT_EQ(h.messages.texts, std::vector<std::string>({"key handler failed"}));
+  EXPECT_FALSE(d->running());
+  EXPECT_EQ(d->startAction()->text().toStdString(), shell::kResumeCaption);
+  EXPECT_TRUE(h.endedWith.empty());
+  d->close();
+}
+
+TEST(DrivingWindow, StartUpErrorShowsItsMessageAndEndsTheProgram) {
+  Harness h;
+  std::filesystem::remove(h.folder.path() / "mascon.dat");
+  TitleWindow w(h.context);
+  w.show();
+  h.messages.texts.clear();
+  w.TrainClick(2);
+  EXPECT_EQ(w.drivingWindow(), nullptr);
+  EXPECT_EQ(h.messages.texts, std::vector<std::string>({"mascon.datが見つかりません"}));
+  EXPECT_EQ(h.endedWith, std::vector<int>({1}));
+}
+
+}  // namespace
+}  // namespace dravolin::testing
