@@ -56,9 +56,11 @@ std::string clockText(const sim::CabClock& c) {
 }
 
 // The pictures in the order they are stacked, each with the list it draws from (null: its own
-// bitmap).
+// bitmap). The stop-position line lies under the panel: it slides down the column beside the
+// video as the stop comes near, and once the stop is passed it goes to a place the panel covers.
 template <typename F>
 void forEachPicture(const CabModel& m, F&& f) {
+  f(m.stopline, nullptr);  // drawn as a line when it has no picture of its own
   f(m.Panel, nullptr);
   f(m.Panel2, nullptr);
   for (const CabPicture* lamp : const_cast<CabModel&>(m).lamps()) f(*lamp, nullptr);
@@ -71,7 +73,6 @@ void forEachPicture(const CabModel& m, F&& f) {
   f(m.SlopeImage, &m.SignImages);
   f(m.OtherImage, &m.OtherImages);
   f(m.stop, &m.SignImages);
-  f(m.stopline, nullptr);  // drawn as a line when it has no picture of its own
 }
 
 template <typename F>

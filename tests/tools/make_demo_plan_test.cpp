@@ -65,10 +65,12 @@ TEST(DemoPlan, PlacesAgreeWithTheRecordedRun) {
   ASSERT_EQ(p.stations.size(), 4u);
   for (const Station& s : p.stations) {
     SCOPED_TRACE(s.name);
-    EXPECT_EQ(p.speedAt(s.stopFrame), 0);  // the recording stands at the stop
+    // The recording stands at the stop, creeping at kStandKmh (never 0, so that a train
+    // following the recording's speed leaves again).
+    EXPECT_EQ(p.speedAt(s.stopFrame), kStandKmh);
     const double mid = (s.rangeStart + s.rangeEnd) / 2.0;
-    EXPECT_EQ(p.speedAt(static_cast<int>(mid)), 0);
-    EXPECT_NEAR(p.frameM[static_cast<int>(mid)], s.stopM, 0.01);
+    EXPECT_EQ(p.speedAt(static_cast<int>(mid)), kStandKmh);
+    EXPECT_NEAR(p.frameM[static_cast<int>(mid)], s.stopM, 0.3);
   }
   for (const CurvePlan& c : p.curves) {
     // Through a curve the recording keeps below its limit.

@@ -468,10 +468,10 @@ void trainFile(const Output& out, bool e231) {
   if (!e231) needle(l, "[Needle_BP]", img + "needle_bp.bmp", 300, 391, 64, -135, "0.27");
   needle(l, "[Needle_V]", img + "needle_v.bmp", 390, 391, 64, -135, "9");
   needle(l, "[Needle_I]", img + "needle_i.bmp", 480, 391, 64, -45, "0.18");
-  l.insert(l.end(), {"[NotchImageP]", "190", "300"});
+  l.insert(l.end(), {"[NotchImageP]", "190", "299"});
   for (int p = 0; p <= 4; ++p) l.push_back(img + "p" + str(p) + ".bmp");
   l.push_back("#");
-  l.insert(l.end(), {"[NotchImageB]", "190", "330"});
+  l.insert(l.end(), {"[NotchImageB]", "190", "324"});
   for (int b = 0; b <= (e231 ? 9 : 4); ++b) l.push_back(img + "b" + str(b) + ".bmp");
   l.push_back("#");
   out.writeText(name, l);

@@ -74,13 +74,15 @@ QImage needleImage(int size, const QColor& colour) {
   QImage img = blank(size, size, kKey);
   QPainter p(&img);
   const double c = size / 2.0;
-  p.setPen(Qt::NoPen);
+  // A dark outline keeps a light needle readable on a light dial face.
+  p.setPen(QPen(QColor(30, 30, 30), 1));
   p.setBrush(colour);
   QPolygonF poly;
   poly << QPointF(c - 2.5, c + size * 0.08) << QPointF(c - 1.2, size * 0.1)
        << QPointF(c, size * 0.06) << QPointF(c + 1.2, size * 0.1)
        << QPointF(c + 2.5, c + size * 0.08);
   p.drawPolygon(poly);
+  p.setPen(Qt::NoPen);
   p.setBrush(QColor(30, 30, 30));
   p.drawEllipse(QPointF(c, c), 4, 4);
   return img;
@@ -94,7 +96,7 @@ QImage lampImage(const QString& text, const QColor& lit, const QColor& backgroun
   p.setBrush(lit);
   p.drawRoundedRect(QRect(1, 1, 37, 17), 4, 4);
   p.setPen(lit.lightness() > 140 ? Qt::black : Qt::white);
-  p.setFont(font(text.size() > 3 ? 10 : 12, true));
+  p.setFont(font(text.size() > 3 ? 9 : text.size() > 2 ? 10 : 12, true));
   p.drawText(QRect(1, 1, 38, 18), Qt::AlignCenter, text);
   return img;
 }
@@ -150,10 +152,11 @@ QImage panelImage(bool e231, bool tunnel) {
   for (const Lamp& l : lamps()) {
     p.drawImage(l.x, l.y - 240, lampImage(l.text, face.lighter(170), face));
   }
-  // Notch indicator frame (pictures at window 190,300 and 190,330, 120 x 24).
+  // Notch indicator frame (pictures at window 190,299 and 190,324, 120 x 24), between the
+  // lamps above and the bezels of the small dials below.
   p.setPen(QPen(QColor(20, 20, 20), 2));
   p.setBrush(QColor(15, 15, 15));
-  p.drawRoundedRect(QRectF(185, 56, 130, 62), 4, 4);
+  p.drawRoundedRect(QRectF(185, 57, 130, 54), 4, 4);
   // Clock bezel around the 50 x 50 face at window 568..618, 265..315.
   p.setBrush(QColor(25, 25, 25));
   p.drawEllipse(QPointF(593, 50), 32, 32);
@@ -427,7 +430,7 @@ void writePictures(const Plan& plan, const Output& out) {
     const std::string d = e231 ? "image\\e231\\" : "image\\205\\";
     put(d + "panel.bmp", [&] { return panelImage(e231, false); });
     put(d + "panel2.bmp", [&] { return panelImage(e231, true); });
-    put(d + "needle_speed.bmp", [] { return needleImage(120, QColor(250, 250, 250)); });
+    put(d + "needle_speed.bmp", [] { return needleImage(120, QColor(240, 110, 20)); });
     put(d + "needle_bc.bmp", [] { return needleImage(64, QColor(20, 20, 20)); });
     put(d + "needle_mr.bmp", [] { return needleImage(64, QColor(220, 30, 30)); });
     if (!e231) put(d + "needle_bp.bmp", [] { return needleImage(64, QColor(20, 20, 20)); });

@@ -29,9 +29,9 @@ class RunBuilder {
     }
   }
   void brakeTo(int to) {
-    if (to == 0) {
+    if (to == kStandKmh) {
       ramp(std::min(speed_, 20), 3.2);
-      ramp(0, 2.6);
+      ramp(kStandKmh, 2.6);
     } else {
       ramp(to, 3.0);
     }
@@ -47,7 +47,7 @@ class RunBuilder {
     speed_ = to;
   }
   int frame_ = 0;
-  int speed_ = 0;
+  int speed_ = kStandKmh;
 };
 
 }  // namespace
@@ -102,7 +102,7 @@ Plan makePlan() {
   run.accelerate(90);
   bridgeCruise = run.frame();
   run.cruise(16);
-  run.brakeTo(0);
+  run.brakeTo(kStandKmh);
   stands.push_back(run.frame());
   run.cruise(1);
   // Leg 2: the first curve (65 km/h), then the tunnel and the passing train.
@@ -115,7 +115,7 @@ Plan makePlan() {
   run.accelerate(90);
   tunnelCruise = run.frame();
   run.cruise(24);
-  run.brakeTo(0);
+  run.brakeTo(kStandKmh);
   stands.push_back(run.frame());
   run.cruise(1);
   // Leg 3: the second curve (75 km/h) and the level crossing before the terminus.
@@ -127,7 +127,7 @@ Plan makePlan() {
   curve2End = run.frame();
   run.accelerate(90);
   run.cruise(10);
-  run.brakeTo(0);
+  run.brakeTo(kStandKmh);
   stands.push_back(run.frame());
   run.cruise(3);
   plan.rows = run.rows;

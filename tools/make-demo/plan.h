@@ -9,6 +9,10 @@
 namespace dravolin::demo {
 
 inline constexpr int kFps = 30;
+// The recording's speed where it stands at a station. Never 0: a train that follows the
+// recording (the recording-speed mode takes its speed from the row it is in) would never leave
+// a row at 0 km/h. At 1 km/h the camera moves 28 cm a second, which still looks like standing.
+inline constexpr int kStandKmh = 1;
 
 // One "[SpeedUnit]" row: speed changes linearly over the frames.
 struct SpeedRow {
@@ -20,7 +24,7 @@ struct Station {
   std::string name;    // kanji, UTF-8
   std::string kana;    // reading, for the announcements
   double stopM = 0;    // stop position, metres from the line's origin
-  int stopFrame = 0;   // first frame of the recorded standstill
+  int stopFrame = 0;   // first frame of the recorded stand (kStandKmh)
   int rangeStart = 0;  // stopping range, frames
   int rangeEnd = 0;
   int arriveFrame = 0;  // frame at which the recording reached the stop
