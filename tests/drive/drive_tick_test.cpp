@@ -182,7 +182,7 @@ TEST(LoadedDrive, DisplayTickAllocatesNothing) {
   run(5);
   ASSERT_EQ(drive->cab().Label4.text, "能登川高田馬場前通過");
   testing::startCountingAllocations();
-  delete new int(1);  // the counter sees this program's allocations
+  testing::allocateOnce();  // the counter sees this program's allocations
   EXPECT_EQ(testing::stopCountingAllocations(), 1);
   testing::startCountingAllocations();
   run(100);
