@@ -34,22 +34,22 @@ void speedLimitIndication(const sim::TrainState& s, std::span<const data::SpeedL
       matched = true;
       // Drawn once when the announcement starts; afterwards it only blinks.
       if (!ind.LimitBlinking) cab.SpeedLimitImage.draw(cab.SignImages, speedLimitImage(row.limit));
-      ind.AnnouncedLimit = row.limit;
+      ind.AnnouncedLimitKmh = row.limit;
       ind.LimitBlinking = true;
     }
     if (inside(s.FrameIndex, row.startFrame, row.endFrame)) {
       matched = true;
       ind.LimitBlinking = false;
       cab.SpeedLimitImage.visible = true;
-      if (ind.ShownLimit != row.limit) {
+      if (ind.ShownLimitKmh != row.limit) {
         cab.SpeedLimitImage.draw(cab.SignImages, speedLimitImage(row.limit));
       }
-      ind.ShownLimit = row.limit;
+      ind.ShownLimitKmh = row.limit;
     }
   }
   if (!matched) {
     if (cab.SpeedLimitImage.hasPicture()) cab.SpeedLimitImage.clear();
-    ind.ShownLimit = kNoLimit;
+    ind.ShownLimitKmh = kNoLimit;
   }
 }
 

@@ -24,7 +24,7 @@ bool atsConfirm(sim::ProtectionState& ats, const sim::TrainState& s, const data:
   if (ats.AtsAlarm && s.BrakeHandle < 0 && !s.AtsBrakeApplied) {
     ats.AtsAlarm = false;
     ats.AtsConfirmed = true;
-    ats.AtsTimer = 0;
+    ats.AtsTimerTicks = 0;
     ats.AtsAcknowledged = true;
     return true;
   }
@@ -42,7 +42,7 @@ bool atsReset(sim::ProtectionState& ats, sim::TrainState& s, const data::TrainFi
   sounds.stop(train.Sound_Ats2);
   ats.AtsConfirmed = false;
   ats.AtsAlarm = false;
-  ats.AtsTimer = 0;
+  ats.AtsTimerTicks = 0;
   ats.AtsAcknowledged = true;
   return true;
 }

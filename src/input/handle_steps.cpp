@@ -3,7 +3,7 @@
 namespace dravolin::input {
 
 void resetEbDevice(InputContext& ctx) {
-  ctx.protection.EbIdle = 0;
+  ctx.protection.EbIdleTicks = 0;
   ctx.sound.stop(ctx.train.Sound_EBring);
   ctx.cab.Lamp_EB.visible = false;
 }

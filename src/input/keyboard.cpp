@@ -101,7 +101,7 @@ void callOut(InputContext& ctx) {
   }
   if (ind.LimitBlinking) {
     // Fixed announcements 6 to 27 are the limits 15 to 120 km/h in steps of 5.
-    const int n = sim::roundToInt(static_cast<long double>(ind.AnnouncedLimit) * 0.2L);
+    const int n = sim::roundToInt(static_cast<long double>(ind.AnnouncedLimitKmh) * 0.2L);
     restartAnnouncement(ctx, 3 + n);
     return;
   }

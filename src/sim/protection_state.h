@@ -21,19 +21,19 @@ struct ProtectionState {
   bool AtsAlarm = false;           // the bell rings and waits for confirmation
   bool AtsConfirmed = false;       // the driver confirmed; the chime is due
   bool AtsAcknowledged = false;    // confirmed or reset; no new alarm while set
-  int AtsTimer = 0;                // display ticks since the alarm started
+  int AtsTimerTicks = 0;           // display ticks since the alarm started
   bool AtcLatch = false;           // the ATC applied AtcBrakeApplied and will release it
   int PatternState = 0;            // 0 clear, 1 approaching the pattern, 2 braking
   int PreviousPatternState = 0;    // pattern state of the previous display tick
-  int EbIdle = 0;                  // display ticks of movement since the last driver input
+  int EbIdleTicks = 0;             // display ticks of movement since the last driver input
   bool EbFitted = false;           // the train's "[EB]"; switched off for the run by AutoSpeed
 };
 
 // The trackside indications' memory between display ticks.
 struct IndicationState {
   bool LimitBlinking = false;  // a speed limit is announced and its picture blinks
-  int AnnouncedLimit = 0;      // km/h, limit of the running announcement
-  int ShownLimit = 0;          // km/h, limit whose picture is shown; 0 none
+  int AnnouncedLimitKmh = 0;   // km/h, limit of the running announcement
+  int ShownLimitKmh = 0;       // km/h, limit whose picture is shown; 0 none
   int ShownSign = 0;           // other-indication image shown; 999 none (0 at start-up)
 };
 

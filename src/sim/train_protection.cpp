@@ -134,11 +134,11 @@ void atsAlarm(TrainState& s, const ProtectionParams& p, ProtectionState& ps, Cab
 
   // e. Unconfirmed for ATS_Time seconds: the emergency brake, again every ATS_Time seconds.
   if (ps.AtsAlarm) {
-    ++ps.AtsTimer;
-    if (ps.AtsTimer > p.ATS_Time * 10) {
+    ++ps.AtsTimerTicks;
+    if (ps.AtsTimerTicks > p.ATS_Time * 10) {
       s.AtsBrakeApplied = true;
       masconupdate();
-      ps.AtsTimer = 0;
+      ps.AtsTimerTicks = 0;
     }
   }
 }
@@ -230,13 +230,13 @@ void speedChecks(const TrainState& s, std::span<const SpeedCheckRecord> checks,
 void ebDevice(TrainState& s, const ProtectionParams& p, ProtectionState& ps, CabModel& cab,
               platform::SoundSlots& sounds, CallbackRef masconupdate) {
   if (s.AutoSpeed) ps.EbFitted = false;
-  if (s.Speed > kmh(1) && ps.EbFitted) ++ps.EbIdle;
-  if (ps.EbIdle > 600) {
+  if (s.Speed > kmh(1) && ps.EbFitted) ++ps.EbIdleTicks;
+  if (ps.EbIdleTicks > 600) {
     platform::startIfIdle(sounds, p.Sound_EBring);
     if (!cab.Lamp_EB.visible) cab.Lamp_EB.visible = true;
   }
-  if (ps.EbIdle > 650) {
-    ps.EbIdle = 0;
+  if (ps.EbIdleTicks > 650) {
+    ps.EbIdleTicks = 0;
     s.AtsBrakeApplied = true;
     masconupdate();
     setBothPending(s);

@@ -49,9 +49,9 @@ TEST(SpeedLimitIndication, AnnouncesThenShowsThenClears) {
     speedLimitIndication(s, rows, ind, cab);
     EXPECT_EQ(cab.SpeedLimitImage.image, image) << frame;
     EXPECT_EQ(ind.LimitBlinking, blinking) << frame;
-    EXPECT_EQ(ind.ShownLimit, shown) << frame;
+    EXPECT_EQ(ind.ShownLimitKmh, shown) << frame;
   }
-  EXPECT_EQ(ind.AnnouncedLimit, 60);
+  EXPECT_EQ(ind.AnnouncedLimitKmh, 60);
 }
 
 TEST(SpeedLimitBlink, HalfASecondOffEverySecond) {

@@ -42,7 +42,7 @@ TEST_P(CodeLine, ActsWithoutConditions) {
   rig.state.HoldingBrake = true;
   rig.state.Reverser = 0;
   rig.cab.Lamp_Fwd.visible = false;
-  rig.protection.EbIdle = 640;
+  rig.protection.EbIdleTicks = 640;
   rig.receive(code(c.line));
   EXPECT_EQ(rig.state.PowerHandle, c.power);
   EXPECT_EQ(rig.state.BrakeHandle, c.brake);
@@ -52,7 +52,7 @@ TEST_P(CodeLine, ActsWithoutConditions) {
   EXPECT_EQ(rig.state.PowerChangePending && rig.state.BrakeChangePending, c.line <= 16);
   EXPECT_EQ(rig.drive.masconUpdates, c.line <= 19 ? 1 : 0);
   EXPECT_EQ(rig.sound.isPlaying(kEb), c.line == 16);
-  EXPECT_EQ(rig.protection.EbIdle, 0);
+  EXPECT_EQ(rig.protection.EbIdleTicks, 0);
   EXPECT_EQ(rig.drive.caption, code(c.line));
   std::vector<PostedEvent> posted;
   while (!rig.drive.posted.empty()) posted.push_back(rig.drive.posted.take());

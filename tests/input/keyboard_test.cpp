@@ -69,11 +69,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Keyboard, BeforeStartOnlyThePrologueRuns) {
   InputRig rig;
   rig.state.AwaitingStart = true;
-  rig.protection.EbIdle = 620;
+  rig.protection.EbIdleTicks = 620;
   rig.cab.Lamp_EB.visible = true;
   rig.sound.playLooped(kEbRing);
   rig.type("3");
-  EXPECT_EQ(rig.protection.EbIdle, 0);
+  EXPECT_EQ(rig.protection.EbIdleTicks, 0);
   EXPECT_FALSE(rig.sound.isPlaying(kEbRing));
   EXPECT_FALSE(rig.cab.Lamp_EB.visible);
   EXPECT_FALSE(rig.sound.isPlaying(kHorn));
@@ -152,13 +152,13 @@ TEST(Keyboard, AtsResetAtStandstillWithTheBrakeAtEmergency) {
     rig.state.BrakeHandle = brake;
     rig.state.AtsBrakeApplied = rig.state.AtcBrakeApplied = true;
     rig.protection.AtsAlarm = true;
-    rig.protection.AtsTimer = 55;
+    rig.protection.AtsTimerTicks = 55;
     rig.sound.playLooped(kAts1);
     rig.type("r");
     EXPECT_EQ(!rig.state.AtsBrakeApplied && !rig.state.AtcBrakeApplied, resets) << speedRaw;
     EXPECT_EQ(rig.protection.AtsAcknowledged, resets);
     EXPECT_EQ(rig.sound.isPlaying(kAts1), !resets);
-    EXPECT_EQ(rig.protection.AtsTimer, resets ? 0 : 55);
+    EXPECT_EQ(rig.protection.AtsTimerTicks, resets ? 0 : 55);
   }
 }
 
@@ -170,12 +170,12 @@ TEST(Keyboard, AtsConfirmsOnlyWhileABrakeIsApplied) {
     rig.state.BrakeHandle = brake;
     rig.state.AtsBrakeApplied = atsBrake;
     rig.protection.AtsAlarm = true;
-    rig.protection.AtsTimer = 30;
+    rig.protection.AtsTimerTicks = 30;
     rig.type(" ");
     EXPECT_EQ(rig.protection.AtsConfirmed, confirms) << brake;
     EXPECT_EQ(rig.protection.AtsAlarm, !confirms);
     EXPECT_EQ(rig.protection.AtsAcknowledged, confirms);
-    EXPECT_EQ(rig.protection.AtsTimer, confirms ? 0 : 30);
+    EXPECT_EQ(rig.protection.AtsTimerTicks, confirms ? 0 : 30);
   }
   InputRig rig;  // a press after a confirmation ends it; the chime stops
   rig.protection.AtsConfirmed = true;
@@ -265,7 +265,7 @@ TEST_P(CallOut, RestartsTheseSlots) {
   }
   rig.indication.ShownSign = c.shownSign;
   rig.indication.LimitBlinking = c.blinking;
-  rig.indication.AnnouncedLimit = c.limit;
+  rig.indication.AnnouncedLimitKmh = c.limit;
   rig.protection.SignalCode = c.signalCode;
   rig.cab.SignalLabel.text = c.label;
   rig.keyDown(input::kKeyEnter);

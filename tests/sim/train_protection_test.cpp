@@ -230,7 +230,7 @@ TEST(EbDevice, InputRestartsTheCountAndAutoSpeedSwitchesItOff) {
   t.ps.EbFitted = true;
   t.s.Speed = kmh(30);
   for (int tick = 1; tick <= 601; ++tick) t.eb();
-  t.ps.EbIdle = 0;  // a driver input
+  t.ps.EbIdleTicks = 0;  // a driver input
   t.eb();
   EXPECT_TRUE(t.sounds.isPlaying(kBuzzer)) << "the count alone silences nothing";
   t.sounds.finish(kBuzzer);
@@ -239,7 +239,7 @@ TEST(EbDevice, InputRestartsTheCountAndAutoSpeedSwitchesItOff) {
   t.s.AutoSpeed = true;
   t.eb();
   EXPECT_FALSE(t.ps.EbFitted);
-  EXPECT_EQ(t.ps.EbIdle, 600);
+  EXPECT_EQ(t.ps.EbIdleTicks, 600);
 }
 
 TEST(TrainProtection, AllocatesNothingPerTick) {

@@ -163,9 +163,9 @@ void addProtection(Table& t) {
   p("AtsAlarm", [](const P& x) { return flag(x.AtsAlarm); });
   p("AtsConfirmed", [](const P& x) { return flag(x.AtsConfirmed); });
   p("AtsAcknowledged", [](const P& x) { return flag(x.AtsAcknowledged); });
-  p("AtsTimer", [](const P& x) { return integer(x.AtsTimer); });
+  p("AtsTimer", [](const P& x) { return integer(x.AtsTimerTicks); });
   p("PatternState", [](const P& x) { return integer(x.PatternState); });
-  p("EbIdle", [](const P& x) { return integer(x.EbIdle); });
+  p("EbIdle", [](const P& x) { return integer(x.EbIdleTicks); });
 }
 
 void addValues(Table& t) {
