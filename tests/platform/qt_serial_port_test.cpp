@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QTimer>
 #include <algorithm>
@@ -18,6 +20,11 @@ namespace {
 
 using platform::QtSerialPort;
 using platform::SerialSettings;
+
+// A device name that exists nowhere and is this test process's own. Qt takes a lock file named
+// after the device before it opens it, so two test processes opening the same missing name at
+// once would see each other's lock (a busy device) instead of a missing one.
+std::string missingDevice() { return "dravolin-no-such-port-" + std::to_string(::getpid()); }
 
 class QtSerialPortTest : public ::testing::Test {
  protected:
@@ -174,7 +181,7 @@ TEST_F(QtSerialPortTest, NewPortNameOnAClosedPortOnlyRemembersIt) {
 
 TEST_F(QtSerialPortTest, ReopenOnAMissingDeviceFailsAndLeavesThePortClosed) {
   ASSERT_TRUE(port_.open()) << port_.lastError();
-  EXPECT_FALSE(port_.setPortName("/dev/dravolin-no-such-port"));
+  EXPECT_FALSE(port_.setPortName("/dev/" + missingDevice()));
   EXPECT_FALSE(port_.connected());
   EXPECT_EQ(port_.lastError(), "Unable to open com port (win error code: 2)");
   EXPECT_EQ(log_, (std::vector<std::string>{"opened connected", "closing connected"}));
@@ -182,20 +189,20 @@ TEST_F(QtSerialPortTest, ReopenOnAMissingDeviceFailsAndLeavesThePortClosed) {
 
 TEST_F(QtSerialPortTest, OpenFailureGivesTheSystemErrorNumberAndLeavesThePortClosed) {
   struct Case {
-    const char* name;
-    const char* com1;  // DRAVOLIN_COM1, or null to leave it
+    std::string name;
+    std::string com1;  // DRAVOLIN_COM1, or empty to leave it
     int errorNumber;
   };
   const Case cases[] = {
-      {"COM1", "/dev/dravolin-no-such-port", 2},  // ENOENT
-      {"/dev/dravolin-no-such-port", nullptr, 2},
-      {"dravolin-no-such-port", nullptr, 2},
-      {"/dev/null", nullptr, 25},  // ENOTTY: not a terminal
+      {"COM1", "/dev/" + missingDevice(), 2},  // ENOENT
+      {"/dev/" + missingDevice(), "", 2},
+      {missingDevice(), "", 2},
+      {"/dev/null", "", 25},  // ENOTTY: not a terminal
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    if (c.com1 != nullptr) {
-      ::setenv("DRAVOLIN_COM1", c.com1, 1);
+    if (!c.com1.empty()) {
+      ::setenv("DRAVOLIN_COM1", c.com1.c_str(), 1);
     }
     QtSerialPort port;
     std::vector<std::string> events;
