@@ -23,7 +23,7 @@ struct StationMenuEntry {
 };
 
 struct DriveData {
-  data::DriveFiles files;                     // read-only while driving
+  data::DriveFiles files;                     // read-only while driving; image lists moved to cab
   sim::CabModel cab;                          // panel, lamps, needles, image lists as built
   SoundLayout sounds;                         // slot layout of the loaded waves
   std::vector<StationMenuEntry> stationMenu;  // in station order

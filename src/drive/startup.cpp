@@ -91,15 +91,17 @@ CabPicture indicator(const data::IndicatorImages& list) {
   return p;
 }
 
-sim::CabImageList imageList(const data::IndicatorImages& list) {
-  return {list.width, list.height, list.bitmaps};
+// The image lists move from the files into the cab model, which is where they are drawn from;
+// the files keep their sizes and names.
+sim::CabImageList imageList(data::IndicatorImages& list) {
+  return {list.width, list.height, std::move(list.bitmaps)};
 }
 
-sim::CabImageList imageList(const data::ImageList& list) {
-  return {list.cellWidth, list.cellHeight, list.images};
+sim::CabImageList imageList(data::ImageList& list) {
+  return {list.cellWidth, list.cellHeight, std::move(list.images)};
 }
 
-void buildPanel(const data::DriveFiles& files, const PanelBuilder& b, CabModel& cab) {
+void buildPanel(data::DriveFiles& files, const PanelBuilder& b, CabModel& cab) {
   const data::TrainFile& t = files.train;
   constexpr bool kVisible = true, kHidden = false, kTransparent = true, kOpaque = false;
 
@@ -134,9 +136,9 @@ void buildPanel(const data::DriveFiles& files, const PanelBuilder& b, CabModel& 
   cab.Lamp_P = indicator(t.NotchImageP);
   cab.Lamp_B = indicator(t.NotchImageB);
   cab.Lamp_Gear = indicator(t.GearImageList);
-  cab.NotchImageP = imageList(t.NotchImageP);
-  cab.NotchImageB = imageList(t.NotchImageB);
-  cab.GearImageList = imageList(t.GearImageList);
+  cab.NotchImageP = imageList(files.train.NotchImageP);
+  cab.NotchImageB = imageList(files.train.NotchImageB);
+  cab.GearImageList = imageList(files.train.GearImageList);
 
   cab.Needle_Speed = b.needle(t.Needle_Speed);
   cab.Needle_SAP = b.needle(t.Needle_SAP);
