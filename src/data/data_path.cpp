@@ -1,7 +1,6 @@
 #include "data/data_path.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <system_error>
 #include <utility>
@@ -13,6 +12,7 @@
 #include <unistd.h>
 
 #include "data/text_encoding.h"
+#include "platform/whole_file.h"
 
 namespace dravolin::data {
 
@@ -46,18 +46,20 @@ std::vector<std::string> components(std::string_view slashed) {
   return parts;
 }
 
+// Whether the folder holds an entry of that exact name (a dangling link counts: it is what the
+// name means, and opening it fails with the name as written).
 bool present(const fs::path& p) {
-  std::error_code ec;
-  return fs::exists(fs::symlink_status(p, ec)) || fs::exists(p, ec);
+  struct stat st {};
+  return ::lstat(p.c_str(), &st) == 0;
 }
 
 // An open folder, closed when it goes out of scope.
-class Folder {
+class OpenFolder {
  public:
-  explicit Folder(int fd) : fd_(fd) {}
-  Folder(const Folder&) = delete;
-  Folder& operator=(const Folder&) = delete;
-  ~Folder() {
+  explicit OpenFolder(int fd) : fd_(fd) {}
+  OpenFolder(const OpenFolder&) = delete;
+  OpenFolder& operator=(const OpenFolder&) = delete;
+  ~OpenFolder() {
     if (fd_ >= 0) ::close(fd_);
   }
   int fd() const { return fd_; }
@@ -89,10 +91,32 @@ std::vector<std::string> listFolder(int folder, std::uint64_t& work) {
   return names;
 }
 
+// The entry among `names` named `utf8` or `raw`, exactly or else ignoring ASCII case.
+std::optional<std::string> matchEntry(const std::vector<std::string>& names,
+                                      const std::string& utf8, const std::string& raw,
+                                      std::uint64_t& work) {
+  std::optional<std::string> best;
+  bool exactRaw = false;
+  for (const std::string& name : names) {
+    ++work;
+    if (name == utf8) return name;
+    if (name == raw) {
+      exactRaw = true;
+    } else if (!exactRaw &&
+               (equalsIgnoringAsciiCase(name, utf8) || equalsIgnoringAsciiCase(name, raw))) {
+      // Several entries differing only in case: take the first in byte order, the same every
+      // time.
+      if (!best || name < *best) best = name;
+    }
+  }
+  if (exactRaw) return raw;
+  return best;
+}
+
 // The entry of the open folder named `utf8` or `raw`, exactly or else ignoring ASCII case. Each
 // test names the entry relative to the folder, so its cost does not grow with the depth.
 std::optional<std::string> findEntry(int folder, const std::string& utf8, const std::string& raw,
-                                     std::uint64_t& work, FolderListings* listings) {
+                                     std::uint64_t& work) {
   struct stat st {};
   work += utf8.size() + 1;
   if (utf8 == ".." || ::fstatat(folder, utf8.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return utf8;
@@ -100,35 +124,88 @@ std::optional<std::string> findEntry(int folder, const std::string& utf8, const 
     work += raw.size() + 1;
     if (::fstatat(folder, raw.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return raw;
   }
-  std::vector<std::string> own;
-  const std::vector<std::string>& names =
-      listings != nullptr ? listings->entries(folder, work) : (own = listFolder(folder, work));
-  std::optional<std::string> best;
-  for (const std::string& name : names) {
-    ++work;
-    if (equalsIgnoringAsciiCase(name, utf8) || equalsIgnoringAsciiCase(name, raw)) {
-      // Several entries differing only in case: take the first in byte order, the same every
-      // time.
-      if (!best || name < *best) best = name;
+  return matchEntry(listFolder(folder, work), utf8, raw, work);
+}
+
+// The walk over open folders: each component is looked up inside the folder reached, held open,
+// so the whole lookup is linear in the length of the name, ".." included (installations may
+// share folders beside one another).
+std::optional<std::string> walkFolders(const fs::path& base,
+                                       const std::vector<std::string>& utf8Parts,
+                                       const std::vector<std::string>& rawParts,
+                                       std::uint64_t& work) {
+  OpenFolder folder(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.fd() < 0) return std::nullopt;
+  std::string found = base.string();
+  for (std::size_t i = 0; i < utf8Parts.size(); ++i) {
+    if (utf8Parts[i] == ".") continue;
+    std::optional<std::string> name = findEntry(folder.fd(), utf8Parts[i], rawParts[i], work);
+    if (!name) return std::nullopt;
+    if (found.empty() || found.back() != '/') found += '/';
+    found += *name;
+    if (i + 1 < utf8Parts.size()) {
+      const int inner = ::openat(folder.fd(), name->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (inner < 0) return std::nullopt;
+      folder.reset(inner);
     }
   }
-  return best;
+  return found;
+}
+
+// The same walk over the listings kept for the start-up: after the first lookup in a folder,
+// the next ones cost no system call, and the exact name is found in the listing too. A folder
+// that cannot be listed (one that may be entered but not read) leaves the answer open.
+enum class Listed { Found, Missing, Unlisted };
+Listed walkListings(FolderListings& listings, const fs::path& base,
+                    const std::vector<std::string>& utf8Parts,
+                    const std::vector<std::string>& rawParts, std::uint64_t& work,
+                    std::string& found) {
+  found = base.string();
+  FolderListings::Folder* folder = &listings.start(found);
+  for (std::size_t i = 0; i < utf8Parts.size(); ++i) {
+    if (utf8Parts[i] == ".") continue;
+    std::optional<std::string> name;
+    if (utf8Parts[i] == "..") {
+      name = "..";
+    } else {
+      const std::vector<std::string>* names = FolderListings::entries(*folder, found, work);
+      if (names == nullptr) return Listed::Unlisted;
+      name = matchEntry(*names, utf8Parts[i], rawParts[i], work);
+    }
+    if (!name) return Listed::Missing;
+    if (found.empty() || found.back() != '/') found += '/';
+    found += *name;
+    if (i + 1 < utf8Parts.size()) folder = &FolderListings::child(*folder, *name);
+  }
+  return Listed::Found;
 }
 
 }  // namespace
 
-const std::vector<std::string>& FolderListings::entries(int folder, std::uint64_t& work) {
-  struct stat st {};
-  if (::fstat(folder, &st) != 0) {
-    static const std::vector<std::string> none;
-    return none;
+FolderListings::Folder& FolderListings::start(const std::string& path) {
+  auto it = starts_.find(path);
+  if (it == starts_.end()) it = starts_.emplace(path, std::make_unique<Folder>()).first;
+  return *it->second;
+}
+
+const std::vector<std::string>* FolderListings::entries(Folder& folder, const std::string& path,
+                                                        std::uint64_t& work) {
+  if (!folder.listed) {
+    folder.listed = true;
+    work += path.size() + 1;
+    const OpenFolder open(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    folder.readable = open.fd() >= 0;
+    if (folder.readable) folder.entries = listFolder(open.fd(), work);
   }
-  const Key key{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-                static_cast<std::int64_t>(st.st_mtim.tv_sec),
-                static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
-  auto it = byFolder_.find(key);
-  if (it == byFolder_.end()) it = byFolder_.emplace(key, listFolder(folder, work)).first;
-  return it->second;
+  return folder.readable ? &folder.entries : nullptr;
+}
+
+FolderListings::Folder& FolderListings::child(Folder& folder, const std::string& name) {
+  auto it = folder.children.find(name);
+  if (it == folder.children.end()) {
+    it = folder.children.emplace(name, std::make_unique<Folder>()).first;
+  }
+  return *it->second;
 }
 
 std::string toSlashes(std::string_view rawName) {
@@ -154,33 +231,30 @@ fs::path resolveDataPath(const fs::path& dataDir, std::string_view rawName, std:
   const fs::path base = absolute ? fs::path("/") : dataDir;
   const fs::path asWritten = absolute ? fs::path(utf8Slashed) : dataDir / utf8Slashed;
   if (rawSlashed.empty()) return asWritten;
-  work += 2 * (asWritten.native().size() + 1);
-  if (present(asWritten)) return asWritten;
-  if (present(base / rawSlashed)) return base / rawSlashed;
-
   const std::vector<std::string> utf8Parts = components(utf8Slashed);
   const std::vector<std::string> rawParts = components(rawSlashed);
-  if (utf8Parts.size() != rawParts.size()) return asWritten;
-  // The walk holds the folder reached open and looks each component up inside it, so the whole
-  // lookup is linear in the length of the name, ".." included (installations may share folders
-  // beside one another).
-  Folder folder(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.fd() < 0) return asWritten;
-  std::string found = base.string();
-  for (std::size_t i = 0; i < utf8Parts.size(); ++i) {
-    if (utf8Parts[i] == ".") continue;
-    std::optional<std::string> name =
-        findEntry(folder.fd(), utf8Parts[i], rawParts[i], work, listings);
-    if (!name) return asWritten;
-    if (found.empty() || found.back() != '/') found += '/';
-    found += *name;
-    if (i + 1 < utf8Parts.size()) {
-      const int inner = ::openat(folder.fd(), name->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-      if (inner < 0) return asWritten;
-      folder.reset(inner);
+  const bool sameDepth = utf8Parts.size() == rawParts.size();
+  if (listings != nullptr && sameDepth) {
+    std::string found;
+    switch (walkListings(*listings, base, utf8Parts, rawParts, work, found)) {
+      case Listed::Found:
+        return found;
+      case Listed::Missing:
+        return asWritten;
+      case Listed::Unlisted:
+        break;
     }
   }
-  return found;
+
+  work += asWritten.native().size() + 1;
+  if (present(asWritten)) return asWritten;
+  if (rawSlashed != utf8Slashed) {
+    work += base.native().size() + rawSlashed.size() + 2;
+    if (present(base / rawSlashed)) return base / rawSlashed;
+  }
+  if (!sameDepth) return asWritten;
+  const std::optional<std::string> found = walkFolders(base, utf8Parts, rawParts, work);
+  return found ? fs::path(*found) : asWritten;
 }
 
 std::optional<std::string> readFileBytes(const fs::path& path) {
@@ -192,26 +266,17 @@ std::optional<std::string> readFileBytes(const fs::path& path) {
 FileRead readFileBytes(const fs::path& path, std::uintmax_t maxBytes,
                        std::optional<std::string>& out) {
   out.reset();
-  std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) return FileRead::Unreadable;
-  // The size is checked before anything is read; the read stops at the limit all the same, in
-  // case the file grows meanwhile.
-  const std::uintmax_t size = fs::file_size(path, ec);
-  if (!ec && size > maxBytes) return FileRead::TooLarge;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!f) return FileRead::Unreadable;
   std::string bytes;
-  if (!ec) bytes.reserve(static_cast<std::size_t>(size));
-  char buffer[65536];
-  for (;;) {
-    const std::size_t n = std::fread(buffer, 1, sizeof buffer, f.get());
-    bytes.append(buffer, n);
-    if (bytes.size() > maxBytes) return FileRead::TooLarge;
-    if (n < sizeof buffer) break;
+  switch (platform::readWholeFile(path.c_str(), maxBytes, bytes)) {
+    case platform::WholeFileRead::Ok:
+      out = std::move(bytes);
+      return FileRead::Ok;
+    case platform::WholeFileRead::TooLarge:
+      return FileRead::TooLarge;
+    case platform::WholeFileRead::Unreadable:
+      break;
   }
-  if (std::ferror(f.get())) return FileRead::Unreadable;
-  out = std::move(bytes);
-  return FileRead::Ok;
+  return FileRead::Unreadable;
 }
 
 }  // namespace dravolin::data

@@ -4,28 +4,41 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <tuple>
 #include <vector>
 
 namespace dravolin::data {
 
-// The entries of the folders that one start-up has listed, so that the many names of one drive
-// that differ from their files in letter case (or are missing) read each folder once.
+// The folders that one start-up has listed, so that the many names of one drive that differ
+// from their files in letter case (or are missing) read each folder once and then cost no system
+// call at all. The folders are kept as a tree from the folder a name starts in, so a lookup walks
+// it one component at a time, whatever the depth. A start-up reads a drive that does not change
+// while it loads, so a listing is not read again.
 class FolderListings {
  public:
-  // The entry names of the open folder `folder`, listed at the first call for that folder (and
-  // again when the folder has changed since). `work` is raised by the entries read.
-  const std::vector<std::string>& entries(int folder, std::uint64_t& work);
+  struct Folder {
+    bool listed = false;    // listing attempted
+    bool readable = false;  // the folder could be opened and listed
+    std::vector<std::string> entries;
+    std::map<std::string, std::unique_ptr<Folder>, std::less<>> children;
+  };
+
+  // The folder at `path` where names start (the data folder, or "/" for full paths).
+  Folder& start(const std::string& path);
+  // The entry names of `folder`, which is at `path`, listed at the first call; null when the
+  // folder cannot be opened. `work` is raised by the path's bytes and the entries read.
+  static const std::vector<std::string>* entries(Folder& folder, const std::string& path,
+                                                 std::uint64_t& work);
+  // The folder named `name` inside `folder`.
+  static Folder& child(Folder& folder, const std::string& name);
 
  private:
-  // Device, inode and modification time of a folder: a folder whose entries change gets a new
-  // modification time, so its old listing is never used again.
-  using Key = std::tuple<std::uint64_t, std::uint64_t, std::int64_t, std::int64_t>;
-  std::map<Key, std::vector<std::string>> byFolder_;
+  std::map<std::string, std::unique_ptr<Folder>, std::less<>> starts_;
 };
 
 // The name with every "\" turned into "/", except a "\" that is the second byte of a double-byte

@@ -9,7 +9,8 @@ namespace dravolin::data {
 
 namespace {
 
-// One iconv conversion descriptor, closed at the end of the call.
+// One iconv conversion descriptor. Opening one costs far more than converting a name, so each
+// thread keeps one per direction for its life.
 class Converter {
  public:
   Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
@@ -24,6 +25,7 @@ class Converter {
   // Converts `in`; every byte that cannot be converted is replaced by `replacement` (with
   // `utf8Input`, a whole UTF-8 sequence is replaced once).
   std::string convert(std::string_view in, std::string_view replacement, bool utf8Input) {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // a fresh state for this text
     std::string out;
     out.reserve(in.size() * 3 / 2 + 8);
     char* src = const_cast<char*>(in.data());
@@ -53,10 +55,19 @@ class Converter {
   iconv_t cd_;
 };
 
+bool isAscii(std::string_view text) {
+  for (const char ch : text) {
+    if (static_cast<unsigned char>(ch) >= 0x80) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
+// Both code pages keep the ASCII bytes as they are, so most names and keys need no conversion.
 std::string cp932ToUtf8(std::string_view bytes) {
-  Converter c("UTF-8", "CP932");
+  if (isAscii(bytes)) return std::string(bytes);
+  thread_local Converter c("UTF-8", "CP932");
   if (!c.ok()) {
     // Without the code page only ASCII is safe to show as it is.
     std::string out;
@@ -68,7 +79,8 @@ std::string cp932ToUtf8(std::string_view bytes) {
 }
 
 std::string utf8ToCp932(std::string_view utf8) {
-  Converter c("CP932", "UTF-8");
+  if (isAscii(utf8)) return std::string(utf8);
+  thread_local Converter c("CP932", "UTF-8");
   if (!c.ok()) return std::string(utf8);
   return c.convert(utf8, "?", true);
 }

@@ -239,46 +239,52 @@ bool rowsPresent(const Bytes& in, const Header& h) {
   return in.has(h.pixelOffset, rowStride(h) * static_cast<std::uint64_t>(h.height - 1) + rowBytes);
 }
 
+// Each depth has its own row loop, so the per-pixel work is only the conversion itself; indexed
+// rows look their colours up in a full table of 2^depth entries (black past the palette).
 bool decodeRows(const Bytes& in, const Header& h, std::vector<std::uint32_t>& out) {
   const std::uint64_t stride = rowStride(h);
+  const int bits = h.bitsPerPixel;
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+  std::array<std::uint32_t, 256> table{};
+  if (bits <= 8) {
+    for (unsigned i = 0; i < (1u << bits); ++i) table[i] = paletteColor(h, i);
+  }
+  const std::size_t width = static_cast<std::size_t>(h.width);
   for (int row = 0; row < h.height; ++row) {
     const std::uint8_t* src = in.at(h.pixelOffset + stride * static_cast<std::uint64_t>(row));
     std::uint32_t* dst = out.data() + rowStart(h, row);
-    for (int x = 0; x < h.width; ++x) {
-      std::uint32_t color = kBlack;
-      switch (h.bitsPerPixel) {
-        case 1:
-          color = paletteColor(h, (src[x >> 3] >> (7 - (x & 7))) & 1u);
-          break;
-        case 4:
-          color = paletteColor(h, (x & 1) ? (src[x >> 1] & 0x0Fu) : (src[x >> 1] >> 4));
-          break;
-        case 8:
-          color = paletteColor(h, src[x]);
-          break;
-        case 24: {
-          const std::uint8_t* p = src + 3 * x;
-          color = kOpaque | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
-          break;
+    switch (bits) {
+      case 1:
+        for (std::size_t x = 0; x < width; ++x) dst[x] = table[(src[x >> 3] >> (7 - (x & 7))) & 1u];
+        break;
+      case 4:
+        for (std::size_t x = 0; x < width; ++x) {
+          dst[x] = table[(x & 1) ? (src[x >> 1] & 0x0Fu) : (src[x >> 1] >> 4)];
         }
-        case 16:
-        case 32: {
+        break;
+      case 8:
+        for (std::size_t x = 0; x < width; ++x) dst[x] = table[src[x]];
+        break;
+      case 24:
+        for (std::size_t x = 0; x < width; ++x) {
+          const std::uint8_t* p = src + 3 * x;
+          dst[x] = kOpaque | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
+        }
+        break;
+      default:  // 16 and 32 bits, through the channel masks
+        for (std::size_t x = 0; x < width; ++x) {
           std::uint32_t v = 0;
-          if (h.bitsPerPixel == 16) {
+          if (bits == 16) {
             v = static_cast<std::uint32_t>(src[2 * x] | (src[2 * x + 1] << 8));
           } else {
-            const std::uint8_t* p = src + 4 * static_cast<std::size_t>(x);
+            const std::uint8_t* p = src + 4 * x;
             v = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
                 (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
           }
-          color = kOpaque | (h.channels[0].value(v) << 16) | (h.channels[1].value(v) << 8) |
-                  h.channels[2].value(v);
-          break;
+          dst[x] = kOpaque | (h.channels[0].value(v) << 16) | (h.channels[1].value(v) << 8) |
+                   h.channels[2].value(v);
         }
-        default:
-          return false;
-      }
-      dst[x] = color;
+        break;
     }
   }
   return true;

@@ -4,10 +4,10 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <system_error>
+#include <vector>
+
+#include "platform/whole_file.h"
 
 namespace dravolin::platform {
 namespace {
@@ -183,22 +183,9 @@ Wave parseWave(Bytes bytes) {
 }
 
 Wave readWaveFile(const std::string& path) {
-  std::error_code ec;
-  const std::filesystem::path p(path);
-  if (!std::filesystem::is_regular_file(p, ec)) {
-    return {};
-  }
-  const std::uintmax_t size = std::filesystem::file_size(p, ec);
-  if (ec || size > static_cast<std::uintmax_t>(kMaxWaveFileBytes)) {
-    return {};
-  }
-  std::ifstream in(p, std::ios::binary);
-  if (!in) {
-    return {};
-  }
-  std::vector<std::byte> bytes(static_cast<std::size_t>(size));
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (static_cast<std::uintmax_t>(in.gcount()) != size) {
+  std::vector<std::byte> bytes;
+  if (readWholeFile(path.c_str(), static_cast<std::uintmax_t>(kMaxWaveFileBytes), bytes) !=
+      WholeFileRead::Ok) {
     return {};
   }
   return parseWave(bytes);

@@ -74,5 +74,43 @@ TEST_F(DataPath, OneStartUpListsEachFolderOnce) {
   EXPECT_LT(second, first);
 }
 
+TEST_F(DataPath, ListingsKeptForAStartUpFindWhatSingleLookupsFind) {
+  fs::create_directories(dir_ / "Sound");
+  touch(dir_ / "Sound" / "Brake.wav");
+  touch(dir_ / "Sound" / "brake.WAV");  // two names differing only in case
+  touch(dir_ / "\x83\x5C.wav");         // a name left in code page 932 bytes on disk
+  fs::create_symlink(dir_ / "nowhere", dir_ / "dangling.bmp");
+  const char* names[] = {
+      "exact.dat",
+      "EXACT.DAT",
+      "image\\panel\\lamp_door.bmp",
+      "Image\\Panel\\Lamp_Door.BMP",
+      ".\\image\\.\\panel\\LAMP_DOOR.bmp",
+      "image\\..\\exact.dat",
+      "sound\\brake.wav",         // the first of two in byte order
+      "Sound\\brake.WAV",         // the exact one
+      "\x83\x5C\x95\x5C\\A.BMP",  // folder in UTF-8 on disk
+      "\x83\x5C.WAV",             // file in raw bytes on disk
+      "dangling.bmp",
+      "none.wav",
+      "sound\\none.wav",
+      "nofolder\\none.wav",
+      "exact.dat\\inside",  // a file is no folder
+      "image\\\\panel\\lamp_door.bmp",
+  };
+  FolderListings listings;
+  for (int pass = 0; pass < 2; ++pass) {  // the second pass reads the kept listings only
+    for (const char* name : names) {
+      SCOPED_TRACE(std::string(name) + " pass " + std::to_string(pass));
+      const fs::path single = resolveDataPath(dir_, name);
+      const fs::path listed = resolveDataPath(dir_, name, nullptr, &listings);
+      EXPECT_EQ(listed.lexically_normal(), single.lexically_normal());
+    }
+  }
+  EXPECT_EQ(resolveDataPath(dir_, "sound\\BRAKE.WAV", nullptr, &listings),
+            dir_ / "Sound" / "Brake.wav");
+  EXPECT_EQ(resolveDataPath(dir_, "\x83\x5C.WAV", nullptr, &listings), dir_ / "\x83\x5C.wav");
+}
+
 }  // namespace
 }  // namespace dravolin::data

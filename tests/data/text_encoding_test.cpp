@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <thread>
+#include <vector>
+
 namespace dravolin::data {
 namespace {
 
@@ -28,6 +32,29 @@ TEST(TextEncoding, ConvertsUtf8BackToCodePage932) {
             "\x83\x5C\x95\x5C"
             "1");
   EXPECT_EQ(utf8ToCp932("😀a"), "?a");
+}
+
+TEST(TextEncoding, ACutOffTextLeavesNothingForTheNextOne) {
+  // The converters are kept between calls: a text ending inside a character must not leave half
+  // of it for the next text, in either direction.
+  EXPECT_EQ(cp932ToUtf8("a\x83"), "a\xEF\xBF\xBD");
+  EXPECT_EQ(cp932ToUtf8("\x95\x5C"), "表");
+  EXPECT_EQ(utf8ToCp932("a\xE8\xA1"), "a?");
+  EXPECT_EQ(utf8ToCp932("表"), "\x95\x5C");
+}
+
+TEST(TextEncoding, ThreadsConvertAtTheSameTime) {
+  std::vector<std::string> results(4);
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < results.size(); ++t) {
+    threads.emplace_back([&results, t] {
+      for (int i = 0; i < 2000; ++i) results[t] += cp932ToUtf8(i % 2 ? "\x83\x5C" : "\x95\x5C");
+    });
+  }
+  for (std::thread& th : threads) th.join();
+  std::string expected;
+  for (int i = 0; i < 2000; ++i) expected += i % 2 ? "ソ" : "表";
+  for (const std::string& r : results) EXPECT_EQ(r, expected);
 }
 
 }  // namespace
