@@ -152,60 +152,104 @@ std::optional<std::string> walkFolders(const fs::path& base,
   return found;
 }
 
+std::string foldAsciiCase(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+// The entry of a kept listing named `utf8` or `raw`, exactly or else ignoring ASCII case (the
+// first in byte order of the entries that match either way).
+std::optional<std::string> matchListed(const FolderListings::Listing& listing,
+                                       const std::string& utf8, const std::string& raw,
+                                       std::uint64_t& work) {
+  work += utf8.size() + raw.size() + 2;
+  if (listing.names.count(utf8) != 0) return utf8;
+  if (listing.names.count(raw) != 0) return raw;
+  std::optional<std::string> best;
+  for (const std::string* name : {&utf8, &raw}) {
+    const auto it = listing.byFoldedName.find(foldAsciiCase(*name));
+    if (it != listing.byFoldedName.end() && (!best || it->second < *best)) best = it->second;
+  }
+  return best;
+}
+
 // The same walk over the listings kept for the start-up: after the first lookup in a folder,
 // the next ones cost no system call, and the exact name is found in the listing too. A folder
-// that cannot be listed (one that may be entered but not read) leaves the answer open.
+// that cannot be listed (one that may be entered but not read), or a full tree, leaves the
+// answer open.
 enum class Listed { Found, Missing, Unlisted };
 Listed walkListings(FolderListings& listings, const fs::path& base,
                     const std::vector<std::string>& utf8Parts,
                     const std::vector<std::string>& rawParts, std::uint64_t& work,
                     std::string& found) {
   found = base.string();
-  FolderListings::Folder* folder = &listings.start(found);
+  FolderListings::Folder* folder = listings.start(found);
   for (std::size_t i = 0; i < utf8Parts.size(); ++i) {
+    if (folder == nullptr) return Listed::Unlisted;
     if (utf8Parts[i] == ".") continue;
     std::optional<std::string> name;
     if (utf8Parts[i] == "..") {
       name = "..";
     } else {
-      const std::vector<std::string>* names = FolderListings::entries(*folder, found, work);
-      if (names == nullptr) return Listed::Unlisted;
-      name = matchEntry(*names, utf8Parts[i], rawParts[i], work);
+      const FolderListings::Listing* listing = listings.listing(*folder, found, work);
+      if (listing == nullptr) return Listed::Unlisted;
+      name = matchListed(*listing, utf8Parts[i], rawParts[i], work);
     }
     if (!name) return Listed::Missing;
     if (found.empty() || found.back() != '/') found += '/';
     found += *name;
-    if (i + 1 < utf8Parts.size()) folder = &FolderListings::child(*folder, *name);
+    if (i + 1 < utf8Parts.size()) folder = listings.child(*folder, *name);
   }
   return Listed::Found;
 }
 
 }  // namespace
 
-FolderListings::Folder& FolderListings::start(const std::string& path) {
+FolderListings::Folder* FolderListings::start(const std::string& path) {
   auto it = starts_.find(path);
-  if (it == starts_.end()) it = starts_.emplace(path, std::make_unique<Folder>()).first;
-  return *it->second;
+  if (it == starts_.end()) {
+    if (folders_ >= kMaxFolders) return nullptr;
+    ++folders_;
+    it = starts_.emplace(path, std::make_unique<Folder>()).first;
+  }
+  return it->second.get();
 }
 
-const std::vector<std::string>* FolderListings::entries(Folder& folder, const std::string& path,
-                                                        std::uint64_t& work) {
+const FolderListings::Listing* FolderListings::listing(Folder& folder, const std::string& path,
+                                                       std::uint64_t& work) {
   if (!folder.listed) {
     folder.listed = true;
     work += path.size() + 1;
     const OpenFolder open(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    folder.readable = open.fd() >= 0;
-    if (folder.readable) folder.entries = listFolder(open.fd(), work);
+    struct stat st {};
+    if (open.fd() < 0 || ::fstat(open.fd(), &st) != 0) return nullptr;
+    std::shared_ptr<const Listing>& kept =
+        byIdentity_[{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)}];
+    if (!kept) {
+      auto made = std::make_shared<Listing>();
+      for (std::string& name : listFolder(open.fd(), work)) {
+        std::string& first = made->byFoldedName[foldAsciiCase(name)];
+        if (first.empty() || name < first) first = name;
+        made->names.insert(std::move(name));
+      }
+      kept = std::move(made);
+    }
+    folder.listing = kept;
   }
-  return folder.readable ? &folder.entries : nullptr;
+  return folder.listing.get();
 }
 
-FolderListings::Folder& FolderListings::child(Folder& folder, const std::string& name) {
+FolderListings::Folder* FolderListings::child(Folder& folder, const std::string& name) {
   auto it = folder.children.find(name);
   if (it == folder.children.end()) {
+    if (folders_ >= kMaxFolders) return nullptr;
+    ++folders_;
     it = folder.children.emplace(name, std::make_unique<Folder>()).first;
   }
-  return *it->second;
+  return it->second.get();
 }
 
 std::string toSlashes(std::string_view rawName) {

@@ -10,6 +10,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace dravolin::data {
@@ -18,27 +21,38 @@ namespace dravolin::data {
 // from their files in letter case (or are missing) read each folder once and then cost no system
 // call at all. The folders are kept as a tree from the folder a name starts in, so a lookup walks
 // it one component at a time, whatever the depth. A start-up reads a drive that does not change
-// while it loads, so a listing is not read again.
+// while it loads, so a listing is not read again. Each real folder is listed once however many
+// paths lead to it, and the tree stops growing at kMaxFolders paths: lookups beyond it go to the
+// file system one by one, so no data file can make the tree large.
 class FolderListings {
  public:
+  static constexpr std::size_t kMaxFolders = 4096;
+
+  // A folder's entries, indexed for exact names and for names ignoring ASCII letter case.
+  struct Listing {
+    std::unordered_set<std::string> names;
+    // Entry names by their ASCII lower case; of several, the first in byte order.
+    std::unordered_map<std::string, std::string> byFoldedName;
+  };
   struct Folder {
-    bool listed = false;    // listing attempted
-    bool readable = false;  // the folder could be opened and listed
-    std::vector<std::string> entries;
+    bool listed = false;                     // listing attempted
+    std::shared_ptr<const Listing> listing;  // null when the folder cannot be listed
     std::map<std::string, std::unique_ptr<Folder>, std::less<>> children;
   };
 
-  // The folder at `path` where names start (the data folder, or "/" for full paths).
-  Folder& start(const std::string& path);
-  // The entry names of `folder`, which is at `path`, listed at the first call; null when the
-  // folder cannot be opened. `work` is raised by the path's bytes and the entries read.
-  static const std::vector<std::string>* entries(Folder& folder, const std::string& path,
-                                                 std::uint64_t& work);
-  // The folder named `name` inside `folder`.
-  static Folder& child(Folder& folder, const std::string& name);
+  // The folder at `path` where names start (the data folder, or "/" for full paths); null when
+  // the tree is full.
+  Folder* start(const std::string& path);
+  // The listing of `folder`, which is at `path`, read at the first call; null when the folder
+  // cannot be opened. `work` is raised by the path's bytes and the entries read.
+  const Listing* listing(Folder& folder, const std::string& path, std::uint64_t& work);
+  // The folder named `name` inside `folder`; null when the tree is full.
+  Folder* child(Folder& folder, const std::string& name);
 
  private:
   std::map<std::string, std::unique_ptr<Folder>, std::less<>> starts_;
+  std::map<std::pair<std::uint64_t, std::uint64_t>, std::shared_ptr<const Listing>> byIdentity_;
+  std::size_t folders_ = 0;
 };
 
 // The name with every "\" turned into "/", except a "\" that is the second byte of a double-byte

@@ -11,6 +11,7 @@
 #include <array>
 #include <bit>
 #include <cstddef>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -265,12 +266,24 @@ bool decodeRows(const Bytes& in, const Header& h, std::vector<std::uint32_t>& ou
       case 8:
         for (std::size_t x = 0; x < width; ++x) dst[x] = table[src[x]];
         break;
-      case 24:
-        for (std::size_t x = 0; x < width; ++x) {
+      case 24: {
+        // Blue, green, red: on a little-endian machine, four bytes read at a pixel are that
+        // pixel with the next one's first byte on top, which the opaque alpha replaces. The
+        // last pixel of a row has no next byte to read and is put together byte by byte.
+        std::size_t x = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+          for (; x + 1 < width; ++x) {
+            std::uint32_t v;
+            std::memcpy(&v, src + 3 * x, sizeof v);
+            dst[x] = kOpaque | (v & 0x00FFFFFFu);
+          }
+        }
+        for (; x < width; ++x) {
           const std::uint8_t* p = src + 3 * x;
           dst[x] = kOpaque | (std::uint32_t{p[2]} << 16) | (std::uint32_t{p[1]} << 8) | p[0];
         }
         break;
+      }
       default:  // 16 and 32 bits, through the channel masks
         for (std::size_t x = 0; x < width; ++x) {
           std::uint32_t v = 0;
@@ -378,8 +391,14 @@ std::optional<Bitmap> decodeBmp(std::span<const std::uint8_t> data) {
   Bitmap bitmap;
   bitmap.width = h->width;
   bitmap.height = h->height;
-  bitmap.pixels.assign(static_cast<std::size_t>(h->width) * static_cast<std::size_t>(h->height),
-                       kBlack);
+  // Uncompressed rows write every pixel; what an RLE stream leaves out is black.
+  const std::size_t count =
+      static_cast<std::size_t>(h->width) * static_cast<std::size_t>(h->height);
+  if (rle) {
+    bitmap.pixels.assign(count, kBlack);
+  } else {
+    bitmap.pixels.resize(count);
+  }
   const bool ok = rle ? decodeRle(in, *h, bitmap.pixels) : decodeRows(in, *h, bitmap.pixels);
   if (!ok) {
     return std::nullopt;

@@ -20,11 +20,17 @@ std::optional<Bitmap> decodePicture(std::span<const std::uint8_t> data) {
 
 std::optional<Bitmap> FilePictureLoader::load(const std::string& path) {
   // A file that shrank while it was read is decoded as far as it goes.
-  std::vector<std::uint8_t> bytes;
-  if (readWholeFile(path.c_str(), kMaxFileBytes, bytes) != WholeFileRead::Ok || bytes.empty()) {
-    return std::nullopt;
+  std::size_t length = 0;
+  const WholeFileRead read = readWholeFileInto(path.c_str(), kMaxFileBytes, buffer_, length);
+  std::optional<Bitmap> picture;
+  if (read == WholeFileRead::Ok && length > 0) {
+    picture = decodePicture(std::span<const std::uint8_t>(buffer_.data(), length));
   }
-  return decodePicture(bytes);
+  if (buffer_.size() > kKeptBufferBytes) {
+    buffer_.clear();
+    buffer_.shrink_to_fit();
+  }
+  return picture;
 }
 
 }  // namespace dravolin::platform

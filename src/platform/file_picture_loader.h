@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/picture_loader.h"
 
@@ -18,6 +19,12 @@ class FilePictureLoader final : public PictureLoader {
   // `path` names the file as the file system sees it; data-file names are resolved (separators,
   // letter case) by the caller.
   std::optional<Bitmap> load(const std::string& path) override;
+
+ private:
+  // The file's bytes are read into one buffer kept between loads, so that the pictures of a
+  // start-up reuse its pages; a buffer grown past this size (bytes) is given back afterwards.
+  static constexpr std::size_t kKeptBufferBytes = std::size_t{8} << 20;
+  std::vector<std::uint8_t> buffer_;
 };
 
 // Decodes a picture held in memory by its signature; std::nullopt when it is neither a BMP nor a

@@ -112,5 +112,24 @@ TEST_F(DataPath, ListingsKeptForAStartUpFindWhatSingleLookupsFind) {
   EXPECT_EQ(resolveDataPath(dir_, "\x83\x5C.WAV", nullptr, &listings), dir_ / "\x83\x5C.wav");
 }
 
+TEST_F(DataPath, ListingsStopGrowingAndLookupsGoOnWithoutThem) {
+  // Names that climb in and out of two folders in every order lead along thousands of different
+  // paths to the same file; past the tree's limit they are looked up one by one, with the same
+  // answers, and the case-folded ones still find their files.
+  fs::create_directories(dir_ / "A");
+  fs::create_directories(dir_ / "B");
+  FolderListings listings;
+  for (unsigned n = 0; n < 3 * FolderListings::kMaxFolders / 12; ++n) {
+    std::string name;
+    for (int bit = 0; bit < 12; ++bit) name += (n >> bit) & 1 ? "b\\..\\" : "a\\..\\";
+    const fs::path listed = resolveDataPath(dir_, name + "EXACT.DAT", nullptr, &listings);
+    ASSERT_EQ(listed.lexically_normal(), (dir_ / "exact.dat").lexically_normal()) << name;
+  }
+  EXPECT_EQ(
+      resolveDataPath(dir_, "a\\..\\b\\..\\b\\..\\image\\PANEL\\lamp_door.bmp", nullptr, &listings)
+          .lexically_normal(),
+      dir_ / "Image" / "Panel" / "Lamp_Door.BMP");
+}
+
 }  // namespace
 }  // namespace dravolin::data

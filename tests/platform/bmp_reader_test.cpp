@@ -156,6 +156,31 @@ TEST(Bmp, LastRowMayLackItsPadding) {
   EXPECT_FALSE(decodeBmp(file).has_value());
 }
 
+TEST(Bmp, TwentyFourBitRowsOfEveryWidthKeepEachPixel) {
+  // Every pixel a different colour, in rows of one to nine pixels, the file ending right after
+  // the last pixel of the top row: nothing of a neighbour or past the data may show.
+  for (int width = 1; width <= 9; ++width) {
+    SCOPED_TRACE(width);
+    const int stride = (3 * width + 3) / 4 * 4;
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::uint32_t> bottomUp;
+    for (int row = 0; row < 2; ++row) {
+      for (int x = 0; x < width; ++x) {
+        const std::uint8_t b = static_cast<std::uint8_t>(16 * row + x + 1);
+        const std::uint8_t g = static_cast<std::uint8_t>(0x40 + b),
+                           r = static_cast<std::uint8_t>(0x80 + b);
+        bytes.insert(bytes.end(), {b, g, r});
+        bottomUp.push_back(0xFF000000u | (std::uint32_t{r} << 16) | (std::uint32_t{g} << 8) | b);
+      }
+      if (row == 0) bytes.resize(static_cast<std::size_t>(stride), 0xEE);
+    }
+    std::vector<std::uint8_t> file = makeBmp(spec(40, width, 2, 24, bytes));
+    std::vector<std::uint32_t> topDown(bottomUp.begin() + width, bottomUp.end());
+    topDown.insert(topDown.end(), bottomUp.begin(), bottomUp.begin() + width);
+    EXPECT_EQ(pixelsOf(file), topDown);
+  }
+}
+
 TEST(Bmp, ZeroPixelOffsetMeansAfterPalette) {
   BmpSpec s = spec(40, 1, 1, 8, {1, 0, 0, 0}, kRgbk);
   s.colorsUsed = 4;
