@@ -272,9 +272,13 @@ fs::path resolveDataPath(const fs::path& dataDir, std::string_view rawName, std:
   const std::string rawSlashed = toSlashes(rawName);
   const std::string utf8Slashed = cp932ToUtf8(rawSlashed);
   const bool absolute = !rawSlashed.empty() && rawSlashed.front() == '/';
-  const fs::path base = absolute ? fs::path("/") : dataDir;
-  const fs::path asWritten = absolute ? fs::path(utf8Slashed) : dataDir / utf8Slashed;
-  if (rawSlashed.empty()) return asWritten;
+  static const fs::path root("/");
+  const fs::path& base = absolute ? root : dataDir;
+  // Built only when it is the answer: most names are found in the kept listings.
+  const auto asWrittenPath = [&] {
+    return absolute ? fs::path(utf8Slashed) : dataDir / utf8Slashed;
+  };
+  if (rawSlashed.empty()) return asWrittenPath();
   const std::vector<std::string> utf8Parts = components(utf8Slashed);
   const std::vector<std::string> rawParts = components(rawSlashed);
   const bool sameDepth = utf8Parts.size() == rawParts.size();
@@ -282,13 +286,14 @@ fs::path resolveDataPath(const fs::path& dataDir, std::string_view rawName, std:
     std::string found;
     switch (walkListings(*listings, base, utf8Parts, rawParts, work, found)) {
       case Listed::Found:
-        return found;
+        return fs::path(std::move(found));
       case Listed::Missing:
-        return asWritten;
+        return asWrittenPath();
       case Listed::Unlisted:
         break;
     }
   }
+  const fs::path asWritten = asWrittenPath();
 
   work += asWritten.native().size() + 1;
   if (present(asWritten)) return asWritten;
