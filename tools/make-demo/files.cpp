@@ -466,12 +466,13 @@ void trainFile(const Output& out, bool e231) {
     const int top = i == 15 ? 276 : i == 13 ? 276 : second ? 276 : 252;
     l.insert(l.end(), {lamps[i][0], img + "lamp_" + lamps[i][1] + ".bmp", lamps[i][2], str(top)});
   }
-  needle(l, "[Needle_Speed]", img + "needle_speed.bmp", 90, 340, 120, -135, "2.25");
-  needle(l, "[Needle_BC]", img + "needle_bc.bmp", 210, 391, 64, -135, "0.45");
-  needle(l, "[Needle_MR]", img + "needle_mr.bmp", 300, 391, 64, -135, "0.27");
-  if (!e231) needle(l, "[Needle_BP]", img + "needle_bp.bmp", 300, 391, 64, -135, "0.27");
-  needle(l, "[Needle_V]", img + "needle_v.bmp", 390, 391, 64, -135, "9");
-  needle(l, "[Needle_I]", img + "needle_i.bmp", 480, 391, 64, -45, "0.18");
+  // The needle pictures point at their scale's start (the ammeter's at 0 A): zero angle 0.
+  needle(l, "[Needle_Speed]", img + "needle_speed.bmp", 90, 340, 120, 0, "2.25");
+  needle(l, "[Needle_BC]", img + "needle_bc.bmp", 210, 391, 64, 0, "0.45");
+  needle(l, "[Needle_MR]", img + "needle_mr.bmp", 300, 391, 64, 0, "0.27");
+  if (!e231) needle(l, "[Needle_BP]", img + "needle_bp.bmp", 300, 391, 64, 0, "0.27");
+  needle(l, "[Needle_V]", img + "needle_v.bmp", 390, 391, 64, 0, "9");
+  needle(l, "[Needle_I]", img + "needle_i.bmp", 480, 391, 64, 0, "0.18");
   l.insert(l.end(), {"[NotchImageP]", "190", "299"});
   for (int p = 0; p <= 4; ++p) l.push_back(img + "p" + str(p) + ".bmp");
   l.push_back("#");
