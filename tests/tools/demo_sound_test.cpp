@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -191,23 +192,34 @@ const DriveCase kDrives[] = {
 
 class DemoSound : public ::testing::Test {
  protected:
+  // The demo of DRAVOLIN_DEMO_DIR (a full demo, with its announcements), or else the fast demo
+  // written for this test.
   static void SetUpTestSuite() {
+    const char* given = std::getenv("DRAVOLIN_DEMO_DIR");
+    if (given != nullptr && *given != '\0') {
+      dir_ = new fs::path(given);
+      made_ = new ToolRun{0, {}, {}};
+      return;
+    }
     dir_ = new fs::path(fs::temp_directory_path() /
                         ("dravolin_demo_sound_" + std::to_string(::getpid())));
+    written_ = true;
     fs::remove_all(*dir_);
     made_ = new ToolRun(runTool(DRAVOLIN_MAKE_DEMO_EXE, quoted(dir_->string()) + " --fast"));
   }
   static void TearDownTestSuite() {
-    fs::remove_all(*dir_);
+    if (written_) fs::remove_all(*dir_);
     delete dir_;
     delete made_;
   }
   static fs::path* dir_;
   static ToolRun* made_;
+  static bool written_;
 };
 
 fs::path* DemoSound::dir_ = nullptr;
 ToolRun* DemoSound::made_ = nullptr;
+bool DemoSound::written_ = false;
 
 bool motorSlot(int slot) { return slot >= 200; }
 bool runningNoiseSlot(int slot) { return slot >= 0 && slot <= 12; }
