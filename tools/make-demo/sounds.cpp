@@ -248,11 +248,14 @@ void putSpoken(const Output& out, const std::string& name, const std::string& ka
   if (out.fast() || !out.wants(name)) return;
   Samples s = withChime ? chime() : Samples{};
   Samples voice = speak(kana, withChime ? 150 : 175);
-  // espeak-ng speaks softly: bring the voice to a peak of 0.6, clear over the running noise
-  // while the mix stays below full scale.
+  // espeak-ng speaks softly: bring the voice to the chime's level, then the whole to a peak of
+  // 0.4, which is heard over the running noise and leaves the mix at speed below full scale.
   double peak = 1e-6;
   for (double v : voice) peak = std::max(peak, std::abs(v));
-  add(s, voice, withChime ? at(s.size()) : 0.0, 0.6 / peak);
+  add(s, voice, withChime ? at(s.size()) : 0.0, 0.9 / peak);
+  peak = 1e-6;
+  for (double v : s) peak = std::max(peak, std::abs(v));
+  for (double& v : s) v *= 0.4 / peak;
   put(out, name, s, 1.0);
 }
 
