@@ -247,6 +247,7 @@ TEST_F(DemoSound, MotorFollowsTheSpeedAndTheMixHasBodyWithoutClipping) {
     }
 
     // At P4 and 60 km/h the motor is heard beside the running noise.
+    ASSERT_EQ(mix.powerNotch[when(mix, 60)], 4);
     const Span at60 = around(mix, when(mix, 60), 0.5);
     const double motor60 = dB(rms(motor.samples, at60));
     const double noise60 = dB(rms(noise.samples, at60));
