@@ -15,6 +15,7 @@
 
 #include "fixtures/run_tool.h"
 #include "input/input_state.h"
+#include "shell/cab_widget.h"
 #include "shell/drive_adapter.h"
 #include "shell/title_window.h"
 #include "shell/value_display_window.h"
@@ -99,6 +100,8 @@ TEST(DemoScreenshots, TitleAndCabAtAStationInTheTunnelAndAtCaution) {
   EXPECT_TRUE(messages.texts.empty()) << messages.texts.front();
   const data::LineFile& line = d->drive().data().files.line;
   const sim::CabModel& cab = d->drive().cab();
+  // Before Start the panel shows its start-up state: needles at rest, no lamp of a running train.
+  saveScreenshot(*d, "demo_before_start.png");
   d->start1Click();
   d->start1Click();  // paused: only the test moves the drive
 
@@ -112,6 +115,25 @@ TEST(DemoScreenshots, TitleAndCabAtAStationInTheTunnelAndAtCaution) {
   placeTrain(*d, d->drive().state().FrameIndex, 0);
   EXPECT_EQ(cab.Label4.text.substr(0, 6), "川辺");  // the next station
   saveScreenshot(*d, "demo_station.png");
+
+  // F1 slides the timetable card in, 30 pixels a display tick: readable whole beside the signal
+  // picture and above the clock and the speed. F1 again slides it out.
+  QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+  QApplication::sendEvent(d, &f1);
+  for (int i = 0; i < 10; ++i) d->displayTick();
+  d->redrawAction()->trigger();
+  ASSERT_TRUE(cab.Staf.exists);
+  EXPECT_EQ(cab.Staf.left, 640 - cab.Staf.width);
+  EXPECT_GE(cab.Staf.left, cab.SignalImage.left + cab.SignalImage.width);
+  const QRect card(cab.Staf.left, cab.Staf.top, cab.Staf.width, cab.Staf.height);
+  for (const sim::CabLabel* label : {&cab.Label3, &cab.digi_speed}) {
+    EXPECT_FALSE(card.intersects(shell::CabWidget::labelRect(cab, *label))) << label->text;
+  }
+  EXPECT_FALSE(card.intersects(QRect(cab.clock.left, cab.clock.top, 50, 50)));
+  saveScreenshot(*d, "demo_timetable.png");
+  QApplication::sendEvent(d, &f1);
+  for (int i = 0; i < 10; ++i) d->displayTick();
+  EXPECT_EQ(cab.Staf.left, 640);
 
   // In the middle of the tunnel at 80 km/h under power (released, then P2): the tunnel panel is
   // shown.

@@ -29,7 +29,9 @@ std::vector<std::string> splitColumns(std::string_view list) {
   }
 }
 
-void handle(drive::Drive& d, const ScriptEvent& e) {
+}  // namespace
+
+void handleScriptEvent(drive::Drive& d, const ScriptEvent& e) {
   switch (e.kind) {
     case ScriptEventKind::Start:
       d.start1Click();
@@ -54,6 +56,8 @@ void handle(drive::Drive& d, const ScriptEvent& e) {
       break;
   }
 }
+
+namespace {
 
 void writeSoundEvents(platform::VirtualSoundSlots& sounds, std::ostream* out) {
   if (out != nullptr) {
@@ -160,7 +164,7 @@ void runDrive(drive::Drive& drive, platform::VirtualSoundSlots& sounds,
       [&](int t) {
         sounds.setTimeMs(t);
         for (; next < events.size() && events[next].timeMs == t; ++next) {
-          handle(drive, events[next]);
+          handleScriptEvent(drive, events[next]);
         }
       },
       [&](int) { drive.MMTimer1Timer(); }, [&](int) { drive.Timer1Timer(); },

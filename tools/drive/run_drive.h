@@ -46,6 +46,9 @@ struct DriveOutputs {
   std::ostream* sounds = nullptr;  // "t_ms,slot,action" lines; none when null
 };
 
+// Hands one script event to the drive, as the driver's key, wheel, controller box or menu.
+void handleScriptEvent(drive::Drive& drive, const ScriptEvent& event);
+
 // Runs a loaded drive from t = 1 to `untilMs`. At each t: the sound time moves to t; the
 // script's events of t, in order, each with the events it posts; while running the simulation
 // tick when t % 33 == 0 and the display tick when t % 100 == 0; a trace row when

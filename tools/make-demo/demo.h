@@ -79,6 +79,12 @@ std::vector<LineSound> lineSounds(const Plan& plan, bool rapid);
 std::vector<LineSound> callOuts();
 std::vector<LineSound> otherIndications();  // file = the call-out sound; picture other<i>.bmp
 
+// Where a gauge's scale starts, in degrees clockwise from straight up. The needle pictures are
+// drawn pointing there and the train files give them a zero angle of 0, so a needle rests on
+// its scale's zero until the first display tick turns it.
+inline constexpr int kScaleStartDegrees = -135;  // speed, pressures, voltage
+inline constexpr int kAmmeterZeroDegrees = -45;  // the ammeter's 0 A, a third up its scale
+
 // The "[DriveSound]" list of a train (first 13 entries the running-noise bands).
 std::vector<std::string> driveSounds(bool e231);
 // Indices into the drive sounds.

@@ -420,7 +420,11 @@ void trainFile(const Output& out, bool e231) {
     for (const char* v : n) l.push_back(v);
   }
   l.push_back("#");
-  // Motor sounds: speed from, to, pitch at from and to, volume at from and to.
+  // Motor sounds: speed from, to, pitch at from and to, volume at from and to. The sound level
+  // is the volume factor x the handle's gain (100 while it drives the sound) x the common level
+  // (up to 105 while a handle is off its rest) / 1000000, so factors near 95 play the wave at
+  // full level and a factor of 1 (outside the record's speeds) is about 40 dB down. The pitch
+  // climbs without a step where one record hands over to the next.
   l.push_back("[MotorSound]");
   const std::string snd = e231 ? "sound\\e231\\" : "sound\\205\\";
   struct Motor {
@@ -429,13 +433,13 @@ void trainFile(const Output& out, bool e231) {
     const char* v[6];
   };
   const std::vector<Motor> motors =
-      e231 ? std::vector<Motor>{{"motor_low.wav", 0, {"0", "40", "0.5", "1.6", "0.6", "1.0"}},
-                                {"motor_high.wav", 0, {"38", "130", "0.7", "1.5", "1.0", "0.5"}},
-                                {"motor_low.wav", 1, {"5", "40", "0.5", "1.6", "0.5", "0.9"}},
-                                {"motor_high.wav", 1, {"38", "130", "0.7", "1.5", "0.9", "0.5"}}}
-           : std::vector<Motor>{{"motor.wav", 0, {"0", "110", "0.4", "2.2", "0.5", "1.0"}},
-                                {"motor.wav", 1, {"5", "110", "0.4", "2.2", "0.4", "0.9"}},
-                                {"fan.wav", 2, {"10", "110", "0.8", "1.4", "0.2", "0.6"}}};
+      e231 ? std::vector<Motor>{{"motor_low.wav", 0, {"0", "40", "0.5", "1.6", "50", "90"}},
+                                {"motor_high.wav", 0, {"38", "130", "1.0", "2.0", "90", "55"}},
+                                {"motor_low.wav", 1, {"5", "40", "0.5", "1.6", "40", "75"}},
+                                {"motor_high.wav", 1, {"38", "130", "1.0", "2.0", "75", "45"}}}
+           : std::vector<Motor>{{"motor.wav", 0, {"0", "110", "0.5", "2.6", "55", "90"}},
+                                {"motor.wav", 1, {"5", "110", "0.5", "2.6", "45", "75"}},
+                                {"fan.wav", 2, {"10", "110", "0.8", "1.4", "15", "45"}}};
   for (const Motor& m : motors) {
     l.push_back(snd + m.file);
     l.push_back(str(m.mode));
@@ -462,12 +466,13 @@ void trainFile(const Output& out, bool e231) {
     const int top = i == 15 ? 276 : i == 13 ? 276 : second ? 276 : 252;
     l.insert(l.end(), {lamps[i][0], img + "lamp_" + lamps[i][1] + ".bmp", lamps[i][2], str(top)});
   }
-  needle(l, "[Needle_Speed]", img + "needle_speed.bmp", 90, 340, 120, -135, "2.25");
-  needle(l, "[Needle_BC]", img + "needle_bc.bmp", 210, 391, 64, -135, "0.45");
-  needle(l, "[Needle_MR]", img + "needle_mr.bmp", 300, 391, 64, -135, "0.27");
-  if (!e231) needle(l, "[Needle_BP]", img + "needle_bp.bmp", 300, 391, 64, -135, "0.27");
-  needle(l, "[Needle_V]", img + "needle_v.bmp", 390, 391, 64, -135, "9");
-  needle(l, "[Needle_I]", img + "needle_i.bmp", 480, 391, 64, -45, "0.18");
+  // The needle pictures point at their scale's start (the ammeter's at 0 A): zero angle 0.
+  needle(l, "[Needle_Speed]", img + "needle_speed.bmp", 90, 340, 120, 0, "2.25");
+  needle(l, "[Needle_BC]", img + "needle_bc.bmp", 210, 391, 64, 0, "0.45");
+  needle(l, "[Needle_MR]", img + "needle_mr.bmp", 300, 391, 64, 0, "0.27");
+  if (!e231) needle(l, "[Needle_BP]", img + "needle_bp.bmp", 300, 391, 64, 0, "0.27");
+  needle(l, "[Needle_V]", img + "needle_v.bmp", 390, 391, 64, 0, "9");
+  needle(l, "[Needle_I]", img + "needle_i.bmp", 480, 391, 64, 0, "0.18");
   l.insert(l.end(), {"[NotchImageP]", "190", "299"});
   for (int p = 0; p <= 4; ++p) l.push_back(img + "p" + str(p) + ".bmp");
   l.push_back("#");

@@ -69,11 +69,15 @@ void dial(QPainter& p, QPointF c, double r, double from, double to, double zero,
   }
 }
 
-// A needle pointing up from the centre, on the transparent key colour.
-QImage needleImage(int size, const QColor& colour) {
+// A needle from the centre, pointing `degrees` clockwise from straight up, on the transparent
+// key colour.
+QImage needleImage(int size, const QColor& colour, int degrees = kScaleStartDegrees) {
   QImage img = blank(size, size, kKey);
   QPainter p(&img);
   const double c = size / 2.0;
+  p.translate(c, c);
+  p.rotate(degrees);
+  p.translate(-c, -c);
   // A dark outline keeps a light needle readable on a light dial face.
   p.setPen(QPen(QColor(30, 30, 30), 1));
   p.setBrush(colour);
@@ -141,13 +145,13 @@ QImage panelImage(bool e231, bool tunnel) {
   p.fillRect(0, 0, 640, 10, top);
   const QColor dialFace = tunnel ? QColor(200, 205, 190) : QColor(245, 243, 235);
   // Speedometer (window centre 90, 340).
-  dial(p, {90, 100}, 60, 0, 120, -135, 2.25, 5, 20, 1, "km/h", dialFace);
+  dial(p, {90, 100}, 60, 0, 120, kScaleStartDegrees, 2.25, 5, 20, 1, "km/h", dialFace);
   // BC, MR (and BP), voltmeter, ammeter (window y 395).
-  dial(p, {210, 151}, 30, 0, 600, -135, 0.45, 50, 200, 100, "BC ×100kPa", dialFace);
-  dial(p, {300, 151}, 30, 0, 1000, -135, 0.27, 100, 200, 100, e231 ? "MR ×100kPa" : "MR/BP ×100kPa",
-       dialFace);
-  dial(p, {390, 151}, 30, 0, 30, -135, 9, 2.5, 10, 10, "kV", dialFace);
-  dial(p, {480, 151}, 30, -500, 1000, -45, 0.18, 250, 500, 100, "×100A", dialFace);
+  dial(p, {210, 151}, 30, 0, 600, kScaleStartDegrees, 0.45, 50, 200, 100, "BC ×100kPa", dialFace);
+  dial(p, {300, 151}, 30, 0, 1000, kScaleStartDegrees, 0.27, 100, 200, 100,
+       e231 ? "MR ×100kPa" : "MR/BP ×100kPa", dialFace);
+  dial(p, {390, 151}, 30, 0, 30, kScaleStartDegrees, 9, 2.5, 10, 10, "kV", dialFace);
+  dial(p, {480, 151}, 30, -500, 1000, kAmmeterZeroDegrees, 0.18, 250, 500, 100, "×100A", dialFace);
   // Unlit lamps under the lamp pictures.
   for (const Lamp& l : lamps()) {
     p.drawImage(l.x, l.y - 240, lampImage(l.text, face.lighter(170), face));
@@ -157,9 +161,18 @@ QImage panelImage(bool e231, bool tunnel) {
   p.setPen(QPen(QColor(20, 20, 20), 2));
   p.setBrush(QColor(15, 15, 15));
   p.drawRoundedRect(QRectF(185, 57, 130, 54), 4, 4);
-  // Clock bezel around the 50 x 50 face at window 568..618, 265..315.
+  // Clock face around the 50 x 50 hands picture at window 568..618, 265..315: a dark face with
+  // hour marks, whose hands appear with the first clock update after Start.
   p.setBrush(QColor(25, 25, 25));
   p.drawEllipse(QPointF(593, 50), 32, 32);
+  for (int h = 0; h < 12; ++h) {
+    const bool quarter = h % 3 == 0;
+    p.setPen(QPen(QColor(225, 225, 225), quarter ? 2.5 : 1.5, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(polar({593, 50}, quarter ? 22 : 24, h * 30), polar({593, 50}, 28, h * 30));
+  }
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(200, 200, 200));
+  p.drawEllipse(QPointF(593, 50), 2, 2);
   // Name plate.
   p.setPen(QColor(220, 220, 220));
   p.setFont(font(16, true));
@@ -184,64 +197,61 @@ QImage notchImage(const QString& caption, int count, int lit, const QColor& colo
   return img;
 }
 
+// The timetable card (F1). It slides in right-aligned from the window's top edge, so it is
+// kept narrow enough to leave the signal picture (x 480 to 530) in sight and short enough to
+// end above the clock and speed digits (y 202) and the analog clock.
 QImage timetableCard(const Plan& plan, bool rapid) {
+  constexpr int kWidth = 106, kHeight = 196;
   const Timetable t = timetable(plan, rapid);
-  QImage img = blank(200, 640, QColor(250, 248, 236));
+  QImage img = blank(kWidth, kHeight, QColor(250, 248, 236));
   QPainter p(&img);
   p.setRenderHint(QPainter::TextAntialiasing);
   p.setPen(Qt::black);
-  p.setFont(font(15, true));
-  p.drawText(QRect(0, 8, 200, 22), Qt::AlignCenter, rapid ? "快速 E231系 10両" : "各停 205系 6両");
-  p.setFont(font(12));
-  p.drawText(QRect(0, 30, 200, 18), Qt::AlignCenter, "さくら線 桜ヶ丘 → 緑台");
-  p.drawLine(8, 54, 192, 54);
-  p.drawText(QRect(8, 58, 70, 18), Qt::AlignLeft, "駅名");
-  p.drawText(QRect(78, 58, 56, 18), Qt::AlignCenter, "着");
-  p.drawText(QRect(134, 58, 58, 18), Qt::AlignCenter, "発");
-  p.drawLine(8, 78, 192, 78);
+  p.setFont(font(12, true));
+  p.drawText(QRect(0, 3, kWidth, 16), Qt::AlignCenter, rapid ? "快速 E231系" : "各停 205系");
+  p.setFont(font(10));
+  p.drawText(QRect(0, 19, kWidth, 14), Qt::AlignCenter, "桜ヶ丘 → 緑台");
+  p.drawLine(4, 35, kWidth - 5, 35);
   auto hms = [](int ticks) {
     return QString::asprintf("%d.%02d%02d", ticks / kTicksPerHour, ticks / 1800 % 60,
                              ticks / 30 % 60);
   };
-  int y = 86;
+  // One block a station: its name beside its times, one line each (着 arrival, 発 departure,
+  // レ passing).
+  constexpr int kLine = 15;
+  int y = 39;
   for (std::size_t i = 0; i < plan.stations.size(); ++i) {
     const bool passed = rapid && static_cast<int>(i) == plan.passedStation;
-    p.setFont(font(15, true));
-    p.drawText(QRect(8, y, 70, 22), Qt::AlignLeft, QString::fromStdString(plan.stations[i].name));
-    p.setFont(font(12));
-    if (i > 0) p.drawText(QRect(78, y, 56, 22), Qt::AlignCenter, passed ? "レ" : hms(t.arrive[i]));
-    if (i + 1 < plan.stations.size()) {
-      p.drawText(QRect(134, y, 58, 22), Qt::AlignCenter,
-                 passed ? hms(t.depart[i]) : hms(t.depart[i]));
+    std::vector<std::pair<QString, QString>> times;
+    if (passed) {
+      times.push_back({"レ", hms(t.depart[i])});
+    } else {
+      if (i > 0) times.push_back({"着", hms(t.arrive[i])});
+      if (i + 1 < plan.stations.size()) times.push_back({"発", hms(t.depart[i])});
     }
-    y += 26;
-    p.setPen(QColor(160, 160, 160));
-    p.drawLine(8, y - 2, 192, y - 2);
     p.setPen(Qt::black);
-    if (i + 1 < plan.stations.size()) {
-      const double km = (plan.stations[i + 1].stopM - plan.stations[i].stopM) / 1000.0;
-      p.drawText(QRect(8, y, 184, 20), Qt::AlignCenter, QString::asprintf("│ %.1f km", km));
-      y += 26;
+    p.setFont(font(12, true));
+    p.drawText(QRect(4, y, 46, kLine), Qt::AlignLeft | Qt::AlignVCenter,
+               QString::fromStdString(plan.stations[i].name));
+    for (const auto& [mark, time] : times) {
+      p.setFont(font(10));
+      p.drawText(QRect(50, y, 12, kLine), Qt::AlignCenter, mark);
+      p.setFont(font(11));
+      p.drawText(QRect(62, y, kWidth - 64, kLine), Qt::AlignLeft | Qt::AlignVCenter, time);
+      y += kLine;
     }
+    y += 3;
+    p.setPen(QColor(160, 160, 160));
+    p.drawLine(4, y - 2, kWidth - 5, y - 2);
   }
-  y += 16;
-  p.setFont(font(12));
-  const char* notes[] = {"制限速度",
-                         "  カーブ 65 km/h",
-                         "  カーブ 75 km/h",
-                         "信号 Y 45 / YG 65 km/h",
-                         "",
-                         "F1 時刻表  F2/F3 上下",
-                         "",
-                         "発車時刻を守って",
-                         "運転してください。"};
-  for (const char* n : notes) {
-    p.drawText(QRect(10, y, 180, 20), Qt::AlignLeft, n);
-    y += 20;
-  }
+  p.setPen(Qt::black);
+  p.setFont(font(10));
+  p.drawText(QRect(4, y, kWidth - 8, 14), Qt::AlignLeft | Qt::AlignVCenter, "制限 カーブ65・75");
+  p.drawText(QRect(4, y + 14, kWidth - 8, 14), Qt::AlignLeft | Qt::AlignVCenter,
+             "Y 45 / YG 65 km/h");
   p.setPen(QPen(QColor(120, 100, 80), 2));
   p.setBrush(Qt::NoBrush);
-  p.drawRect(1, 1, 197, 637);
+  p.drawRect(1, 1, kWidth - 3, kHeight - 3);
   return img;
 }
 
@@ -435,7 +445,8 @@ void writePictures(const Plan& plan, const Output& out) {
     put(d + "needle_mr.bmp", [] { return needleImage(64, QColor(220, 30, 30)); });
     if (!e231) put(d + "needle_bp.bmp", [] { return needleImage(64, QColor(20, 20, 20)); });
     put(d + "needle_v.bmp", [] { return needleImage(64, QColor(20, 20, 20)); });
-    put(d + "needle_i.bmp", [] { return needleImage(64, QColor(20, 20, 20)); });
+    put(d + "needle_i.bmp",
+        [] { return needleImage(64, QColor(20, 20, 20), kAmmeterZeroDegrees); });
     for (const Lamp& l : lamps()) {
       put(d + "lamp_" + l.file + ".bmp", [&] { return lampImage(l.text, l.lit, kPanel); });
     }

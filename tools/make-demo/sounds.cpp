@@ -182,6 +182,9 @@ Samples chime() {
   return s;
 }
 
+// The running noise of speed band `band` (band * 10 to band * 10 + 9 km/h): a rumble that
+// brightens with the speed and the rail joints under the bogies, brought to an RMS level that
+// rises 1.8 dB a band, from -32 dBFS at a standstill to about -10 dBFS at 120 km/h.
 Samples runningNoise(int band) {
   const double kmh = band * 10 + 5;
   const double rumbleCut = 120 + band * 60;
@@ -189,7 +192,7 @@ Samples runningNoise(int band) {
   const double period = band > 0 ? 25.0 / (kmh / 3.6) : 0;  // 25 m rails
   if (band > 0) seconds = std::max(1.0, std::round(3.0 / period)) * period;
   Samples s = noise(seconds + 0.2, rumbleCut, 100 + band);
-  for (double& v : s) v *= 0.25 + band * 0.03;
+  for (double& v : s) v *= 0.25;
   if (band > 0) {
     // Two bogies over each rail joint: "ta-tan, ta-tan".
     const Samples click = [&] {
@@ -199,11 +202,16 @@ Samples runningNoise(int band) {
     }();
     const double bogie = 14.0 / (kmh / 3.6);
     for (double t = 0.1; t < seconds; t += period) {
-      add(s, click, t, 0.35 + band * 0.02);
-      if (t + bogie < seconds) add(s, click, t + bogie, 0.3 + band * 0.02);
+      add(s, click, t, 0.35);
+      if (t + bogie < seconds) add(s, click, t + bogie, 0.3);
     }
   }
   loopable(s, 0.2);
+  double sum = 0;
+  for (double v : s) sum += v * v;
+  const double level = std::sqrt(sum / static_cast<double>(std::max<std::size_t>(s.size(), 1)));
+  const double target = std::pow(10.0, (-32.0 + 1.8 * band) / 20.0);
+  for (double& v : s) v *= target / std::max(level, 1e-9);
   return s;
 }
 
@@ -240,10 +248,14 @@ void putSpoken(const Output& out, const std::string& name, const std::string& ka
   if (out.fast() || !out.wants(name)) return;
   Samples s = withChime ? chime() : Samples{};
   Samples voice = speak(kana, withChime ? 150 : 175);
-  // espeak-ng speaks softly: bring the voice to a peak of 0.9.
+  // espeak-ng speaks softly: bring the voice to the chime's level, then the whole to a peak of
+  // 0.4, which is heard over the running noise and leaves the mix at speed below full scale.
   double peak = 1e-6;
   for (double v : voice) peak = std::max(peak, std::abs(v));
   add(s, voice, withChime ? at(s.size()) : 0.0, 0.9 / peak);
+  peak = 1e-6;
+  for (double v : s) peak = std::max(peak, std::abs(v));
+  for (double& v : s) v *= 0.4 / peak;
   put(out, name, s, 1.0);
 }
 
@@ -261,7 +273,7 @@ std::vector<short> openingTune() {
 void writeSounds(const Plan& plan, const Output& out) {
   for (bool e231 : {true, false}) {
     const std::vector<std::string> names = driveSounds(e231);
-    for (int b = 0; b <= 12; ++b) put(out, names[b], runningNoise(b), e231 ? 0.75 : 0.85);
+    for (int b = 0; b <= 12; ++b) put(out, names[b], runningNoise(b), 0.9);
     Samples release = hiss(1.3, e231 ? 21 : 22);
     envelope(release, 0.02, 1.0);
     put(out, names[kBrakeRelease], release, 0.5);
@@ -312,7 +324,7 @@ void writeSounds(const Plan& plan, const Output& out) {
       put(out, dir + "motor_low.wav", motorTone(420, {1, 0.4, 0.2, 0.1}, 1.0, 0.15), 0.45);
       put(out, dir + "motor_high.wav", motorTone(650, {1, 0.3, 0.15}, 1.0, 0.2), 0.4);
     } else {
-      put(out, dir + "motor.wav", motorTone(150, {1, 0.7, 0.5, 0.35, 0.2, 0.1}, 1.0, 0.25), 0.45);
+      put(out, dir + "motor.wav", motorTone(150, {1, 0.7, 0.5, 0.35, 0.2, 0.1}, 1.0, 0.25), 0.38);
       Samples fan = noise(1.2, 1800, 29);
       loopable(fan, 0.2);
       put(out, dir + "fan.wav", fan, 0.3);
