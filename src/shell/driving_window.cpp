@@ -117,6 +117,12 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
   });
 
   if (valueDisplay_ != nullptr) {
+    // The value display window belongs to the program: a new drive takes it as it is, shown or
+    // hidden, with the caption the controller box last gave it. Only F5 (and the window's own
+    // close box) shows or hides it.
+    cab::ValueDisplay& values = drive_->valueDisplay();
+    values.visible = valueDisplay_->isVisible();
+    values.caption = valueDisplay_->windowTitle().toStdString();
     valueDisplay_->onKey = [this](QKeyEvent* e) { forwardKey(e); };
     valueDisplay_->onClosed = [this] { drive_->valueDisplay().visible = false; };
     syncValueDisplay();
