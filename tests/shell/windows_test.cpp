@@ -6,16 +6,23 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <QtTest>
 #include <algorithm>
+#include <fstream>
 
 #include "platform/file_picture_loader.h"
 #include "shell/cab_widget.h"
+#include "shell/help_window.h"
 #include "shell/title_window.h"
 #include "shell/value_display_window.h"
 #include "shell_fixture.h"
@@ -307,6 +314,65 @@ TEST(DrivingWindow, UnhandledErrorPausesAndIsShown) {
   EXPECT_FALSE(d->running());
   EXPECT_EQ(d->startAction()->text().toStdString(), shell::kResumeCaption);
   EXPECT_TRUE(h.endedWith.empty());
+  d->close();
+}
+
+// Every key that types text reaches the character handler once per character, in the driving
+// window and in the two windows that pass their keys on: control characters, Tab, the text an
+// input method commits and half-width kana; Delete types nothing.
+TEST(DrivingWindow, EveryTypedCharacterReachesTheCharacterHandlerOnce) {
+  Harness h;
+  shell::HelpWindow help(h.folder.path());
+  h.context.driving.help = &help;
+  TitleWindow w(h.context);
+  w.TrainClick(2);
+  DrivingWindow* d = w.drivingWindow();
+  ASSERT_NE(d, nullptr);
+  EXPECT_TRUE(d->testAttribute(Qt::WA_InputMethodEnabled));
+  EXPECT_TRUE(h.values.testAttribute(Qt::WA_InputMethodEnabled));
+  EXPECT_TRUE(help.memo()->testAttribute(Qt::WA_InputMethodEnabled));
+  const auto key = [](int k, Qt::KeyboardModifiers mods, const char* text) {
+    return std::function<void(QWidget*)>([=](QWidget* target) {
+      QKeyEvent e(QEvent::KeyPress, k, mods, QString::fromUtf8(text));
+      QApplication::sendEvent(target, &e);
+    });
+  };
+  const auto commit = [](const char* text) {
+    return std::function<void(QWidget*)>([=](QWidget* target) {
+      QInputMethodEvent e(QString(), {});
+      e.setCommitString(QString::fromUtf8(text));
+      QApplication::sendEvent(target, &e);
+    });
+  };
+  const struct {
+    const char* what;
+    std::function<void(QWidget*)> send;
+    std::vector<std::string> log;  // what reached the drive
+  } cases[] = {
+      {"Ctrl+R", key(Qt::Key_R, Qt::ControlModifier, "\x12"), {"keydowns 82 4", "AsciiDown \x12"}},
+      {"Tab", key(Qt::Key_Tab, Qt::NoModifier, "\t"), {"keydowns 9 0", "AsciiDown \t"}},
+      {"Shift+Tab",
+       key(Qt::Key_Backtab, Qt::ShiftModifier, "\t"),
+       {"keydowns 9 1", "AsciiDown \t"}},
+      {"Delete", key(Qt::Key_Delete, Qt::NoModifier, "\x7f"), {"keydowns 46 0"}},
+      {"kana lock", key(Qt::Key_unknown, Qt::NoModifier, "\uFF71"), {"AsciiDown \xB1"}},
+      {"input method",
+       commit("\uFF7A\uFF9E\u3042z"),
+       {"AsciiDown \xBA", "AsciiDown \xDE", "AsciiDown \x82", "AsciiDown z"}},
+      {"input method, composing only", commit(""), {}},
+  };
+  const QString helpText = help.memo()->toPlainText();
+  const std::pair<const char*, QWidget*> windows[] = {
+      {"driving window", d}, {"value display", &h.values}, {"help", help.memo()}};
+  for (const auto& [name, target] : windows) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(name) + ": " + c.what);
+      h.drive->log.clear();
+      c.send(target);
+      EXPECT_EQ(h.drive->log, c.log);
+    }
+  }
+  EXPECT_EQ(help.memo()->toPlainText(), helpText) << "nothing is written into the help text";
   d->close();
 }
 
