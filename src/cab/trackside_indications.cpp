@@ -1,7 +1,6 @@
 #include "cab/trackside_indications.h"
 
-#include <cstdint>
-#include <cstdlib>
+#include "sim/fixed.h"
 
 namespace dravolin::cab {
 namespace {
@@ -53,18 +52,7 @@ void speedLimitIndication(const sim::TrainState& s, std::span<const data::SpeedL
   }
 }
 
-std::string gradientText(sim::Fixed permil) {
-  // Tenths, rounded to nearest with halves away from zero, from the exact count of 1/10000.
-  const std::int64_t raw = permil.raw();
-  const std::int64_t magnitude = raw < 0 ? -(raw / 1000) : raw / 1000;
-  const std::int64_t rest = std::llabs(raw % 1000);
-  const std::int64_t tenths = magnitude + (rest >= 500 ? 1 : 0);
-  std::string text = raw < 0 && tenths != 0 ? "-" : "";
-  text += std::to_string(tenths / 10);
-  text += '.';
-  text += static_cast<char>('0' + tenths % 10);
-  return text;
-}
+std::string gradientText(sim::Fixed permil) { return sim::formatFixed(permil, 1); }
 
 void gradientIndication(sim::TrainState& s, std::span<const data::SlopeRecord> slopes,
                         sim::CabModel& cab) {

@@ -26,7 +26,7 @@ void speedLimitBlink(int tickCounter, const sim::IndicationState& ind, sim::CabM
 void speedLimitIndication(const sim::TrainState& s, std::span<const data::SpeedLimitRecord> limits,
                           sim::IndicationState& ind, sim::CabModel& cab);
 
-// A gradient in permil as shown: one decimal, "." as separator, halves away from zero.
+// A gradient in permil as shown: one decimal, "." as separator, halves to even.
 std::string gradientText(sim::Fixed permil);
 
 // The gradient under the head of the train: the uphill or downhill sign, its value, and

@@ -43,13 +43,9 @@ struct ValueDisplay {
   int Gauge3 = kGaugeMin;  // minus the adhesion limit of the whole train on the gradient
 };
 
-// A number in fixed notation with `decimals` decimals (0 to 4), rounded to nearest with halves
-// to even, "." as decimal separator whatever the locale, a minus sign only when the shown value
-// is not zero.
-std::string formatFixed(long double value, int decimals);
-// A fixed-point quantity is shown through sim::formatFixed, from its exact decimal value.
-
-// Recomputes every text and gauge from the state. The display tick calls it only while the
+// Recomputes every text and gauge from the state. Every number is written by sim::formatFixed;
+// a computed quantity (acceleration, adhesion limits, distances in metres) is first rounded to
+// the nearest 1/10000 as a stored quantity would be. The display tick calls it only while the
 // window is visible.
 void refreshValueDisplay(ValueDisplay& vd, const sim::TrainState& s, const sim::TrainParams& p);
 

@@ -42,6 +42,9 @@ class CabWidget final : public QWidget {
   static QRect labelRect(const sim::CabModel& m, const sim::CabLabel& label);
   // Number of repaint requests made by modelChanged() and videoPresented() so far.
   long repaintRequests() const { return repaintRequests_; }
+  // What the last paint drew, in the order drawn (later ones on top): the model's names of the
+  // pictures, needles and labels, "clock", and "Others[i]" for the i-th "[Others]" picture.
+  std::vector<std::string> paintOrder() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -58,10 +61,11 @@ class CabWidget final : public QWidget {
   };
   std::vector<Drawn> snapshot() const;
   const QImage& imageOf(const platform::Bitmap& bitmap, bool transparent);
-  void drawPicture(QPainter& p, const sim::CabPicture& pic, const sim::CabImageList* list);
-  void drawNeedle(QPainter& p, const sim::CabNeedle& needle);
-  void drawClock(QPainter& p, const sim::CabClock& clock);
-  void drawLabel(QPainter& p, const sim::CabLabel& label, const QRect& rect, Qt::Alignment align);
+  // Each draws its item and says whether anything was drawn.
+  bool drawPicture(QPainter& p, const sim::CabPicture& pic, const sim::CabImageList* list);
+  bool drawNeedle(QPainter& p, const sim::CabNeedle& needle);
+  bool drawClock(QPainter& p, const sim::CabClock& clock);
+  bool drawLabel(QPainter& p, const sim::CabLabel& label, const QRect& rect, Qt::Alignment align);
   void requestRepaint(const QRect& modelRect);
 
   int scale_;
@@ -73,6 +77,12 @@ class CabWidget final : public QWidget {
   std::unordered_map<const void*, QImage> opaque_;
   std::unordered_map<const void*, QImage> keyed_;
   long repaintRequests_ = 0;
+  // One item drawn by the last paint: its name and, for an "[Others]" picture, its index.
+  struct Painted {
+    const char* name;
+    int index;
+  };
+  std::vector<Painted> painted_;
 };
 
 }  // namespace dravolin::shell

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMenuBar>
@@ -59,6 +60,7 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
   // Qt, so that the help and value display windows, opened from here, still take their keys.
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_KeyCompression, false);
+  setAttribute(Qt::WA_InputMethodEnabled, true);
 
   // Start-up loading (throws data::LoadError).
   drive_ = context_.makeDrive(request, {pictures_, *context_.sound, &video_}, progress);
@@ -117,6 +119,12 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
   });
 
   if (valueDisplay_ != nullptr) {
+    // The value display window belongs to the program: a new drive takes it as it is, shown or
+    // hidden, with the caption the controller box last gave it. Only F5 (and the window's own
+    // close box) shows or hides it.
+    cab::ValueDisplay& values = drive_->valueDisplay();
+    values.visible = valueDisplay_->isVisible();
+    values.caption = valueDisplay_->windowTitle().toStdString();
     valueDisplay_->onKey = [this](QKeyEvent* e) { forwardKey(e); };
     valueDisplay_->onClosed = [this] { drive_->valueDisplay().visible = false; };
     syncValueDisplay();
@@ -261,7 +269,8 @@ void DrivingWindow::forwardKey(QKeyEvent* event) {
     if (const std::optional<KeyDown> k = keyDownOf(*event, QGuiApplication::mouseButtons())) {
       drive_->keydowns(k->virtualKey, k->modifiers);
     }
-    if (const std::optional<char> c = characterOf(*event)) drive_->AsciiDown(*c);
+    // Every character typed reaches the character handler, once each.
+    for (const char c : charactersOf(*event)) drive_->AsciiDown(c);
   });
   afterInput();
 }
@@ -285,7 +294,21 @@ void DrivingWindow::wheelEvent(QWheelEvent* event) {
   event->accept();
 }
 
+void DrivingWindow::inputMethodEvent(QInputMethodEvent* event) {
+  // Text committed by an input method is typed text like any other.
+  if (!event->commitString().isEmpty()) {
+    QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, event->commitString());
+    forwardKey(&typed);
+  }
+  event->accept();
+}
+
 bool DrivingWindow::event(QEvent* event) {
+  // Tab types a character here; it does not move the focus.
+  if (isTabKey(*event)) {
+    forwardKey(static_cast<QKeyEvent*>(event));
+    return true;
+  }
   const bool handled = QMainWindow::event(event);
   if (event->type() == QEvent::WindowActivate) FormActivate();
   return handled;

@@ -1,5 +1,6 @@
 #include "shell/help_window.h"
 
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 
@@ -29,6 +30,8 @@ HelpWindow::HelpWindow(const std::filesystem::path& dataDir, QWidget* parent)
   setFixedSize(kWidth, kHeight);
   memo_->setGeometry(1, 1, 225, 329);
   memo_->setReadOnly(true);
+  // Read-only, the text box would take no input method; its committed text goes on as typed.
+  memo_->setAttribute(Qt::WA_InputMethodEnabled, true);
   memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memo_->installEventFilter(this);
   QString caption;
@@ -47,6 +50,15 @@ bool HelpWindow::eventFilter(QObject* watched, QEvent* event) {
   // read-only, so typing changes nothing).
   if (watched == memo_ && event->type() == QEvent::KeyPress && onKey) {
     onKey(static_cast<QKeyEvent*>(event));
+  }
+  if (watched == memo_ && event->type() == QEvent::InputMethod) {
+    const QString text = static_cast<QInputMethodEvent*>(event)->commitString();
+    if (!text.isEmpty() && onKey) {
+      QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
+      onKey(&typed);
+    }
+    event->accept();
+    return true;  // nothing is written into the text
   }
   return QWidget::eventFilter(watched, event);
 }

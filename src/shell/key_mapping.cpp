@@ -1,5 +1,6 @@
 #include "shell/key_mapping.h"
 
+#include "data/text_encoding.h"
 #include "input/key_codes.h"
 
 namespace dravolin::shell {
@@ -15,6 +16,7 @@ int virtualKeyOf(int qtKey) {
     case Qt::Key_Backspace:
       return 8;
     case Qt::Key_Tab:
+    case Qt::Key_Backtab:
       return 9;
     case Qt::Key_Escape:
       return 27;
@@ -73,13 +75,31 @@ std::optional<KeyDown> keyDownOf(const QKeyEvent& event, Qt::MouseButtons button
   return KeyDown{vk, modifiersOf(event.modifiers(), buttons)};
 }
 
-std::optional<char> characterOf(const QKeyEvent& event) {
-  const QString text = event.text();
-  if (text.size() != 1) return std::nullopt;
-  const char16_t c = text.at(0).unicode();
-  // Control characters other than Enter (13), backspace and escape type nothing here.
-  if (c >= 0x80 || (c < 0x20 && c != 13 && c != 8 && c != 27)) return std::nullopt;
-  return static_cast<char>(c);
+char characterByte(char32_t c) {
+  if (c < 0x80) return static_cast<char>(c);
+  const QString one = QString::fromUcs4(&c, 1);
+  const std::string bytes = data::utf8ToCp932(one.toStdString());
+  return bytes.empty() ? '?' : bytes.front();
+}
+
+std::string charactersOf(const QKeyEvent& event) {
+  const int key = event.key();
+  if (key == Qt::Key_Delete) return {};
+  const Qt::KeyboardModifiers mods = event.modifiers();
+  if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier) && key >= Qt::Key_A &&
+      key <= Qt::Key_Z) {
+    return std::string(1, static_cast<char>(key - Qt::Key_A + 1));  // Ctrl+A is 1 ... Ctrl+Z 26
+  }
+  std::string bytes;
+  for (const char32_t c : event.text().toUcs4()) bytes += characterByte(c);
+  return bytes;
+}
+
+bool isTabKey(const QEvent& event) {
+  if (event.type() != QEvent::KeyPress) return false;
+  const auto& key = static_cast<const QKeyEvent&>(event);
+  return (key.key() == Qt::Key_Tab || key.key() == Qt::Key_Backtab) &&
+         !(key.modifiers() & (Qt::ControlModifier | Qt::AltModifier));
 }
 
 }  // namespace dravolin::shell

@@ -11,6 +11,8 @@
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 #include "data/data_path.h"
 #include "data/load_error.h"
@@ -326,13 +328,19 @@ void TitleWindow::onDrivingClosed() {
 }
 
 void TitleWindow::helpclick() {
-  const QString path =
-      QString::fromStdString(data::resolveDataPath(context_.driving.dataDir, kReadme).string());
-  if (context_.openDocument) {
-    context_.openDocument(path);
-  } else {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  // The data folder's readme by its absolute path: a desktop launcher takes no relative address.
+  std::error_code error;
+  const std::filesystem::path path =
+      std::filesystem::absolute(data::resolveDataPath(context_.driving.dataDir, kReadme), error)
+          .lexically_normal();
+  const QString file = QString::fromStdString(path.string());
+  if (error || !std::filesystem::is_regular_file(path, error)) {
+    showMessage(file + "が見つかりません");
+    return;
   }
+  const QUrl url = QUrl::fromLocalFile(file);
+  const bool started = context_.openUrl ? context_.openUrl(url) : QDesktopServices::openUrl(url);
+  if (!started) showMessage(QString(kNoViewer).arg(file));
 }
 
 void TitleWindow::QuitClick() { close(); }

@@ -22,6 +22,7 @@
 
 class QAbstractButton;
 class QLabel;
+class QUrl;
 
 namespace dravolin::shell {
 
@@ -29,6 +30,8 @@ inline constexpr const char* kOpeningMovie = "move\\opening.avi";
 inline constexpr const char* kTitlePicture = "image\\title\\title.jpg";
 inline constexpr const char* kReadme = "readme.html";
 inline constexpr const char* kCreatingForm = "Formを作成しています";
+// Shown when the desktop starts no viewer for the readme; %1 is its path.
+inline constexpr const char* kNoViewer = "%1 を表示するプログラムを起動できませんでした。";
 
 // What a train button selects: a train file and a line file (code page 932 names).
 struct TrainChoice {
@@ -53,8 +56,9 @@ class TitleWindow final : public QWidget {
   struct Context {
     DrivingWindow::Context driving;  // dataDir, scale and the rest for each driving window
     TrainTable trains = defaultTrainTable();
-    // Opens a document with the desktop's viewer.
-    std::function<void(const QString& path)> openDocument;
+    // Opens an address with the desktop's viewer; false when no viewer could be started.
+    // Unset: the desktop services of Qt.
+    std::function<bool(const QUrl& url)> openUrl;
     // Plays and stops the opening movie's sound (none: the movie plays silent).
     std::function<void(const platform::Wave& sound)> playMovieSound;
     std::function<void()> stopMovieSound;

@@ -1,9 +1,12 @@
 #include "shell/value_display_window.h"
 
 #include <QCloseEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
+
+#include "shell/key_mapping.h"
 
 namespace dravolin::shell {
 
@@ -73,6 +76,7 @@ ValueDisplayWindow::ValueDisplayWindow(QWidget* parent) : QWidget(parent, Qt::Di
     gauges_.at(static_cast<std::size_t>(i)) = bar;
   }
   move(188, 573);
+  setAttribute(Qt::WA_InputMethodEnabled, true);
 }
 
 QLabel* ValueDisplayWindow::valueLabel(int n) const {
@@ -98,8 +102,25 @@ void ValueDisplayWindow::showValues(const cab::ValueDisplay& v) {
   if (v.visible != isVisible()) setVisible(v.visible);
 }
 
+bool ValueDisplayWindow::event(QEvent* event) {
+  // Tab is a typed character for the driving window, not a move of the focus.
+  if (isTabKey(*event)) {
+    keyPressEvent(static_cast<QKeyEvent*>(event));
+    return true;
+  }
+  return QWidget::event(event);
+}
+
 void ValueDisplayWindow::keyPressEvent(QKeyEvent* event) {
   if (onKey) onKey(event);
+}
+
+void ValueDisplayWindow::inputMethodEvent(QInputMethodEvent* event) {
+  if (!event->commitString().isEmpty()) {
+    QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, event->commitString());
+    keyPressEvent(&typed);
+  }
+  event->accept();
 }
 
 void ValueDisplayWindow::closeEvent(QCloseEvent* event) {

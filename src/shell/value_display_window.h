@@ -28,7 +28,8 @@ class ValueDisplayWindow final : public QWidget {
   void showValues(const cab::ValueDisplay& values);
 
   // Receives the key events typed here (key-down and character, as the driving window takes
-  // them); nothing is done with them here.
+  // them; Tab included, and an input method's committed text as a key event of that text);
+  // nothing is done with them here.
   std::function<void(QKeyEvent*)> onKey;
   // Called when the user closes the window with its close box (it is hidden, not destroyed).
   std::function<void()> onClosed;
@@ -39,7 +40,9 @@ class ValueDisplayWindow final : public QWidget {
   long refreshes() const { return refreshes_; }
 
  protected:
+  bool event(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void inputMethodEvent(QInputMethodEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:

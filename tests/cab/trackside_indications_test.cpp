@@ -75,8 +75,8 @@ data::SlopeRecord slope(long long permilRaw, int from, int to) {
 }
 
 TEST(GradientIndication, RowsGapsAndLevel) {
-  EXPECT_EQ(gradientText(Fixed::fromRaw(12500)), "1.3");
-  EXPECT_EQ(gradientText(Fixed::fromRaw(-12499)), "-1.2");
+  EXPECT_EQ(gradientText(Fixed::fromRaw(12500)), "1.2");  // a half: the even digit
+  EXPECT_EQ(gradientText(Fixed::fromRaw(-12501)), "-1.3");
   EXPECT_EQ(gradientText(Fixed::fromRaw(-400)), "0.0");
   // +10 to 200, -5 directly after to 300, a gap, level 400 to 500, +10 to 600, a gap, and +2.5
   // from 700 as the last row.

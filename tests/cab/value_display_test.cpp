@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cab/cab_test_data.h"
+#include "cab/trackside_indications.h"
 
 namespace dravolin::cab {
 namespace {
@@ -14,24 +15,64 @@ using sim::Fixed;
 
 Fixed fx(long double v) { return Fixed::round(v); }
 
-TEST(FormatFixed, RoundsHalfToEvenWithPointAndSign) {
+// Every number the cab shows goes through sim::formatFixed: an exact half goes to the even
+// digit, in the value display's stored and computed quantities and in the gradient text alike.
+TEST(ShownNumbers, HalvesGoToTheEvenDigitEverywhere) {
+  using Field = std::string ValueDisplay::*;
   const struct {
-    long double value;
-    int decimals;
-    const char* exact;     // from the fixed-point value
-    const char* computed;  // from the extended real; none where its binary value is off the tie
+    const char* what;
+    void (*set)(sim::TrainState&);
+    Field field;  // null: the gradient text of the state's Gradient
+    const char* text;
   } cases[] = {
-      {45.67L, 1, "45.7", "45.7"},  {45.65L, 1, "45.6", nullptr},
-      {45.75L, 1, "45.8", "45.8"},  {-12.34L, 1, "-12.3", "-12.3"},
-      {-0.04L, 1, "0.0", "0.0"},    {0.345L, 2, "0.34", nullptr},
-      {2.5L, 0, "2", "2"},          {-1234.5678L, 0, "-1235", "-1235"},
-      {780.4999L, 0, "780", "780"}, {-1e30L, 4, "-922337203685477.5808", nullptr},
+      {"speed 45.65", [](sim::TrainState& s) { s.Speed = fx(45.65L); }, &ValueDisplay::Speed,
+       "45.6 km/h"},
+      {"speed 45.75", [](sim::TrainState& s) { s.Speed = fx(45.75L); }, &ValueDisplay::Speed,
+       "45.8 km/h"},
+      {"speed -0.04", [](sim::TrainState& s) { s.Speed = fx(-0.04L); }, &ValueDisplay::Speed,
+       "0.0 km/h"},
+      {"pressure 440.5", [](sim::TrainState& s) { s.BrakePressure = fx(440.5L); },
+       &ValueDisplay::BC, "440 kPa"},
+      {"pressure 441.5", [](sim::TrainState& s) { s.MrPressure = fx(441.5L); }, &ValueDisplay::MR,
+       "442 kPa"},
+      // 12500 N on 300 t: 0.15 km/h/s, a decimal half whatever its binary value.
+      {"acceleration 0.15", [](sim::TrainState& s) { s.TractiveForce = fx(12500); },
+       &ValueDisplay::Acceleration, "0.2 km/h/s"},
+      // 7500 N: 0.09 km/h/s; 22500 N back: -0.27 km/h/s.
+      {"acceleration 0.09", [](sim::TrainState& s) { s.TractiveForce = fx(7500); },
+       &ValueDisplay::Acceleration, "0.1 km/h/s"},
+      {"acceleration -0.27", [](sim::TrainState& s) { s.ResistanceForce = fx(-22500); },
+       &ValueDisplay::Acceleration, "-0.3 km/h/s"},
+      {"adhesion 0.125", [](sim::TrainState& s) { s.AdhesionCoefficient = Fixed::fromRaw(1250); },
+       &ValueDisplay::Adhesion, "0.12"},
+      {"distance 122.5 m", [](sim::TrainState& s) { s.DistanceToStop = 12250; },
+       &ValueDisplay::Remain, "122 m"},
+      {"distance 123.5 m", [](sim::TrainState& s) { s.Distance = 12350; }, &ValueDisplay::Total,
+       "124 m"},
+      {"distance -0.5 m", [](sim::TrainState& s) { s.NextStopDistance = -50; },
+       &ValueDisplay::NextStation, "0 m"},
+      {"gradient 2.25", [](sim::TrainState& s) { s.Gradient = Fixed::fromRaw(22500); }, nullptr,
+       "2.2"},
+      {"gradient 2.35", [](sim::TrainState& s) { s.Gradient = Fixed::fromRaw(23500); }, nullptr,
+       "2.4"},
+      {"gradient -2.25", [](sim::TrainState& s) { s.Gradient = Fixed::fromRaw(-22500); }, nullptr,
+       "-2.2"},
+      {"gradient -0.05", [](sim::TrainState& s) { s.Gradient = Fixed::fromRaw(-500); }, nullptr,
+       "0.0"},
+      {"gradient -12.499", [](sim::TrainState& s) { s.Gradient = Fixed::fromRaw(-124990); },
+       nullptr, "-12.5"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(formatFixed(fx(c.value), c.decimals), c.exact) << c.exact;
-    if (c.computed != nullptr) {
-      EXPECT_EQ(formatFixed(fx(c.value).ld(), c.decimals), c.computed) << c.computed;
+    SCOPED_TRACE(c.what);
+    sim::TrainState s;
+    c.set(s);
+    if (c.field == nullptr) {
+      EXPECT_EQ(gradientText(s.Gradient), c.text);
+      continue;
     }
+    ValueDisplay vd;
+    refreshValueDisplay(vd, s, testing::cabTrain().params);
+    EXPECT_EQ(vd.*c.field, c.text);
   }
 }
 
@@ -109,11 +150,16 @@ TEST(ValueDisplay, PointWhateverTheLocale) {
   if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr) {
     GTEST_SKIP() << "no German locale installed";
   }
-  const std::string speed = formatFixed(fx(45.67L), 1);
-  const std::string computed = formatFixed(-1234.25L, 1);
+  sim::TrainState s;
+  s.Speed = fx(45.67L);
+  s.TractiveForce = fx(-102854166.6667L);  // -1234.25 km/h/s on 300 t
+  ValueDisplay vd;
+  refreshValueDisplay(vd, s, testing::cabTrain().params);
+  const std::string gradient = gradientText(fx(-2.35L));
   std::setlocale(LC_ALL, before.c_str());
-  EXPECT_EQ(speed, "45.7");
-  EXPECT_EQ(computed, "-1234.2");
+  EXPECT_EQ(vd.Speed, "45.7 km/h");
+  EXPECT_EQ(vd.Acceleration, "-1234.2 km/h/s");
+  EXPECT_EQ(gradient, "-2.4");
 }
 
 }  // namespace

@@ -23,38 +23,55 @@ TEST(KeyMapping, KeysBecomeVirtualKeysAndCharactersAsTyped) {
   struct Case {
     int key;
     Qt::KeyboardModifiers mods;
-    const char* text;
-    int wantKey;  // 0: no key-down
+    const char* text;  // UTF-8, as the platform gives it
+    int wantKey;       // 0: no key-down
     unsigned wantMods;
-    int wantChar;  // -1: no character
+    std::string wantChars;  // the bytes the character handler gets, one per character
   };
   const Case cases[] = {
-      {Qt::Key_Return, Qt::NoModifier, "\r", 13, 0, 13},
-      {Qt::Key_Enter, Qt::KeypadModifier, "\r", 13, 0, 13},
-      {Qt::Key_F1, Qt::NoModifier, "", 112, 0, -1},
-      {Qt::Key_F12, Qt::ShiftModifier, "", 123, input::kShift, -1},
+      {Qt::Key_Return, Qt::NoModifier, "\r", 13, 0, "\r"},
+      {Qt::Key_Enter, Qt::KeypadModifier, "\r", 13, 0, "\r"},
+      {Qt::Key_F1, Qt::NoModifier, "", 112, 0, ""},
+      {Qt::Key_F12, Qt::ShiftModifier, "", 123, input::kShift, ""},
       {Qt::Key_F5, Qt::ShiftModifier | Qt::ControlModifier, "", 116, input::kShift | input::kCtrl,
-       -1},
-      {Qt::Key_ScrollLock, Qt::NoModifier, "", 145, 0, -1},
-      {Qt::Key_Z, Qt::NoModifier, "z", 90, 0, 'z'},
-      {Qt::Key_Z, Qt::ShiftModifier, "Z", 90, input::kShift, 'Z'},  // upper case as typed
-      {Qt::Key_2, Qt::KeypadModifier, "2", 50, 0, '2'},
-      {Qt::Key_Space, Qt::NoModifier, " ", 32, 0, ' '},
-      {Qt::Key_Slash, Qt::NoModifier, "/", 0, 0, '/'},
+       ""},
+      {Qt::Key_ScrollLock, Qt::NoModifier, "", 145, 0, ""},
+      {Qt::Key_Z, Qt::NoModifier, "z", 90, 0, "z"},
+      {Qt::Key_Z, Qt::ShiftModifier, "Z", 90, input::kShift, "Z"},  // upper case as typed
+      {Qt::Key_2, Qt::KeypadModifier, "2", 50, 0, "2"},
+      {Qt::Key_Space, Qt::NoModifier, " ", 32, 0, " "},
+      {Qt::Key_Slash, Qt::NoModifier, "/", 0, 0, "/"},
       // Qt reports the Shift key with the state before it (no Shift) and turns it round.
-      {Qt::Key_Shift, Qt::NoModifier, "", 16, input::kShift, -1},
-      {Qt::Key_unknown, Qt::NoModifier, "\xC3\xA9", 0, 0, -1},  // not 7-bit: nothing typed
+      {Qt::Key_Shift, Qt::NoModifier, "", 16, input::kShift, ""},
+      // Control characters: Ctrl+letter whatever text the platform gives, Tab, Escape.
+      {Qt::Key_A, Qt::ControlModifier, "\x01", 65, input::kCtrl, "\x01"},
+      {Qt::Key_R, Qt::ControlModifier, "r", 82, input::kCtrl, "\x12"},
+      {Qt::Key_Z, Qt::ControlModifier, "", 90, input::kCtrl, "\x1a"},
+      {Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier, "\x03", 67, input::kCtrl | input::kShift,
+       "\x03"},
+      {Qt::Key_Q, Qt::ControlModifier | Qt::AltModifier, "@", 81, input::kCtrl | input::kAlt, "@"},
+      {Qt::Key_Tab, Qt::NoModifier, "\t", 9, 0, "\t"},
+      {Qt::Key_Backtab, Qt::ShiftModifier, "\t", 9, input::kShift, "\t"},
+      {Qt::Key_Escape, Qt::NoModifier, "\x1b", 27, 0, "\x1b"},
+      // Delete types nothing, whatever text the platform gives it.
+      {Qt::Key_Delete, Qt::NoModifier, "\x7f", 46, 0, ""},
+      // Beyond ASCII: half-width kana as their one byte, others by their first byte in code
+      // page 932, a character it lacks as "?"; several characters, one byte each.
+      {Qt::Key_unknown, Qt::NoModifier, "\uFF71", 0, 0, "\xB1"},            // ｱ
+      {Qt::Key_unknown, Qt::NoModifier, "\uFF61\uFF9F", 0, 0, "\xA1\xDF"},  // ｡ﾟ
+      {Qt::Key_unknown, Qt::NoModifier, "\u3042", 0, 0, "\x82"},            // あ
+      {Qt::Key_unknown, Qt::NoModifier, "\u00E9\U0001F683", 0, 0, "??"},
+      {Qt::Key_unknown, Qt::NoModifier, "z8", 0, 0, "z8"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.key);
+    SCOPED_TRACE(std::to_string(c.key) + " " + c.text);
     const QKeyEvent e(QEvent::KeyPress, c.key, c.mods, QString::fromUtf8(c.text));
     const auto down = shell::keyDownOf(e, Qt::NoButton);
     EXPECT_EQ(down ? down->virtualKey : 0, c.wantKey);
     if (down) {
       EXPECT_EQ(down->modifiers, c.wantMods);
     }
-    const auto ch = shell::characterOf(e);
-    EXPECT_EQ(ch ? static_cast<unsigned char>(*ch) : -1, c.wantChar);
+    EXPECT_EQ(shell::charactersOf(e), c.wantChars);
   }
   EXPECT_EQ(shell::modifiersOf(Qt::AltModifier, Qt::LeftButton | Qt::RightButton),
             input::kAlt | input::kLeftButton | input::kRightButton);

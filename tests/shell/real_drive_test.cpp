@@ -1,6 +1,7 @@
 // The driving window with the program's own drive on the fixture data: keys, characters and the
-// wheel move the handles shown in the cab model, F5 shows the value display window, and the
-// display tick names the window after the line.
+// wheel move the handles shown in the cab model, F5 shows the value display window, which keeps
+// its visibility and caption from one drive to the next, and the display tick names the window
+// after the line.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -128,6 +129,54 @@ TEST(DrivingWindowWithDrive, ControllerBoxOnCom1MovesTheHandles) {
             std::vector<std::string>({"Connect to controller.", "Disconnect from controller."}));
   qunsetenv("DRAVOLIN_COM1");
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// The value display window is the program's: a new drive neither hides it nor resets the
+// caption the controller box gave it; only F5 shows or hides it.
+TEST(DrivingWindowWithDrive, ValueDisplayWindowLastsFromOneDriveToTheNext) {
+  MessageRecorder messages;
+  DataFolder folder;
+  FakeSoundSlots sound;
+  shell::ValueDisplayWindow values;
+  input::ProgramInputState program;
+  shell::TitleWindow::Context context;
+  context.driving.dataDir = folder.path();
+  context.driving.sound = &sound;
+  context.driving.valueDisplay = &values;
+  context.driving.makeDrive = shell::makeDriveFactory(program);
+  context.trains = {};
+  context.trains[0] = shell::TrainChoice{"test_train.dat", "test_line.dat"};
+  shell::TitleWindow title(context);
+  const struct {
+    const char* what;
+    bool f5;                 // F5 pressed once in the drive
+    const char* controller;  // a message of the controller box, or null
+    bool shownAtStart;       // the window when the drive has loaded
+    bool shownAfter;         // after F5 and the display tick
+    const char* captionAfter;
+  } drives[] = {
+      {"first drive: F5 shows it, the box names it", true, "P0003", false, true, "P0003"},
+      {"second drive: still shown, F5 hides it", true, nullptr, true, false, "P0003"},
+      {"third drive: still hidden", false, "B0002", false, false, "B0002"},
+      {"fourth drive: F5 shows it with the last caption", true, nullptr, false, true, "B0002"},
+  };
+  for (const auto& drive : drives) {
+    SCOPED_TRACE(drive.what);
+    title.TrainClick(1);
+    shell::DrivingWindow* d = title.drivingWindow();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(values.isVisible(), drive.shownAtStart);
+    EXPECT_EQ(d->drive().valueDisplay().visible, drive.shownAtStart);
+    d->start1Click();
+    if (drive.f5) type(d, Qt::Key_F5, "");
+    if (drive.controller != nullptr) d->drive().RxChar(drive.controller);
+    d->displayTick();
+    EXPECT_EQ(values.isVisible(), drive.shownAfter);
+    EXPECT_EQ(values.windowTitle().toStdString(), drive.captionAfter);
+    d->close();
+    EXPECT_EQ(values.isVisible(), drive.shownAfter) << "closing a drive leaves it as it is";
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
 }
 
 }  // namespace

@@ -6,16 +6,23 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <QtTest>
 #include <algorithm>
+#include <fstream>
 
 #include "platform/file_picture_loader.h"
 #include "shell/cab_widget.h"
+#include "shell/help_window.h"
 #include "shell/title_window.h"
 #include "shell/value_display_window.h"
 #include "shell_fixture.h"
@@ -41,7 +48,10 @@ struct Harness {
     context.driving.endProgram = [this](int status) { endedWith.push_back(status); };
     context.trains = {};
     context.trains[1] = shell::TrainChoice{"test_train.dat", "test_line.dat"};
-    context.openDocument = [this](const QString& path) { opened.push_back(path.toStdString()); };
+    context.openUrl = [this](const QUrl& url) {
+      opened.push_back(url);
+      return viewerStarts;
+    };
   }
   // Driving windows closed in the test are deleted before what they used goes.
   ~Harness() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
@@ -52,7 +62,8 @@ struct Harness {
   TitleWindow::Context context;
   RecordingDrive* drive = nullptr;
   std::vector<int> endedWith;
-  std::vector<std::string> opened;
+  std::vector<QUrl> opened;
+  bool viewerStarts = true;
 };
 
 std::vector<bool> visibleButtons(const TitleWindow& w) {
@@ -79,9 +90,6 @@ TEST(TitleWindow, OpeningSkippedThenButtonsAppearOnePerTickInOrder) {
     EXPECT_EQ(visibleButtons(w), want) << "after tick " << tick;
   }
   saveScreenshot(w, "title_window.png");
-  w.helpclick();
-  ASSERT_EQ(h.opened.size(), 1u);
-  EXPECT_EQ(std::filesystem::path(h.opened[0]).filename(), "readme.html");
   // The fixture has no title picture: reported at creation and when the opening ends; no end.
   EXPECT_EQ(h.messages.texts.size(), 2u);
   EXPECT_TRUE(h.endedWith.empty());
@@ -125,6 +133,74 @@ TEST(TitleWindow, OpeningMoviePlaysWithItsSoundUntilClickedOrOver) {
     EXPECT_LE(w.revealCounter(), 1);  // the count starts again (a tick may have passed since)
     EXPECT_FALSE(w.button(0)->isVisible());
   }
+}
+
+// 説明 opens the data folder's readme by an absolute file address, whatever folder the data
+// folder was named by; a readme without a viewer, or no readme, is said in a message box.
+TEST(TitleWindow, HelpOpensTheReadmeByItsAbsolutePath) {
+  const struct {
+    const char* what;
+    bool readme;        // the data folder has "readme.html"
+    bool viewerStarts;  // what the desktop answers
+    bool relativeDir;   // the data folder named relative to the current folder
+    std::size_t opened;
+    const char* message;  // the end of the one message shown, or null for none
+  } cases[] = {
+      {"a viewer starts", true, true, false, 1, nullptr},
+      {"a viewer starts, data folder named relative", true, true, true, 1, nullptr},
+      {"no viewer", true, false, false, 1, " を表示するプログラムを起動できませんでした。"},
+      {"no readme", false, true, false, 0, "readme.htmlが見つかりません"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Harness h;
+    const std::filesystem::path readme = h.folder.path() / "readme.html";
+    if (c.readme) std::ofstream(readme) << "<html><body>Dravolin</body></html>\n";
+    h.viewerStarts = c.viewerStarts;
+    const std::filesystem::path previous = std::filesystem::current_path();
+    if (c.relativeDir) {
+      std::filesystem::current_path(h.folder.path().parent_path());
+      h.context.driving.dataDir = h.folder.path().filename();
+    }
+    TitleWindow w(h.context);
+    h.messages.texts.clear();
+    w.helpclick();
+    std::filesystem::current_path(previous);
+    ASSERT_EQ(h.opened.size(), c.opened);
+    if (c.opened == 1) {
+      const QUrl& url = h.opened[0];
+      EXPECT_TRUE(url.isLocalFile()) << url.toString().toStdString();
+      EXPECT_EQ(url.scheme(), "file");
+      EXPECT_TRUE(QFileInfo(url.toLocalFile()).isAbsolute());
+      EXPECT_EQ(std::filesystem::path(url.toLocalFile().toStdString()), readme);
+    }
+    if (c.message == nullptr) {
+      EXPECT_TRUE(h.messages.texts.empty());
+    } else {
+      ASSERT_EQ(h.messages.texts.size(), 1u);
+      const std::string& text = h.messages.texts[0];
+      EXPECT_EQ(text, readme.string() + (c.readme ? c.message : "が見つかりません"));
+    }
+  }
+}
+
+// Without a hook the address goes to Qt's desktop services, which hand it to the viewer
+// registered for file addresses (here a text browser that shows the readme).
+TEST(TitleWindow, HelpGoesThroughTheDesktopServices) {
+  Harness h;
+  h.context.openUrl = nullptr;
+  std::ofstream(h.folder.path() / "readme.html") << "<html><body>Dravolin readme</body></html>\n";
+  QTextBrowser viewer;
+  QDesktopServices::setUrlHandler("file", &viewer, "setSource");
+  TitleWindow w(h.context);
+  h.messages.texts.clear();
+  w.helpclick();
+  QDesktopServices::unsetUrlHandler("file");
+  EXPECT_EQ(
+      viewer.source(),
+      QUrl::fromLocalFile(QString::fromStdString((h.folder.path() / "readme.html").string())));
+  EXPECT_TRUE(viewer.toPlainText().contains("Dravolin readme"));
+  EXPECT_TRUE(h.messages.texts.empty());
 }
 
 TEST(TitleWindow, ButtonWithoutTrainLoadsNothingAndStopsTheTimer) {
@@ -307,6 +383,65 @@ TEST(DrivingWindow, UnhandledErrorPausesAndIsShown) {
   EXPECT_FALSE(d->running());
   EXPECT_EQ(d->startAction()->text().toStdString(), shell::kResumeCaption);
   EXPECT_TRUE(h.endedWith.empty());
+  d->close();
+}
+
+// Every key that types text reaches the character handler once per character, in the driving
+// window and in the two windows that pass their keys on: control characters, Tab, the text an
+// input method commits and half-width kana; Delete types nothing.
+TEST(DrivingWindow, EveryTypedCharacterReachesTheCharacterHandlerOnce) {
+  Harness h;
+  shell::HelpWindow help(h.folder.path());
+  h.context.driving.help = &help;
+  TitleWindow w(h.context);
+  w.TrainClick(2);
+  DrivingWindow* d = w.drivingWindow();
+  ASSERT_NE(d, nullptr);
+  EXPECT_TRUE(d->testAttribute(Qt::WA_InputMethodEnabled));
+  EXPECT_TRUE(h.values.testAttribute(Qt::WA_InputMethodEnabled));
+  EXPECT_TRUE(help.memo()->testAttribute(Qt::WA_InputMethodEnabled));
+  const auto key = [](int k, Qt::KeyboardModifiers mods, const char* text) {
+    return std::function<void(QWidget*)>([=](QWidget* target) {
+      QKeyEvent e(QEvent::KeyPress, k, mods, QString::fromUtf8(text));
+      QApplication::sendEvent(target, &e);
+    });
+  };
+  const auto commit = [](const char* text) {
+    return std::function<void(QWidget*)>([=](QWidget* target) {
+      QInputMethodEvent e(QString(), {});
+      e.setCommitString(QString::fromUtf8(text));
+      QApplication::sendEvent(target, &e);
+    });
+  };
+  const struct {
+    const char* what;
+    std::function<void(QWidget*)> send;
+    std::vector<std::string> log;  // what reached the drive
+  } cases[] = {
+      {"Ctrl+R", key(Qt::Key_R, Qt::ControlModifier, "\x12"), {"keydowns 82 4", "AsciiDown \x12"}},
+      {"Tab", key(Qt::Key_Tab, Qt::NoModifier, "\t"), {"keydowns 9 0", "AsciiDown \t"}},
+      {"Shift+Tab",
+       key(Qt::Key_Backtab, Qt::ShiftModifier, "\t"),
+       {"keydowns 9 1", "AsciiDown \t"}},
+      {"Delete", key(Qt::Key_Delete, Qt::NoModifier, "\x7f"), {"keydowns 46 0"}},
+      {"kana lock", key(Qt::Key_unknown, Qt::NoModifier, "\uFF71"), {"AsciiDown \xB1"}},
+      {"input method",
+       commit("\uFF7A\uFF9E\u3042z"),
+       {"AsciiDown \xBA", "AsciiDown \xDE", "AsciiDown \x82", "AsciiDown z"}},
+      {"input method, composing only", commit(""), {}},
+  };
+  const QString helpText = help.memo()->toPlainText();
+  const std::pair<const char*, QWidget*> windows[] = {
+      {"driving window", d}, {"value display", &h.values}, {"help", help.memo()}};
+  for (const auto& [name, target] : windows) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(name) + ": " + c.what);
+      h.drive->log.clear();
+      c.send(target);
+      EXPECT_EQ(h.drive->log, c.log);
+    }
+  }
+  EXPECT_EQ(help.memo()->toPlainText(), helpText) << "nothing is written into the help text";
   d->close();
 }
 

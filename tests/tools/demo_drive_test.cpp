@@ -268,5 +268,120 @@ TEST_F(DemoDrive, ScriptedDrivesOnTheDemoLine) {
   }
 }
 
+// What the README's first screen and the demo's operation.dat tell a new driver, driven on the
+// demo: the EB device of both trains brakes 5 s after its buzzer; after an emergency stop the way
+// on is stop, 0, then r; the first two "." positions of the 205's automatic brake hold or lap and
+// do not brake; Space confirms the ATS bell only with a brake step applied and before the ATS
+// brake applies.
+TEST_F(DemoDrive, TheDriversAdviceHolds) {
+  ASSERT_EQ(made_->status, 0) << made_->err;
+  struct Expect {
+    int atMs;
+    const char* column;
+    double low, high;  // the value lies in [low, high]
+  };
+  constexpr double kAny = 1e9;
+  // The EB device's story after the last character key: nothing but the device brakes; at the
+  // stop "r" alone does nothing, "0" then "r" resets, and the train powers away again.
+  const std::vector<Expect> afterEb = {{124500, "AtsBrakeApplied", 1, 1},
+                                       {124500, "Speed", -0.5, 0.5},
+                                       {125500, "AtsBrakeApplied", 1, 1},
+                                       {126500, "BrakeHandle", -kAny, -4},
+                                       {127500, "AtsBrakeApplied", 0, 0}};
+  const struct {
+    const char* what;
+    const char* train;
+    const char* line;
+    const char* base;  // a golden script the lines below are added to, or null
+    std::vector<std::string> script;
+    int untilMs;
+    bool ebDevice;  // the EB device brakes, 5 s after its buzzer
+    std::vector<Expect> expect;
+  } cases[] = {
+      {"E231: EB device, then stop, 0, r",
+       "E231_train.dat",
+       "E231_line2.dat",
+       nullptr,
+       {"100 start", "32700 char 5", "33300 char 8", "125000 char r", "126000 char 0",
+        "127000 char r", "128000 char 5", "128100 char 8"},
+       165000,
+       true,
+       {{165000, "Speed", 10, kAny}}},
+      {"205: EB device, then stop, 0, r; then the automatic brake's positions",
+       "205_train.dat",
+       "205_line.dat",
+       nullptr,
+       {"100 start", "31300 char 5", "39400 char z", "125000 char r", "126000 char 0",
+        "127000 char r", "128000 char 5", "128100 char z", "145000 char a", "146000 char .",
+        "148000 char .", "150000 char ."},
+       152000,
+       true,
+       {{144500, "Speed", 1, kAny},
+        {147900, "BrakeHandle", -1, -1},
+        {147900, "BrakePressure", 0, 0},
+        {149900, "BrakeHandle", -2, -2},
+        {149900, "BrakePressure", 0, 0},
+        {151500, "BrakeHandle", -3, -3},
+        {151500, "BrakePressure", 100, kAny}}},
+      {"205: Space without a brake step, then with one",
+       "205_train.dat",
+       "205_line.dat",
+       "demo_205_red_script.txt",
+       {"45500 char space", "47000 char .", "47100 char space"},
+       53000,
+       false,
+       {{45400, "AtsAlarm", 1, 1},
+        {46900, "AtsAlarm", 1, 1},
+        {47500, "AtsAlarm", 0, 0},
+        {53000, "AtsBrakeApplied", 0, 0}}},
+      {"205: Space after the ATS brake",
+       "205_train.dat",
+       "205_line.dat",
+       "demo_205_red_script.txt",
+       {"45500 char .", "51000 char space"},
+       52000,
+       false,
+       {{50500, "AtsBrakeApplied", 1, 1}, {51500, "AtsAlarm", 1, 1}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string script = c.base != nullptr ? slurp(kGolden / c.base) : std::string();
+    for (const std::string& l : c.script) script += l + "\n";
+    const fs::path file = *dir_ / "advice_script.txt";
+    std::ofstream(file, std::ios::binary) << script;
+    const ToolRun run =
+        runTool(DRAVOLIN_DRIVE_EXE,
+                "--dir " + quoted(dir_->string()) + " " + c.train + " " + c.line + " --until " +
+                    std::to_string(c.untilMs) + " --every 100 --script " + quoted(file.string()) +
+                    " --columns t_ms,Speed,PowerHandle,BrakeHandle,BrakePressure,AtsAlarm,"
+                    "AtsBrakeApplied,PatternState,Lamp_EB");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Trace t = parse(run.out);
+    const auto row = [&](int ms) { return static_cast<std::size_t>(ms / 100 - 1); };
+    std::vector<Expect> expect = c.expect;
+    if (c.ebDevice) {
+      expect.insert(expect.end(), afterEb.begin(), afterEb.end());
+      int buzzerAt = -1, brakeAt = -1;
+      for (std::size_t i = 0; i < t.rows.size(); ++i) {
+        const int ms = static_cast<int>(std::lround(t.num(i, "t_ms")));
+        if (buzzerAt < 0 && t.num(i, "Lamp_EB") != 0) buzzerAt = ms;
+        if (brakeAt < 0 && t.num(i, "AtsBrakeApplied") != 0) brakeAt = ms;
+        if (brakeAt < 0) {
+          ASSERT_EQ(t.num(i, "AtsAlarm"), 0) << t.lines[i];
+          ASSERT_EQ(t.num(i, "PatternState"), 0) << t.lines[i];
+        }
+      }
+      ASSERT_GT(buzzerAt, 60000 + 33300);
+      EXPECT_NEAR(brakeAt - buzzerAt, 5000, 200);
+    }
+    for (const Expect& e : expect) {
+      ASSERT_LT(row(e.atMs), t.rows.size());
+      const double v = t.num(row(e.atMs), e.column);
+      EXPECT_TRUE(e.low <= v && v <= e.high)
+          << e.column << " at " << e.atMs << " ms: " << t.lines[row(e.atMs)];
+    }
+  }
+}
+
 }  // namespace
 }  // namespace dravolin::testing

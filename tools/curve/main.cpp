@@ -18,11 +18,12 @@ int main(int argc, char** argv) {
   std::string error;
   const auto options = tools::parseCurveArguments(args, error);
   if (!options) {
-    std::fprintf(stderr,
-                 "dravolin-curve: %s\nusage: dravolin-curve TRAIN_FILE --until MS "
-                 "[--gradient PERMIL] [--set MS:POWER:BRAKE]...\n",
-                 error.c_str());
+    std::fprintf(stderr, "dravolin-curve: %s\n%s\n", error.c_str(), tools::kCurveUsage);
     return 2;
+  }
+  if (options->help) {
+    std::printf("%s\n", tools::kCurveUsage);
+    return 0;
   }
   try {
     platform::FilePictureLoader pictures;

@@ -34,7 +34,9 @@ std::optional<CurveOptions> parseCurveArguments(const std::vector<std::string>& 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool hasValue = i + 1 < args.size();
-    if (arg == "--until") {
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (arg == "--until") {
       if (!hasValue || !parseInt(args[++i], options.untilMs) || options.untilMs < 1) {
         error = "--until needs a whole number of milliseconds, 1 or more";
         return std::nullopt;
@@ -71,6 +73,7 @@ std::optional<CurveOptions> parseCurveArguments(const std::vector<std::string>& 
       return std::nullopt;
     }
   }
+  if (options.help) return options;
   if (options.trainFile.empty()) {
     error = "no train file given";
     return std::nullopt;

@@ -25,10 +25,14 @@ struct CurveOptions {
   int untilMs = 0;
   sim::Fixed gradient;  // permil, positive uphill
   std::vector<HandleSet> sets;
+  bool help = false;  // --help or -h: print the usage and run nothing
 };
 
+inline constexpr const char* kCurveUsage =
+    "usage: dravolin-curve TRAIN_FILE --until MS [--gradient PERMIL] [--set MS:POWER:BRAKE]...";
+
 // Parses the command line (without the program name). On a usage error returns std::nullopt
-// and puts the reason in `error`.
+// and puts the reason in `error`. With --help the other arguments need not be complete.
 std::optional<CurveOptions> parseCurveArguments(const std::vector<std::string>& args,
                                                 std::string& error);
 

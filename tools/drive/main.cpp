@@ -17,6 +17,10 @@ int main(int argc, char** argv) {
     std::cerr << "dravolin-drive: " << error << '\n' << tools::kDriveUsage << '\n';
     return tools::kExitUsageError;
   }
+  if (options->help) {
+    std::cout << tools::kDriveUsage << '\n';
+    return 0;
+  }
   std::ios::sync_with_stdio(false);
   return tools::runDriveTool(*options, std::cout, std::cerr);
 }

@@ -77,7 +77,9 @@ std::optional<DriveToolOptions> parseDriveArguments(const std::vector<std::strin
   bool until = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a.size() > 1 && a.starts_with("-")) {
+    if (a == "--help" || a == "-h") {
+      o.help = true;
+    } else if (a.size() > 1 && a.starts_with("-")) {
       if (a != "--dir" && a != "--until" && a != "--script" && a != "--columns" && a != "--every" &&
           a != "--sounds") {
         error = "unknown option '" + a + "'";
@@ -112,6 +114,7 @@ std::optional<DriveToolOptions> parseDriveArguments(const std::vector<std::strin
       files.push_back(a);
     }
   }
+  if (o.help) return o;
   if (files.size() != 2) {
     error = files.size() < 2 ? "a train file and a line file are needed"
                              : "unexpected argument '" + files[2] + "'";

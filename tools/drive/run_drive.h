@@ -33,10 +33,11 @@ struct DriveToolOptions {
   std::string columns{kDefaultColumns};
   int everyMs = 100;
   std::optional<std::filesystem::path> sounds;
+  bool help = false;  // --help or -h: print the usage and run nothing
 };
 
 // Parses the command line (without the program name). On a usage error returns nullopt and
-// puts the reason in `error`.
+// puts the reason in `error`. With --help the other arguments need not be complete.
 std::optional<DriveToolOptions> parseDriveArguments(const std::vector<std::string>& args,
                                                     std::string& error);
 

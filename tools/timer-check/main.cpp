@@ -2,7 +2,8 @@
 //
 // Runs the simulation timer (33 ms, Qt::PreciseTimer on the event loop of this thread, as in the
 // driving window) for the given time, ten seconds by default, and prints the mean, the 99th
-// percentile and the largest of the periods between ticks. Exits with status 2 on a bad argument.
+// percentile and the largest of the periods between ticks. Exits with status 2 on a bad argument;
+// --help prints the usage.
 #include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
@@ -15,18 +16,30 @@
 
 #include "platform/qt_timers.h"
 
+namespace {
+constexpr const char* kUsage = "usage: dravolin-timer-check [SECONDS]\n";
+}
+
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   double seconds = 10.0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+  }
   if (argc > 2) {
-    std::fprintf(stderr, "usage: dravolin-timer-check [seconds]\n");
+    std::fputs(kUsage, stderr);
     return 2;
   }
   if (argc == 2) {
     char* end = nullptr;
     seconds = std::strtod(argv[1], &end);
     if (end == argv[1] || *end != '\0' || !(seconds > 0.0) || seconds > 86400.0) {
-      std::fprintf(stderr, "dravolin-timer-check: '%s' is not a number of seconds\n", argv[1]);
+      std::fprintf(stderr, "dravolin-timer-check: '%s' is not a number of seconds\n%s", argv[1],
+                   kUsage);
       return 2;
     }
   }

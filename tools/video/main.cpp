@@ -32,8 +32,10 @@ using Clock = std::chrono::steady_clock;
 constexpr int kRandomJumps = 200;
 constexpr unsigned kRandomSeed = 20240611;
 
+constexpr const char* kUsage = "usage: dravolin-video FILE [--frame N --out PATH.bmp] [--bench]\n";
+
 int usage() {
-  std::fputs("usage: dravolin-video FILE [--frame N --out PATH.bmp] [--bench]\n", stderr);
+  std::fputs(kUsage, stderr);
   return 2;
 }
 
@@ -115,6 +117,9 @@ int main(int argc, char** argv) {
       out = argv[++i];
     } else if (arg == "--bench") {
       runBench = true;
+    } else if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
     } else if (!arg.empty() && arg[0] != '-' && file.empty()) {
       file = arg;
     } else {
