@@ -47,6 +47,7 @@ SoundControlState startSoundControl(const data::TrainFile& train, const data::Li
   sc.motorVolumeFactor.assign(train.MotorSound.size(), 1.0L);
   sc.motorGain.assign(train.MotorSound.size(), 1.0L);
   sc.lineSoundPlayed.assign(line.sounds.size(), 0);
+  sc.announceInWindow.assign(line.announce.size(), 0);
   return sc;
 }
 
@@ -144,16 +145,31 @@ void lineSounds(const sim::TrainState& s, const data::LineFile& line,
 }
 
 void announcements(const sim::TrainState& s, const data::LineFile& line,
-                   const data::SoundLayout& layout, SoundSlots& slots) {
+                   const data::SoundLayout& layout, SoundControlState& sc, SoundSlots& slots) {
   if (line.oneMan != 0) {
     return;  // the driver plays them by key
   }
-  for (const data::AnnounceRecord& row : line.announce) {
+  sc.announceInWindow.resize(line.announce.size(), 0);
+  for (std::size_t i = 0; i < line.announce.size(); ++i) {
+    const data::AnnounceRecord& row = line.announce[i];
+    std::uint8_t& inWindow = sc.announceInWindow[i];
+    if (!near(row.value, s.FrameIndex)) {
+      inWindow = 0;
+      continue;
+    }
+    if (inWindow != 0) {
+      continue;  // played on entering the window
+    }
+    inWindow = 1;
     const int slot = lineSoundSlot(layout, row.sound);
-    if (slot >= 0 && near(row.value, s.FrameIndex)) {
+    if (slot >= 0) {
       platform::startIfIdle(slots, slot);
     }
   }
+}
+
+void forgetAnnouncementWindows(SoundControlState& sc) {
+  std::fill(sc.announceInWindow.begin(), sc.announceInWindow.end(), std::uint8_t{0});
 }
 
 void passingSounds(const sim::TrainState& s, const data::LineFile& line,

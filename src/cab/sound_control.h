@@ -43,6 +43,9 @@ struct SoundControlState {
   long double engineVolumeLevel = 1.0L;        // diesel engine loudness, percent
   // One mark per "[Sound]" row: its sound has been started; never cleared while driving.
   std::vector<std::uint8_t> lineSoundPlayed;
+  // One mark per "[Announce]" row: the train is within its window and the announcement has had
+  // its one chance to play; cleared when the train leaves the window.
+  std::vector<std::uint8_t> announceInWindow;
 };
 
 // The state at start-up: every level factor 1.0, no attenuation set, no line sound played.
@@ -68,10 +71,15 @@ void lineSounds(const sim::TrainState& s, const data::LineFile& line,
                 const data::SoundLayout& layout, SoundControlState& sc,
                 platform::SoundSlots& slots);
 
-// "[Announce]" rows of a line without one-man operation: near their frame, unless already
-// playing.
+// "[Announce]" rows of a line without one-man operation: started (unless already playing) once
+// each time the train comes within four frames of the row's frame; a train standing there does
+// not hear it again until it has left that window and come back.
 void announcements(const sim::TrainState& s, const data::LineFile& line,
-                   const data::SoundLayout& layout, platform::SoundSlots& slots);
+                   const data::SoundLayout& layout, SoundControlState& sc,
+                   platform::SoundSlots& slots);
+
+// A move to a station: the train arrives afresh, so every announcement window counts as left.
+void forgetAnnouncementWindows(SoundControlState& sc);
 
 // "[Doppler]" rows: a source approaching from its start frame to its passing frame (-10 dB
 // rising to 0 dB, pitched up) and receding to its end frame (falling to -10 dB, pitched down),

@@ -111,15 +111,6 @@ void stationsPass(LineFile& line) {
 
 }  // namespace
 
-long double segmentDistance(const sim::SpeedUnitRow& unit, long double p) {
-  const long double fs = unit.startFrame;
-  const long double fe = unit.endFrame;
-  const long double vs = unit.startSpeed;
-  const long double ve = unit.endSpeed;
-  const long double vp = (ve - vs) / (fe - fs) * (p - fs) + vs;
-  return ((vp + vs) / 7.2L) * ((p - fs) / 30.0L) * 100.0L;
-}
-
 bool unitLength(const sim::SpeedUnitRow& unit, int& lengthCm) {
   int speeds = 0;
   int frames = 0;

@@ -6,13 +6,14 @@
 #pragma once
 
 #include "data/line_file.h"
+#include "sim/route.h"
 
 namespace dravolin::data {
 
 // Centimetres covered from a unit's start frame to frame `p` (start < p < end): the mean of the
 // speeds at the start and at p, times the time, speeds interpolated linearly over the unit.
-// Unrounded, in extended precision.
-long double segmentDistance(const sim::SpeedUnitRow& unit, long double p);
+// Unrounded, in extended precision. The simulation measures the train's start distance with it.
+using sim::segmentDistance;
 
 // The whole unit's length in cm, rounded to the nearest (halves to even). false when the
 // integer product (start speed + end speed) x (end frame - start frame) or the length does not

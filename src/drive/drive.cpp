@@ -110,6 +110,7 @@ void Drive::StationClick(const std::string& itemName) {
   const int lastLineSlot = std::min(data_.sounds.D + data_.sounds.S + data_.sounds.K,
                                     platform::SoundSlots::kSlotCount - 1);
   for (int slot = 1; slot <= lastLineSlot; ++slot) sound_.stop(slot);
+  cab::forgetAnnouncementWindows(soundControl_);
   s.DoorsOpen = false;
   data_.cab.Lamp_Door.visible = true;
   s.FrameIndex = sim::roundToInt((static_cast<long double>(to.rangeStart) + to.rangeEnd) / 2.0L);

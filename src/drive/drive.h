@@ -15,6 +15,7 @@
 #include "cab/sound_control.h"
 #include "cab/value_display.h"
 #include "drive/drive_data.h"
+#include "drive/shown_frame.h"
 #include "drive/startup.h"
 #include "input/input_context.h"
 #include "input/input_state.h"
@@ -58,16 +59,16 @@ class Drive {
   // --- start, pause and closing ---
 
   // Start, pause or resume: toggles the running flag (the owner starts or stops both ticks by
-  // it), clears AwaitingStart and lowers the last-shown frame number so the frame is drawn again.
+  // it), clears AwaitingStart and asks for the current frame to be drawn once more.
   void start1Click();
   // Whether both ticks run; a reference, so a virtual-time loop can watch it change.
   const bool& running() const { return running_; }
   // The Start item's caption: the loaded caption until first used, then pause or resume.
   const std::string& startCaption() const { return startCaption_; }
-  // The frame number last put on the cab view; the video presentation compares it with
-  // FrameIndex and sets it after drawing.
-  int lastShownFrame() const { return lastShownFrame_; }
-  void setLastShownFrame(int frame) { lastShownFrame_ = frame; }
+  // What the cab view shows of the line video; the video presentation asks it whether a frame
+  // is due and tells it what it drew.
+  ShownFrame& shownFrame() { return shownFrame_; }
+  const ShownFrame& shownFrame() const { return shownFrame_; }
   // The drive's part of closing the window: stops the ticks, resets the distance to the stop,
   // the pattern states and both protection brakes, and stops every sound slot in use.
   void FormCloseQuery();
@@ -183,7 +184,7 @@ class Drive {
   int displayTicks_ = 0;
   int gearShown_ = 0;  // gear picture drawn last; -1 the neutral picture
   bool running_ = false;
-  int lastShownFrame_ = 1;
+  ShownFrame shownFrame_;
   std::string startCaption_;
 };
 

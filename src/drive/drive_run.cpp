@@ -24,8 +24,8 @@ void Drive::start1Click() {
   running_ = !running_;
   startCaption_ = running_ ? kPauseCaption : kResumeCaption;
   data_.state.AwaitingStart = false;
-  // The current frame is drawn again at the next chance.
-  --lastShownFrame_;
+  // The current frame is drawn at the next chance, whichever frame was shown before.
+  shownFrame_.requestRedraw();
 }
 
 void Drive::FormCloseQuery() {

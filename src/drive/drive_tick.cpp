@@ -84,7 +84,7 @@ void Drive::compressorStep() {
 void Drive::placeSoundsStep() {
   const data::LineFile& line = data_.files.line;
   cab::lineSounds(data_.state, line, data_.sounds, soundControl_, sound_);
-  cab::announcements(data_.state, line, data_.sounds, sound_);
+  cab::announcements(data_.state, line, data_.sounds, soundControl_, sound_);
   cab::passingSounds(data_.state, line, data_.sounds, soundControl_, sound_);
 }
 

@@ -280,6 +280,12 @@ DriveData loadDriveData(const LoadRequest& request, const StartupServices& servi
   services.sounds.setOutputFormat(kOutputRateHz, kOutputBits, false);
   d.cab.Label4.text =
       d.files.line.stations.empty() ? std::string() : d.files.line.stations.front().nameUtf8;
+  // The distance to the stop counts from the first station's stop position, as after a move to
+  // a station; Distance starts at the start position's distance from the line's origin.
+  if (!d.files.line.stations.empty()) {
+    d.state.NextStopDistance = d.files.line.stations.front().stopDistance;
+    d.state.DistanceToStop = d.state.NextStopDistance - d.state.Distance;
+  }
   d.cab.Label1.text = d.files.settings.Forward;
   d.cab.CarsLabel.text = std::to_string(t.params.Cars) + "両";
   return d;

@@ -9,7 +9,11 @@ namespace dravolin::input {
 
 namespace {
 
+// A handle position from the box is a position of the whole handle: it leaves the holding brake
+// position, and no brake step is left to end on step 1.
 void setHandles(InputContext& ctx, int power, int brake) {
+  ctx.state.HoldingBrake = false;
+  ctx.input.HoldExitLatch = false;
   ctx.state.PowerHandle = power;
   ctx.state.BrakeHandle = brake;
   ctx.state.PowerChangePending = true;
@@ -30,7 +34,7 @@ void act(InputContext& ctx, int line) {
     platform::restart(ctx.sound, ctx.train.Sound_EB);
   } else if (line <= 19) {  // reverser forward, neutral, reverse
     if (sim::abs(s.Speed) > sim::Fixed::fromInt(1)) return;
-    s.Reverser = line == 17 ? 1 : line == 18 ? 0 : -1;
+    setReverserPosition(ctx, line == 17 ? 1 : line == 18 ? 0 : -1);
   } else if (line == 20) {
     ctx.actions.postEvent(PostedEvent::character(' '));
     return;

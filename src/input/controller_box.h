@@ -16,9 +16,10 @@ inline constexpr int kControllerLines = 22;
 // One receive event: `message` is every byte that was waiting, as one text. Sets the value
 // display window's caption to it, then acts on each of lines 1 to 22 whose code equals its first
 // five characters, in line order. Handle positions are set as the line says, with no regard to
-// the train's range, the handle arrangement, the holding brake or the first Start; the reverser
-// moves only at |Speed| <= 1 km/h and leaves its lamps alone; the buttons post a space, a "3" or
-// an Enter key-down to the drive's queue.
+// the train's range, the handle arrangement or the first Start, and leave the holding brake and
+// its exit latch clear; the reverser moves only at |Speed| <= 1 km/h and sets its direction
+// lamps as the keys do; the buttons post a space, a "3" or an Enter key-down to the drive's
+// queue.
 void RxChar(InputContext& ctx, std::string_view message);
 
 // Handles every posted event in order: characters through AsciiDown, key-downs through

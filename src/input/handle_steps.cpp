@@ -8,6 +8,12 @@ void resetEbDevice(InputContext& ctx) {
   ctx.cab.Lamp_EB.visible = false;
 }
 
+void setReverserPosition(InputContext& ctx, int position) {
+  ctx.state.Reverser = position;
+  ctx.cab.Lamp_Fwd.visible = position == 1;
+  ctx.cab.Lamp_Bck.visible = position == -1;
+}
+
 int lowestServiceStep(const InputContext& ctx) { return -(ctx.params().Brake - 1); }
 
 void stepTowardsPower(InputContext& ctx) {

@@ -21,6 +21,10 @@ void stepTowardsPower(InputContext& ctx);
 // step right after leaving it ends there (the latch is cleared). Returns whether the rest ran.
 bool brakeApplyStep(InputContext& ctx, int lowest, bool rest);
 
+// Puts the reverser at `position` (1 forward, 0 neutral, -1 reverse) with its direction lamps:
+// Lamp_Fwd lit only forward, Lamp_Bck only in reverse.
+void setReverserPosition(InputContext& ctx, int position);
+
 // The lowest brake position the keys reach by single steps: the service step above emergency.
 int lowestServiceStep(const InputContext& ctx);
 

@@ -193,9 +193,7 @@ void keydowns(InputContext& ctx, int key, Modifiers modifiers) {
 namespace {
 
 void setReverser(InputContext& ctx, int position) {
-  ctx.state.Reverser = position;
-  ctx.cab.Lamp_Fwd.visible = position == 1;
-  ctx.cab.Lamp_Bck.visible = position == -1;
+  setReverserPosition(ctx, position);
   ctx.actions.masconupdate();
 }
 

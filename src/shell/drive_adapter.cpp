@@ -27,6 +27,7 @@ class RealDrive final : public DriveHandlers {
   sim::TrainState& state() override { return d_->state(); }
   const sim::CabModel& cab() const override { return d_->cab(); }
   cab::ValueDisplay& valueDisplay() override { return d_->valueDisplay(); }
+  drive::ShownFrame& shownFrame() override { return d_->shownFrame(); }
 
  private:
   std::unique_ptr<drive::Drive> d_;

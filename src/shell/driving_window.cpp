@@ -79,7 +79,7 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
   surface_->hide();
   surface_->initialise();
   presenter_ = std::make_unique<VideoPresenter>(*surface_, frameCount > 0 ? &video_ : nullptr,
-                                                frameCount, clock_);
+                                                frameCount, clock_, drive_->shownFrame());
   cab_->setVideo(&surface_->frontBuffer());
   cab_->setModel(&drive_->cab());
   setWindowTitle(qs(drive_->cab().Title));
@@ -202,7 +202,8 @@ void DrivingWindow::start1Click() {
   start1_->setText(run ? kPauseCaption : kResumeCaption);
   if (!run) retry_.stop();
   drive_->start1Click();
-  presenter_->lowerLastShown();
+  // The current frame is drawn once more, whichever frame was shown before.
+  drive_->shownFrame().requestRedraw();
   // The frame drawn again for the Start counts from the Start.
   indexReachedMs_ = clock_.milliseconds();
   lastPresentMs_.reset();

@@ -3,8 +3,9 @@
 namespace dravolin::shell {
 
 VideoPresenter::VideoPresenter(platform::CabView& surface, platform::VideoReader* video,
-                               int frameCount, const platform::MillisecondClock& clock)
-    : surface_(surface), video_(video), frameCount_(frameCount), clock_(clock) {
+                               int frameCount, const platform::MillisecondClock& clock,
+                               drive::ShownFrame& shown)
+    : surface_(surface), video_(video), frameCount_(frameCount), clock_(clock), shown_(shown) {
   // DDRinit and DDRfin.
   surface_.setInitialiseHandler([this] { image_ = surface_.createImage(); });
   surface_.setFinaliseHandler([this] { image_.reset(); });
@@ -28,14 +29,14 @@ bool VideoPresenter::decodeAndPresent(int frameIndex) {
 
 VideoPresenter::Pass VideoPresenter::pass(int frameIndex, bool running) {
   Pass result;
-  if (stopped_ || lastShown_ == frameIndex || !running) return result;
+  if (stopped_ || !shown_.due(frameIndex) || !running) return result;
   const std::uint32_t elapsed = clock_.milliseconds() - lastDrawMs_;  // unsigned: wraps
   if (elapsed < kMinIntervalMs) {
     result.retryInMs = kMinIntervalMs - elapsed;
     return result;
   }
   if (!canDecode(frameIndex) || !decodeAndPresent(frameIndex)) return result;
-  lastShown_ = frameIndex;
+  shown_.presented(frameIndex);
   lastDrawMs_ = clock_.milliseconds();
   result.presented = true;
   return result;
@@ -43,7 +44,7 @@ VideoPresenter::Pass VideoPresenter::pass(int frameIndex, bool running) {
 
 bool VideoPresenter::redraw(int frameIndex) {
   if (!canDecode(frameIndex) || !decodeAndPresent(frameIndex)) return false;
-  lastShown_ = frameIndex;
+  shown_.presented(frameIndex);
   return true;
 }
 

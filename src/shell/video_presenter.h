@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "drive/shown_frame.h"
 #include "platform/bitmap.h"
 #include "platform/cab_view.h"
 #include "platform/timers.h"
@@ -28,10 +29,12 @@ class VideoPresenter {
     std::uint32_t retryInMs = 0;
   };
 
-  // `video` may be null (no line video); `frameCount` is its frame count (-1 when none). The
-  // surface's initialise and finalise events create and free the off-screen image.
+  // `video` may be null (no line video); `frameCount` is its frame count (-1 when none). `shown`
+  // is the drive's memory of the frame shown (it must outlive the presenter): Start asks it for a
+  // redraw, every drawing here records in it. The surface's initialise and finalise events create
+  // and free the off-screen image.
   VideoPresenter(platform::CabView& surface, platform::VideoReader* video, int frameCount,
-                 const platform::MillisecondClock& clock);
+                 const platform::MillisecondClock& clock, drive::ShownFrame& shown);
   ~VideoPresenter();
   VideoPresenter(const VideoPresenter&) = delete;
   VideoPresenter& operator=(const VideoPresenter&) = delete;
@@ -44,9 +47,7 @@ class VideoPresenter {
   // number stay as they are.
   bool showStill(const platform::Bitmap& still, bool running);
 
-  // Start and pause lower the last-shown frame number, so that the next pass draws again.
-  void lowerLastShown() { --lastShown_; }
-  int lastShown() const { return lastShown_; }
+  int lastShown() const { return shown_.lastShown(); }
   // Removes the idle handler: no pass draws any more.
   void stop() { stopped_ = true; }
   bool stopped() const { return stopped_; }
@@ -64,7 +65,7 @@ class VideoPresenter {
   const platform::MillisecondClock& clock_;
   platform::Bitmap frame_;  // the frame bitmap every decode lands in
   std::unique_ptr<platform::OffscreenImage> image_;
-  int lastShown_ = 1;  // as start-up leaves it
+  drive::ShownFrame& shown_;
   std::uint32_t lastDrawMs_ = 0;
   bool stopped_ = false;
   long framesDrawn_ = 0;

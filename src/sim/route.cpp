@@ -24,6 +24,39 @@ int saturatingAdd(int a, std::int64_t b) {
 
 long double distancePerTick(Fixed speed) { return speed.ld() * 33333.0L / 36000.0L; }
 
+long double segmentDistance(const SpeedUnitRow& row, long double p) {
+  const long double fs = row.startFrame;
+  const long double fe = row.endFrame;
+  const long double vs = row.startSpeed;
+  const long double ve = row.endSpeed;
+  const long double vp = (ve - vs) / (fe - fs) * (p - fs) + vs;
+  return ((vp + vs) / 7.2L) * ((p - fs) / 30.0L) * 100.0L;
+}
+
+int speedUnitRowAt(const LineParams& line, int frame) {
+  int found = -1;
+  for (std::size_t i = 0; i < line.SpeedUnit.size(); ++i) {
+    const SpeedUnitRow& row = line.SpeedUnit[i];
+    if (row.startFrame <= frame && frame < row.endFrame) found = static_cast<int>(i);
+  }
+  return found;
+}
+
+long double lineDistanceAt(const LineParams& line, int frame) {
+  const std::vector<SpeedUnitRow>& rows = line.SpeedUnit;
+  const int i = speedUnitRowAt(line, frame);
+  if (i >= 0) {
+    const auto u = static_cast<std::size_t>(i);
+    const long double before = u == 0 ? 0.0L : static_cast<long double>(rows[u - 1].endDistance);
+    return std::nearbyint(before + segmentDistance(rows[u], frame));
+  }
+  long double distance = 0;
+  for (const SpeedUnitRow& row : rows) {
+    if (row.endFrame <= frame) distance = row.endDistance;
+  }
+  return distance;
+}
+
 void positionStep(TrainState& s, const LineParams& line) {
   // 1-2. Accumulate the rounded speed and turn whole FrameSteps of it into frames.
   const int roundedSpeed = roundToInt(s.Speed.ld());

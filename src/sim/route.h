@@ -17,4 +17,19 @@ void positionStep(TrainState& s, const LineParams& line);
 // Centimetres covered in one simulation tick (1/30 s) at `speed` km/h, signed.
 long double distancePerTick(Fixed speed);
 
+// Centimetres covered from a row's start frame to frame `p` (start <= p <= end): the mean of the
+// speeds at the start and at p, times the time, speeds interpolated linearly over the row, the
+// video taken as 30 frames per second. Unrounded, in extended precision.
+long double segmentDistance(const SpeedUnitRow& row, long double p);
+
+// The row holding `frame` (start frame <= frame < end frame); of overlapping rows the last, as
+// in the position step; -1 when no row holds it.
+int speedUnitRowAt(const LineParams& line, int frame);
+
+// The distance of `frame` from the line's origin in whole centimetres (halves to even), as a
+// station's stop distance is measured: the previous row's end distance (0 for the first row) plus
+// the distance covered in the row that holds the frame. A frame that no row holds takes the end
+// distance of the last row that ends at or before it, 0 when none does.
+long double lineDistanceAt(const LineParams& line, int frame);
+
 }  // namespace dravolin::sim

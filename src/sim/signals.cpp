@@ -199,6 +199,9 @@ void signalAhead(const TrainState& s, const ProtectionParams& p,
       ps.AtsAcknowledged = false;
       if (cab.SignalImage.hasPicture()) cab.SignalImage.clear();
       cab.SignalLabel.text.clear();
+      // The picture is gone, so the next signal ahead is drawn and named even when it shows the
+      // same code. The ATC's cab signal has no picture and chimes only on a new indication.
+      if (p.ATS_Type != AtsType::Atc) ps.ShownCode = kNoSignalCode;
     }
 
     // A transponder warns of a block signal at stop. A signal that is not the one ahead holds

@@ -52,8 +52,9 @@ void blockStates(const TrainState& s, std::span<const SignalRecord> signals, Sig
 void fixedStates(const TrainState& s, std::span<const SignalRecord> signals, SignalState& blocks);
 
 // The signal ahead and its presentation (signal picture and name, or the ATC lamps and chime),
-// the passing of its boundary, the ATS transponder (stop warning) and the ATS check point that
-// sets the ATS check state.
+// the passing of its boundary (the picture and name cleared and, but under ATC, the shown code
+// forgotten), the ATS transponder (stop warning) and the ATS check point that sets the ATS check
+// state.
 void signalAhead(const TrainState& s, const ProtectionParams& p,
                  std::span<const SignalRecord> signals, SignalState& blocks, ProtectionState& ps,
                  CabModel& cab, platform::SoundSlots& sounds);

@@ -175,16 +175,22 @@ void patternAts(TrainState& s, const ProtectionParams& p, std::span<const CheckP
   const long double v = s.Speed.ld();
   const long double metres = t.distance / 100;
 
+  bool onCurve = false;  // above the pattern: inside the braking distance to the target
   if (s.Speed > kmh(target)) {
     if (patternBrakingDistance(v, target, p.BrakeRate) > metres - 10) {
       ps.PatternState = 2;
+      onCurve = true;
     } else if (!s.AtcBrakeApplied) {
       ps.PatternState = patternBrakingDistance(v + 5, target, p.BrakeRate) > metres - 50 ? 1 : 0;
     }
   }
   if (target > roundToInt(v)) ps.PatternState = 0;
 
-  if (ps.PatternState != ps.PreviousPatternState) {
+  // The reset key releases the pattern brake but leaves the state at 2. A train that is above the
+  // pattern again is braked again, with the chime and lamps of a new entry into state 2; a train
+  // standing below it stays free.
+  const bool brakeReleased = ps.PatternState == 2 && onCurve && !s.AtcBrakeApplied;
+  if (ps.PatternState != ps.PreviousPatternState || brakeReleased) {
     platform::restart(sounds, p.Sound_Atc);
     switch (ps.PatternState) {
       case 1:

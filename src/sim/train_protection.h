@@ -48,7 +48,8 @@ PatternTarget patternTarget(long double distance, std::span<const CheckPoint> po
 long double patternBrakingDistance(long double speed, long double target, Fixed brakeRate);
 
 // Pattern ATS: state 1 (chime, Lamp_Atsp1) when the train comes near the braking curve to its
-// target, 2 (brake, both lamps) on the curve; the brake is released only by state 0.
+// target, 2 (brake, both lamps) on the curve; the brake is released only by state 0 (or by the
+// reset key, after which a train on the curve is braked again as on entering state 2).
 void patternAts(TrainState& s, const ProtectionParams& p, std::span<const CheckPoint> points,
                 std::span<const SignalRecord> signals, const SignalState& blocks,
                 ProtectionState& ps, CabModel& cab, platform::SoundSlots& sounds,

@@ -1,5 +1,9 @@
 #include "sim/train_state.h"
 
+#include <algorithm>
+
+#include "sim/route.h"
+
 namespace dravolin::sim {
 
 const char* wheelStateText(WheelState state) {
@@ -28,7 +32,11 @@ TrainState loadState(const TrainParams& train, const LineParams& line) {
   s.MrPressure = Fixed::fromInt(train.HighAirPress);
   s.AdhesionBase = Fixed::fromRaw(3450);  // 0.345
   s.FrameIndex = line.StartPos;
-  s.SpeedUnitSegment = 0;
+  // Distance is measured from the line's origin from the start on, so entering the next row
+  // does not make it jump; the row the train starts in is the one it is in.
+  s.Distance = lineDistanceAt(line, line.StartPos);
+  s.LastGradientSampleDistance = s.Distance;  // the gradient is sampled every 20 m run
+  s.SpeedUnitSegment = std::max(speedUnitRowAt(line, line.StartPos), 0);
   s.ClockTicks = line.StartTime;
   s.PreTimeFrames = line.PreTimeFrames;
   s.ScheduleFrame = line.StartPos + line.PreTimeFrames;

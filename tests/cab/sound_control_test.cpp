@@ -268,9 +268,34 @@ TEST(Announcements, PlayNearTheirFrameOnlyWithoutOneMan) {
     w.line.oneMan = oneMan;
     w.line.announce = {{3, 500}, {7, 500}};  // sound 7 is beyond the line's five sounds
     w.s.FrameIndex = 496;
-    announcements(w.s, w.line, w.layout, w.slots);
+    announcements(w.s, w.line, w.layout, w.sc, w.slots);
     EXPECT_EQ(w.slots.states[23], oneMan == 0 ? State::Once : State::Stopped);
     EXPECT_EQ(w.slots.log.size(), oneMan == 0 ? 2u : 0u);
+  }
+}
+
+// A train standing in the window hears the announcement once, however often it ends; leaving the
+// window (or a move to a station) and coming back plays it again.
+TEST(Announcements, PlayOnceEachTimeTheTrainEntersTheirWindow) {
+  World w;
+  w.line.oneMan = 0;
+  w.line.announce = {{3, 500}};
+  w.reload();
+  struct Step {
+    int frame;
+    bool moveToStation;  // before this tick
+    int plays;           // "play 23" so far; the sound ends after every tick
+  };
+  const Step steps[] = {{490, false, 0}, {496, false, 1}, {500, false, 1}, {504, false, 1},
+                        {500, false, 1}, {505, false, 1}, {503, false, 2}, {503, false, 2},
+                        {495, false, 2}, {502, true, 3},  {502, false, 3}};
+  for (const Step& step : steps) {
+    if (step.moveToStation) forgetAnnouncementWindows(w.sc);
+    w.s.FrameIndex = step.frame;
+    announcements(w.s, w.line, w.layout, w.sc, w.slots);
+    w.slots.finish(23);
+    EXPECT_EQ(std::count(w.slots.log.begin(), w.slots.log.end(), "play 23"), step.plays)
+        << step.frame;
   }
 }
 

@@ -93,16 +93,19 @@ TEST_F(DisplayTick, StartPauseResume) {
   struct Step {
     bool running;
     const char* caption;
-    int lastShownFrame;
   };
   EXPECT_EQ(drive_.startCaption(), "Start");
   EXPECT_TRUE(drive_.state().AwaitingStart);
-  for (const Step& step : {Step{true, "一時停止(&S)", 0}, Step{false, "運転再開(&S)", -1},
-                           Step{true, "一時停止(&S)", -2}}) {
+  EXPECT_FALSE(drive_.shownFrame().redrawDue());
+  for (const Step& step :
+       {Step{true, "一時停止(&S)"}, Step{false, "運転再開(&S)"}, Step{true, "一時停止(&S)"}}) {
     drive_.start1Click();
     EXPECT_EQ(drive_.running(), step.running);
     EXPECT_EQ(drive_.startCaption(), step.caption);
-    EXPECT_EQ(drive_.lastShownFrame(), step.lastShownFrame);
+    // Every use asks for the current frame once, whatever frame was shown last.
+    EXPECT_TRUE(drive_.shownFrame().due(drive_.shownFrame().lastShown()));
+    drive_.shownFrame().presented(drive_.state().FrameIndex);
+    EXPECT_FALSE(drive_.shownFrame().due(drive_.state().FrameIndex));
     EXPECT_FALSE(drive_.state().AwaitingStart);
   }
 }

@@ -40,15 +40,22 @@ TEST_P(CodeLine, ActsWithoutConditions) {
   rig.state.PowerHandle = 2;
   rig.state.BrakeHandle = -3;
   rig.state.HoldingBrake = true;
+  rig.input.HoldExitLatch = true;
   rig.state.Reverser = 0;
   rig.cab.Lamp_Fwd.visible = false;
+  rig.cab.Lamp_Bck.visible = true;
   rig.protection.EbIdleTicks = 640;
   rig.receive(code(c.line));
   EXPECT_EQ(rig.state.PowerHandle, c.power);
   EXPECT_EQ(rig.state.BrakeHandle, c.brake);
   EXPECT_EQ(rig.state.Reverser, c.reverser);
-  EXPECT_TRUE(rig.state.HoldingBrake);
-  EXPECT_FALSE(rig.cab.Lamp_Fwd.visible);
+  // A handle position leaves the holding position; the other lines keep it.
+  EXPECT_EQ(rig.state.HoldingBrake, c.line > 16);
+  EXPECT_EQ(rig.input.HoldExitLatch, c.line > 16);
+  // The reverser lines light the lamp of their direction; the others leave the lamps alone.
+  const bool reverserLine = c.line >= 17 && c.line <= 19;
+  EXPECT_EQ(rig.cab.Lamp_Fwd.visible, c.line == 17);
+  EXPECT_EQ(rig.cab.Lamp_Bck.visible, !reverserLine || c.line == 19);
   EXPECT_EQ(rig.state.PowerChangePending && rig.state.BrakeChangePending, c.line <= 16);
   EXPECT_EQ(rig.drive.masconUpdates, c.line <= 19 ? 1 : 0);
   EXPECT_EQ(rig.sound.isPlaying(kEb), c.line == 16);
@@ -107,7 +114,9 @@ TEST(ControllerBox, ReverserOnlyUpToOneKilometrePerHour) {
     rig.state.Speed = sim::Fixed::fromRaw(speedRaw);
     rig.receive(code(17));
     EXPECT_EQ(rig.state.Reverser, reverser) << speedRaw;
-    EXPECT_TRUE(rig.cab.Lamp_Fwd.visible && rig.cab.Lamp_Bck.visible);  // untouched
+    // Refused: both lamps as they were; set: the forward lamp alone.
+    EXPECT_TRUE(rig.cab.Lamp_Fwd.visible) << speedRaw;
+    EXPECT_EQ(rig.cab.Lamp_Bck.visible, reverser == 0) << speedRaw;
   }
 }
 

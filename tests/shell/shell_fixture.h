@@ -69,6 +69,7 @@ class RecordingDrive : public shell::DriveHandlers {
   sim::TrainState& state() override { return data_.state; }
   const sim::CabModel& cab() const override { return data_.cab; }
   cab::ValueDisplay& valueDisplay() override { return values_; }
+  drive::ShownFrame& shownFrame() override { return shown_; }
 
   std::vector<std::string> log;
   int failKey = -1;  // keydowns throws for this key
@@ -78,6 +79,7 @@ class RecordingDrive : public shell::DriveHandlers {
  private:
   drive::DriveData data_;
   cab::ValueDisplay values_;
+  drive::ShownFrame shown_;
 };
 
 // Records every message instead of showing a box.

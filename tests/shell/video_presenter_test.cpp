@@ -66,7 +66,8 @@ TEST(VideoPresenter, DrawsChangedFramesWhileRunningAtMostEvery33Ms) {
     view.initialise();
     CountingVideo video(50);
     FakeClock clock;
-    VideoPresenter presenter(view, &video, video.frameCount(), clock);
+    drive::ShownFrame shown;
+    VideoPresenter presenter(view, &video, video.frameCount(), clock, shown);
     for (const Step& s : c.steps) {
       clock.now = s.atMs;
       const VideoPresenter::Pass pass = presenter.pass(s.frameIndex, s.running);
@@ -77,12 +78,13 @@ TEST(VideoPresenter, DrawsChangedFramesWhileRunningAtMostEvery33Ms) {
   }
 }
 
-TEST(VideoPresenter, RedrawStartLoweringAndStillPicture) {
+TEST(VideoPresenter, RedrawStartRequestAndStillPicture) {
   FakeCabView view;
   CountingVideo video(100);
   FakeClock clock;
   clock.now = 1000;
-  VideoPresenter presenter(view, &video, video.frameCount(), clock);
+  drive::ShownFrame shown;
+  VideoPresenter presenter(view, &video, video.frameCount(), clock, shown);
   // Before the surface is initialised there is no off-screen image: nothing draws.
   EXPECT_FALSE(presenter.redraw(10));
   view.initialise();
@@ -93,11 +95,20 @@ TEST(VideoPresenter, RedrawStartLoweringAndStillPicture) {
   EXPECT_EQ(shownFrame(view), 10);
   EXPECT_EQ(presenter.lastShown(), 10);
 
-  // Start with an unchanged index: lowering the last-shown number draws it again once.
-  presenter.lowerLastShown();
+  // Start with an unchanged index: the redraw request draws it again once.
+  shown.requestRedraw();
   EXPECT_TRUE(presenter.pass(10, true).presented);
   clock.now += 100;
   EXPECT_FALSE(presenter.pass(10, true).presented);
+  // Also when the train stands on the frame just below the one shown last.
+  shown.requestRedraw();
+  clock.now += 100;
+  EXPECT_TRUE(presenter.pass(9, true).presented);
+  EXPECT_EQ(shownFrame(view), 9);
+  shown.requestRedraw();
+  clock.now += 100;
+  EXPECT_TRUE(presenter.pass(10, true).presented);
+  EXPECT_EQ(shownFrame(view), 10);
 
   // The still picture only while stopped, and it leaves the last-shown number alone.
   const platform::Bitmap still{2, 1, {0xFF000777u, 0xFF000000u}};
@@ -128,7 +139,8 @@ TEST(VideoPresenter, NoVideoDrawsNothing) {
   FakeCabView view;
   view.initialise();
   FakeClock clock;
-  VideoPresenter presenter(view, nullptr, -1, clock);
+  drive::ShownFrame shown;
+  VideoPresenter presenter(view, nullptr, -1, clock, shown);
   clock.now = 500;
   EXPECT_FALSE(presenter.pass(3, true).presented);
   EXPECT_FALSE(presenter.redraw(3));

@@ -80,6 +80,50 @@ TEST(PositionStep, FrameStepFollowsTheRecordingSpeed) {
   EXPECT_EQ(s.FrameStep, 42);
 }
 
+// The distance of a frame from the line's origin, as stop distances are measured: rows 0..300
+// (0 to 60 km/h, 8333 cm) and 300..600 (60 km/h, 25000 cm), then a gap and a row 700..800.
+TEST(LineDistance, OfAFrameFromTheLinesOrigin) {
+  LineParams line = testLine();
+  line.SpeedUnit.push_back({700, 800, 60, 60, 33333});
+  struct Case {
+    int frame;
+    int row;
+    long double cm;
+  };
+  for (const Case& c :
+       {Case{-5, -1, 0}, Case{0, 0, 0}, Case{100, 0, 926},            // 925.93
+        Case{299, 0, 8278}, Case{300, 1, 8333}, Case{450, 1, 16666},  // 8333 + 8333.3
+        Case{650, -1, 25000}, Case{700, 2, 25000}, Case{900, -1, 33333}}) {
+    EXPECT_EQ(speedUnitRowAt(line, c.frame), c.row) << c.frame;
+    EXPECT_EQ(lineDistanceAt(line, c.frame), c.cm) << c.frame;
+  }
+  EXPECT_EQ(lineDistanceAt(LineParams{}, 100), 0);
+}
+
+// A train that starts inside a row counts its distance from the line's origin, so that entering
+// the next row changes it by no more than one tick's run.
+TEST(PositionStep, AStartInsideARowDoesNotJumpAtTheNextRow) {
+  LineParams line = testLine();
+  line.StartPos = 100;
+  TrainState s = loadState(testing::electricTrain(), line);
+  EXPECT_EQ(s.Distance, 926);
+  EXPECT_EQ(s.SpeedUnitSegment, 0);
+  s.Speed = kmh(60);
+  s.FrameStep = 60;
+  long double before = s.Distance;
+  while (s.FrameIndex < 310) {
+    positionStep(s, line);
+    EXPECT_NEAR(s.Distance - before, 60 * 33333.0L / 36000, 60) << s.FrameIndex;
+    before = s.Distance;
+  }
+  // A start in the second row takes that row: the first tick does not re-synchronise.
+  line.StartPos = 450;
+  s = loadState(testing::electricTrain(), line);
+  EXPECT_EQ(s.SpeedUnitSegment, 1);
+  positionStep(s, line);
+  EXPECT_EQ(s.Distance, 16666);
+}
+
 TEST(PositionStep, EnteringARowResynchronisesTheDistance) {
   const LineParams line = testLine();
   TrainState s;

@@ -126,6 +126,40 @@ TEST(SignalAhead, ShowsPictureAndNameAndClearsThemWhenPassed) {
   EXPECT_FALSE(r.cab.SignalImage.hasPicture());
 }
 
+// Two repeaters in a row showing the same code, with no check point between them: passing the
+// first one's boundary forgets the shown code, so the second is drawn and named at once. Under
+// ATC, which draws no picture, the chime does not sound again for the same code.
+TEST(SignalAhead, TheNextSignalWithTheSameCodeIsDrawnAfterABoundary) {
+  for (const AtsType type : {AtsType::Ats, AtsType::Pattern, AtsType::Atc}) {
+    SCOPED_TRACE(static_cast<int>(type));
+    SignalRun r;
+    r.p.ATS_Type = type;
+    r.signals = {signal(0, 1000), signal(0, 1500)};
+    r.signals[1].displayFromFrame = 1000;
+    for (SignalRecord& sig : r.signals) {
+      sig.control = 2;
+      sig.fixedState = 4;  // code 2
+      sig.checkFrame = sig.transponderFrame = 0;
+    }
+    r.signals[0].nameUtf8 = "1";
+    r.signals[1].nameUtf8 = "2";
+    r.at(900, 0);
+    ASSERT_EQ(r.cab.SignalLabel.text, "1");
+    const std::size_t chimes = r.sounds.log.size();
+    for (const int frame : {1003, 1006, 1012}) {
+      r.at(frame, 0);
+      EXPECT_EQ(r.ps.SignalCode, 2) << frame;
+      if (type == AtsType::Atc) {
+        EXPECT_EQ(r.sounds.log.size(), chimes) << frame;
+        EXPECT_EQ(r.ps.ShownCode, 2) << frame;
+      } else {
+        EXPECT_EQ(r.cab.SignalImage.image, 2) << frame;
+        EXPECT_EQ(r.cab.SignalLabel.text, "2") << frame;
+      }
+    }
+  }
+}
+
 TEST(SignalAhead, AtcShowsTheClassOnTheLamps) {
   for (const auto& [scheduleFrame, lit] :
        {std::pair{3500, &CabModel::Lamp_R}, std::pair{4500, &CabModel::Lamp_Y},

@@ -205,6 +205,51 @@ TEST(PatternAts, ApproachesBrakesAndReleasesOnlyThroughClear) {
   EXPECT_EQ(t.sounds.log.size(), 6u) << "the chime restarted at each change";
 }
 
+// Stopped by the pattern brake 5 m short of the stop signal's check point, reset with the brake
+// at EB (both latches cleared, the state left at 2): standing, the train is free; moving again
+// while above the pattern it is braked again as on entering state 2, with the chime and lamps.
+TEST(PatternAts, AReleasedTrainAboveThePatternIsBrakedAgain) {
+  struct Step {
+    long double speed;  // km/h
+    bool brake;         // AtcBrakeApplied after the tick
+    bool chime;         // the chime was restarted in this tick
+  };
+  Protection t(AtsType::Pattern);
+  t.s.Distance = 99500;  // 5 m short of the check point
+  t.s.Speed = kmh(3);
+  t.pattern();
+  ASSERT_EQ(t.ps.PatternState, 2);
+  ASSERT_TRUE(t.s.AtcBrakeApplied);
+  const Step steps[] = {
+      {0, false, false},    // reset at rest: free, the lamps as they were
+      {0, false, false},    // still standing
+      {0.2L, true, true},   // powered: above the pattern, braked again
+      {0.1L, true, false},  // braking: nothing new
+      {0, true, false},     // stopped under the pattern brake
+  };
+  t.s.AtcBrakeApplied = false;  // the reset key
+  for (const Step& step : steps) {
+    t.s.Speed = kmh(step.speed);
+    const int calls = t.masconCalls;
+    const std::size_t sounds = t.sounds.log.size();
+    t.pattern();
+    SCOPED_TRACE(static_cast<double>(step.speed));
+    EXPECT_EQ(t.ps.PatternState, 2);
+    EXPECT_EQ(t.s.AtcBrakeApplied, step.brake);
+    EXPECT_EQ(t.sounds.log.size() > sounds, step.chime);
+    EXPECT_EQ(t.masconCalls > calls, step.chime);
+    EXPECT_TRUE(t.cab.Lamp_Atsp1.visible && t.cab.Lamp_Atsp2.visible);
+  }
+  // 52 m short, below the pattern, moving off after a reset only warns (state 1).
+  t.s.AtcBrakeApplied = false;
+  t.s.Distance = 94800;
+  t.s.Speed = kmh(5);
+  t.pattern();
+  EXPECT_EQ(t.ps.PatternState, 1);
+  EXPECT_FALSE(t.s.AtcBrakeApplied);
+  EXPECT_FALSE(t.cab.Lamp_Atsp2.visible);
+}
+
 TEST(EbDevice, BuzzesAfter60sBrakesAfter65sAndStoppingKeepsTheBuzzer) {
   Protection t(AtsType::Ats);
   t.ps.EbFitted = true;

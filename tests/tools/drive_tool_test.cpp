@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +26,31 @@ constexpr const char* kColumns =
 
 void writeText(const fs::path& p, const std::string& text) {
   std::ofstream(p, std::ios::binary) << text;
+}
+
+// A trace as rows of named fields (no field of these traces holds a comma).
+std::vector<std::map<std::string, std::string>> rowsOf(const std::string& csv) {
+  std::istringstream in(csv);
+  std::string line;
+  std::getline(in, line);
+  std::vector<std::string> names;
+  std::istringstream header(line);
+  for (std::string n; std::getline(header, n, ',');) names.push_back(n);
+  std::vector<std::map<std::string, std::string>> rows;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::map<std::string, std::string> row;
+    std::string v;
+    for (std::size_t i = 0; i < names.size() && std::getline(fields, v, ','); ++i) {
+      row[names[i]] = v;
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+double number(const std::map<std::string, std::string>& row, const std::string& column) {
+  return std::strtod(row.at(column).c_str(), nullptr);
 }
 
 // The sample drive in a folder of its own, with the golden train (a notched brake that releases
@@ -93,6 +122,98 @@ TEST_F(DriveTool, DrivesFromTheFirstStationToAStopAtTheLast) {
   expectGolden(slurp(sounds), "drive_sounds.csv");
 }
 
+// The pattern-ATS train with the holding brake on the protection line
+// (tests/tools/golden/protection_script.txt tells the story). Besides the golden trace:
+// - Distance starts at the start position's distance from the line's origin and never jumps
+//   at the row change;
+// - the announcement of the start plays once while the train stands within its window;
+// - the controller box's forward code lights the forward lamp and puts out the backward one,
+//   and its P2 code leaves the holding position;
+// - past the boundary of 1表 the repeater 2表, showing the same code, is drawn and named;
+// - powered again after a reset, the pattern ATS brakes again: the train stops short of the
+//   check point of the home signal at stop (frame 1050).
+TEST_F(DriveTool, ProtectionSignalsAndTheControllerBox) {
+  for (const char* name : {"protection_train.dat", "protection_line.dat"}) {
+    fs::copy_file(kGolden / name, dir_ / name);
+  }
+  const fs::path sounds = dir_ / "sounds.csv";
+  const ToolRun run =
+      drive("protection_train.dat protection_line.dat --until 90000 --every 500 --script " +
+            quoted((kGolden / "protection_script.txt").string()) +
+            " --columns t_ms,Speed,PowerHandle,BrakeHandle,HoldingBrake,Reverser,Lamp_Fwd,Lamp_Bck,"
+            "FrameIndex,Distance,DoorsOpen,SignalCode,SignalImage,SignalLabel,PatternState,"
+            "AtcBrakeApplied,Lamp_Atsp2,BrakeLabel --sounds " +
+            quoted(sounds.string()));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  expectGolden(run.out, "protection_trace.csv");
+  expectGolden(slurp(sounds), "protection_sounds.csv");
+
+  const auto rows = rowsOf(run.out);
+  ASSERT_EQ(rows.size(), 180u);
+  // Frame 100 in the row from frame 0 (0 km/h) to 300 (60 km/h): 20 km/h there, 3.33 s.
+  EXPECT_EQ(rows[0].at("Distance"), "926.0000");
+  for (std::size_t i = 1; i < rows.size() && number(rows[i], "t_ms") < 60000; ++i) {
+    // Half a second at the higher of the two speeds, and a little for the rounding.
+    const double fastest =
+        std::max(std::abs(number(rows[i - 1], "Speed")), std::abs(number(rows[i], "Speed")));
+    const double run500ms = fastest / 3.6 * 50 + 100;
+    EXPECT_LE(std::abs(number(rows[i], "Distance") - number(rows[i - 1], "Distance")), run500ms)
+        << "at " << rows[i].at("t_ms");
+  }
+  const auto& after = rows[1];  // 1000 ms
+  EXPECT_EQ(after.at("PowerHandle"), "2");
+  EXPECT_EQ(after.at("HoldingBrake"), "0");
+  EXPECT_EQ(after.at("Reverser"), "1");
+  EXPECT_EQ(after.at("Lamp_Fwd"), "1");
+  EXPECT_EQ(after.at("Lamp_Bck"), "0");
+
+  bool sawRepeater = false;
+  for (const auto& row : rows) {
+    const double frame = number(row, "FrameIndex");
+    if (frame < 170 || frame >= 260) continue;
+    sawRepeater = true;
+    EXPECT_EQ(row.at("SignalLabel"), "2表") << "at " << row.at("t_ms");
+    EXPECT_EQ(row.at("SignalImage"), "2") << "at " << row.at("t_ms");
+  }
+  EXPECT_TRUE(sawRepeater);
+
+  const std::string log = slurp(sounds);
+  std::size_t announcements = 0;
+  for (std::size_t at = log.find(",28,play"); at != std::string::npos;
+       at = log.find(",28,play", at + 1)) {
+    ++announcements;
+  }
+  EXPECT_EQ(announcements, 1u);
+
+  const auto& end = rows.back();
+  EXPECT_LT(number(end, "FrameIndex"), 1050);
+  EXPECT_LT(std::abs(number(end, "Speed")), 0.5);
+  EXPECT_EQ(end.at("PatternState"), "2");
+  EXPECT_EQ(end.at("AtcBrakeApplied"), "1");
+}
+
+// A train that stands on frame 0 at the first Start (the frame just below the last-shown frame
+// number start-up leaves): Start presents it at once, and every resume presents it again.
+TEST_F(DriveTool, StartPresentsTheCurrentFrameOnce) {
+  const ToolRun run = drive("drive_train.dat test_line.dat --until 5000 --every 500 --script " +
+                            quoted((kGolden / "start_frame0_script.txt").string()) +
+                            " --columns t_ms,FrameIndex,ShownFrame,FramesShown");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "t_ms,FrameIndex,ShownFrame,FramesShown\n"
+            "500,0,0,1\n"
+            "1000,0,0,1\n"
+            "1500,0,0,1\n"
+            "2000,0,0,1\n"
+            "2500,0,0,1\n"
+            "3000,0,0,1\n"
+            "3500,0,0,1\n"
+            "4000,0,0,2\n"
+            "4500,0,0,2\n"
+            "5000,0,0,2\n");
+}
+
 TEST_F(DriveTool, DefaultColumnsBeforeTheStart) {
   const ToolRun run = drive("test_train.dat test_line.dat --until 300");
   ASSERT_EQ(run.status, 0) << run.err;
@@ -100,9 +221,9 @@ TEST_F(DriveTool, DefaultColumnsBeforeTheStart) {
             "t_ms,Speed,PowerHandle,BrakeHandle,PowerNotch,BrakeNotch,Reverser,FrameIndex,"
             "Distance,ClockTicks,ScheduleFrame,DoorsOpen,SignalCode,AtsBrakeApplied,"
             "AtcBrakeApplied,StationLabel\n"
-            "100,0.0000,0,-4,0,-4,1,100,0.0000,972000,250,1,999,0,0,ソ表駅\n"
-            "200,0.0000,0,-4,0,-4,1,100,0.0000,972000,250,1,999,0,0,ソ表駅\n"
-            "300,0.0000,0,-4,0,-4,1,100,0.0000,972000,250,1,999,0,0,ソ表駅\n");
+            "100,0.0000,0,-4,0,-4,1,100,926.0000,972000,250,1,999,0,0,ソ表駅\n"
+            "200,0.0000,0,-4,0,-4,1,100,926.0000,972000,250,1,999,0,0,ソ表駅\n"
+            "300,0.0000,0,-4,0,-4,1,100,926.0000,972000,250,1,999,0,0,ソ表駅\n");
 }
 
 TEST_F(DriveTool, LoadErrorsAreTheProgramsOwnMessage) {

@@ -200,6 +200,12 @@ void addValues(Table& t) {
   t["ValueVisible"] = [](const DriveView& v) { return flag(v.values->visible); };
 }
 
+// The line video on the cab view: the frame shown last and how many frames were put on it.
+void addVideo(Table& t) {
+  t["ShownFrame"] = [](const DriveView& v) { return integer(v.shown->lastShown()); };
+  t["FramesShown"] = [](const DriveView& v) { return integer(v.shown->presentations()); };
+}
+
 const Table& table() {
   static const Table t = [] {
     Table t;
@@ -208,6 +214,7 @@ const Table& table() {
     addCab(t);
     addProtection(t);
     addValues(t);
+    addVideo(t);
     return t;
   }();
   return t;

@@ -1,5 +1,6 @@
 // The columns a headless drive prints: the train state under its variable names, the cab's
-// labels, pictures, lamps and needles, the protection state and the value display.
+// labels, pictures, lamps and needles, the protection state, the value display and the line
+// video frame the cab view shows.
 #pragma once
 
 #include <functional>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "cab/value_display.h"
+#include "drive/shown_frame.h"
 #include "sim/cab_model.h"
 #include "sim/protection_state.h"
 #include "sim/train_state.h"
@@ -22,6 +24,7 @@ struct DriveView {
   const sim::CabModel* cab = nullptr;
   const sim::ProtectionState* protection = nullptr;
   const cab::ValueDisplay* values = nullptr;
+  const drive::ShownFrame* shown = nullptr;
 };
 
 using ColumnFormatter = std::function<std::string(const DriveView&)>;

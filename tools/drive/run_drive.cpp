@@ -162,6 +162,18 @@ void runDrive(drive::Drive& drive, platform::VirtualSoundSlots& sounds,
   sounds.clearEvents();
   sounds.setEventLog(out.sounds != nullptr);
   std::size_t next = 0;
+  // The idle handler's pass, on a cab view that has every frame: a due frame is drawn while
+  // running, at most one every 33 ms.
+  constexpr int kMinFrameIntervalMs = 33;
+  long long lastDrawMs = 0;
+  const auto idlePass = [&](int t) {
+    drive::ShownFrame& shown = drive.shownFrame();
+    const int frame = drive.state().FrameIndex;
+    if (drive.running() && shown.due(frame) && t - lastDrawMs >= kMinFrameIntervalMs) {
+      shown.presented(frame);
+      lastDrawMs = t;
+    }
+  };
   sim::runVirtualTime(
       untilMs, drive.running(),
       [&](int t) {
@@ -172,9 +184,14 @@ void runDrive(drive::Drive& drive, platform::VirtualSoundSlots& sounds,
       },
       [&](int) { drive.MMTimer1Timer(); }, [&](int) { drive.Timer1Timer(); },
       [&](int t) {
+        idlePass(t);
         if (t % everyMs == 0) {
-          const DriveView view{t, &drive.state(), &drive.cab(), &drive.protection(),
-                               &drive.valueDisplay()};
+          const DriveView view{t,
+                               &drive.state(),
+                               &drive.cab(),
+                               &drive.protection(),
+                               &drive.valueDisplay(),
+                               &drive.shownFrame()};
           for (std::size_t i = 0; i < formatters.size(); ++i) {
             out.trace << (i == 0 ? "" : ",") << formatters[i](view);
           }

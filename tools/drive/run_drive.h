@@ -52,8 +52,9 @@ void handleScriptEvent(drive::Drive& drive, const ScriptEvent& event);
 
 // Runs a loaded drive from t = 1 to `untilMs`. At each t: the sound time moves to t; the
 // script's events of t, in order, each with the events it posts; while running the simulation
-// tick when t % 33 == 0 and the display tick when t % 100 == 0; a trace row when
-// t % everyMs == 0. Writes the header line first.
+// tick when t % 33 == 0 and the display tick when t % 100 == 0; a pass of the idle handler
+// (the due frame recorded as shown, on a cab view that has every frame, at most one every
+// 33 ms, only while running); a trace row when t % everyMs == 0. Writes the header line first.
 void runDrive(drive::Drive& drive, platform::VirtualSoundSlots& sounds,
               const std::vector<ScriptEvent>& events, const std::vector<std::string>& columnNames,
               int untilMs, int everyMs, const DriveOutputs& out);
