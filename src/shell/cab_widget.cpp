@@ -2,6 +2,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 namespace dravolin::shell {
@@ -86,12 +87,18 @@ void forEachNeedle(const CabModel& m, F&& f) {
 }  // namespace
 
 CabWidget::CabWidget(int scale, QWidget* parent) : QWidget(parent), scale_(scale) {
-  setFixedSize(kWidth * scale_, kHeight * scale_);
+  setScale(scale);
   setAttribute(Qt::WA_OpaquePaintEvent);
   QFont font("Noto Sans CJK JP");
   font.setPixelSize(14);
   font.setStyleHint(QFont::SansSerif);
   setFont(font);
+}
+
+void CabWidget::setScale(int scale) {
+  scale_ = std::max(1, scale);
+  setFixedSize(kWidth * scale_, kHeight * scale_);
+  update();
 }
 
 void CabWidget::setModel(const sim::CabModel* model) {
