@@ -55,7 +55,7 @@ endforeach()
 install(FILES ${packaging_dir}/icons/dravolin.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${packaging_dir}/copyright ${changelog}
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/dravolin)
 if(DRAVOLIN_INSTALL_DEMO)
   install(CODE "
     set(DEMO_GENERATOR \"$<TARGET_FILE:dravolin-make-demo>\")
@@ -71,16 +71,19 @@ set(CPACK_PACKAGE_VENDOR "The Dravolin developers")
 set(CPACK_PACKAGE_CONTACT
     "Dravolin maintainers <maintainers@users.noreply.c-seed-49ec1c8c.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "train driving simulator on recorded line videos")
+# The long description, one line of the control file per line here.
 set(CPACK_PACKAGE_DESCRIPTION
-    "The scenery is a recorded video of a line whose picture follows the simulated train; \
-around it a cab panel with gauges, lamps, signals, a clock and a timetable. It simulates \
-traction, brakes, station stops and Japanese train protection (ATS, ATC), with the sounds of \
-the train. Trains and lines are data folders; a demo line with two trains is included, with \
-the authoring tools that check trains and lines and drive them from scripts.")
+    "The scenery is a recorded video of a line whose picture follows the simulated
+train; around it a cab panel with gauges, lamps, signals, a clock and a
+timetable. It simulates traction, brakes, station stops and Japanese train
+protection (ATS, ATC), with the sounds of the train. Trains and lines are data
+folders; a demo line with two trains is included, with the authoring tools that
+check trains and lines and drive them from scripts.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION games)
+# Not "games": Debian keeps the programs of that section in /usr/games, these are in /usr/bin.
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so dpkg-shlibdeps cannot see them: the window system's platform plugins
