@@ -1,7 +1,7 @@
 # Run by `cmake --install` (and so by cpack): writes the demo installation with
 # dravolin-make-demo into the build folder's demo/ unless it is already there from the same
 # generator, then installs it as share/dravolin/demo. The build folder keeps it, so a second
-# install or package does not write it again (scripts/run uses the same folder and stamp).
+# install or package does not write it again (the stamp is the one scripts/run keeps).
 #   DEMO_GENERATOR  dravolin-make-demo
 #   DEMO_CACHE      the build folder's demo folder
 #   DEMO_DESTINATION  where it goes, under the install prefix
