@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
@@ -294,6 +295,23 @@ TEST(ProgramShell, VolumeKeypadSwapAndPortAreAppliedAndKept) {
   EXPECT_EQ(kept.volumePercent, 70);
   EXPECT_FALSE(kept.keypadSwap);
   EXPECT_EQ(kept.controllerPort, "COM2");
+}
+
+TEST(ProgramShell, ALoweredScaleIsToldOnTheTitleScreensStatusLine) {
+  ShellHarness h;
+  h.context.notice = "倍率2は画面に収まらないため、1で表示しています";
+  shell::ProgramShell shell(h.context, {}, h.first.path());
+  shell::TitleWindow* title = shell.titleWindow();
+  title->Panel1Click();  // the opening ends: the title picture and, under it, the status line
+  EXPECT_EQ(title->size(), QSize(640, 498));
+  EXPECT_TRUE(title->statusLine()->isVisible());
+  EXPECT_EQ(title->statusLine()->text(), h.context.notice);
+  saveScreenshot(*title, "title_notice.png");
+  // A train chosen and its drive closed: the notice has been read, the status line goes.
+  title->TrainClick(2);
+  ASSERT_NE(title->drivingWindow(), nullptr);
+  title->drivingWindow()->close();
+  EXPECT_EQ(title->size(), QSize(640, 480));
 }
 
 TEST(ProgramShell, FullScreenShowsTheCabAtTheLargestFactorCentredOnBlackAndComesBack) {
