@@ -12,6 +12,7 @@
 #include <QSlider>
 #include <QWidgetAction>
 #include <system_error>
+#include <tuple>
 
 #include "input/input_state.h"
 #include "platform/sound_slots.h"
@@ -94,7 +95,7 @@ void ProgramShell::buildWindows() {
 
   // The title window's own menu (right button) and its shortcut keys.
   delete titleVolume_;
-  titleVolume_ = makeVolumeMenu(nullptr);
+  titleVolume_ = makeVolumeMenu(nullptr, title_.get());
   title_->addAction(openFolder_);
   title_->addAction(titleVolume_->menuAction());
   title_->setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -163,7 +164,7 @@ void ProgramShell::setVolume(int percent) {
   }
 }
 
-QMenu* ProgramShell::makeVolumeMenu(QWidget* parent) {
+QMenu* ProgramShell::makeVolumeMenu(QWidget* parent, QWidget* window) {
   auto* menu = new QMenu(kVolume, parent);
   auto* action = new QWidgetAction(menu);
   auto* box = new QWidget;
@@ -191,6 +192,19 @@ QMenu* ProgramShell::makeVolumeMenu(QWidget* parent) {
     slider->setValue(settings_.volumePercent);
   });
   connect(menu, &QMenu::aboutToHide, this, &ProgramShell::saveSettings);
+  menu->addSeparator();
+  for (const auto& [text, key, step] :
+       {std::tuple{kVolumeUp, Qt::CTRL | Qt::Key_Up, kVolumeStep},
+        std::tuple{kVolumeDown, Qt::CTRL | Qt::Key_Down, -kVolumeStep}}) {
+    QAction* a = menu->addAction(text);
+    a->setShortcut(QKeySequence(key));
+    const int delta = step;
+    connect(a, &QAction::triggered, this, [this, delta] {
+      setVolume(settings_.volumePercent + delta);
+      saveSettings();
+    });
+    if (window != nullptr) window->addAction(a);
+  }
   return menu;
 }
 
@@ -202,7 +216,7 @@ void ProgramShell::onDrivingShown(DrivingWindow* window) {
   full->setShortcut(QKeySequence(Qt::Key_F11));
   // Also on the window itself, so that F11 works while full screen hides the menu bar.
   window->addAction(full);
-  menu->addMenu(makeVolumeMenu(menu));
+  menu->addMenu(makeVolumeMenu(menu, window));
   connect(full, &QAction::toggled, window, [this, window](bool on) {
     window->setCabFullScreen(on);
     settings_.fullScreen = on;

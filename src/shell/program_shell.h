@@ -30,6 +30,9 @@ inline constexpr const char* kOpenDataFolder = "データフォルダを開く(&
 inline constexpr const char* kFullScreen = "全画面表示(&F)";
 inline constexpr const char* kVolume = "音量(&V)";
 inline constexpr const char* kWindowMenu = "ウィンドウ(&W)";
+inline constexpr const char* kVolumeUp = "音量を上げる";
+inline constexpr const char* kVolumeDown = "音量を下げる";
+inline constexpr int kVolumeStep = 10;  // % per Ctrl+Up / Ctrl+Down
 
 class ProgramShell final : public QObject {
   Q_OBJECT
@@ -74,7 +77,9 @@ class ProgramShell final : public QObject {
   void buildWindows();
   void onDrivingShown(DrivingWindow* window);
   void onDrivingClosed(DrivingWindow* window);
-  QMenu* makeVolumeMenu(QWidget* parent);
+  // The slider, then the two volume keys (Ctrl+Up, Ctrl+Down), which also work in `window`
+  // while the menu bar is hidden.
+  QMenu* makeVolumeMenu(QWidget* parent, QWidget* window);
   void place(QWidget* window, const QString& name);
 
   Context context_;

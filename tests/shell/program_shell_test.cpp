@@ -284,6 +284,22 @@ TEST(ProgramShell, VolumeKeypadSwapAndPortAreAppliedAndKept) {
 
   shell.setVolume(70);
   EXPECT_DOUBLE_EQ(h.sound.masterGain(), 0.49);
+  // Ctrl+Up and Ctrl+Down step by 10 % and stop at the ends.
+  const auto volumeKey = [&](QKeyCombination key) {
+    for (QAction* a : shell.titleWindow()->actions()) {
+      if (a->shortcut() == QKeySequence(key)) a->trigger();
+    }
+    return shell.settings().volumePercent;
+  };
+  EXPECT_EQ(volumeKey(Qt::CTRL | Qt::Key_Up), 80);
+  EXPECT_EQ(volumeKey(Qt::CTRL | Qt::Key_Up), 90);
+  EXPECT_EQ(volumeKey(Qt::CTRL | Qt::Key_Up), 100);
+  EXPECT_EQ(volumeKey(Qt::CTRL | Qt::Key_Up), 100);
+  EXPECT_EQ(volumeKey(Qt::CTRL | Qt::Key_Down), 90);
+  for (int i = 0; i < 12; ++i) volumeKey(Qt::CTRL | Qt::Key_Down);
+  EXPECT_EQ(shell.settings().volumePercent, 0);
+  EXPECT_DOUBLE_EQ(h.sound.masterGain(), 0.0);
+  shell.setVolume(70);
   h.program.KeypadSwap = false;
   shell.titleWindow()->TrainClick(2);
   shell::DrivingWindow* d = shell.titleWindow()->drivingWindow();
