@@ -115,6 +115,7 @@ bool OpenAlSoundSlots::initialise() {
     }
     s.source = source;
   }
+  applyMasterGain();
   alGetError();
   return true;
 }
@@ -335,6 +336,15 @@ void OpenAlSoundSlots::applyGain(const Slot& s) const {
     gain = static_cast<float>(std::pow(10.0, s.attenuation / 2000.0));
   }
   alSourcef(s.source, AL_GAIN, gain);
+}
+
+void OpenAlSoundSlots::setMasterGain(double gain) {
+  SoundSlots::setMasterGain(gain);
+  applyMasterGain();
+}
+
+void OpenAlSoundSlots::applyMasterGain() const {
+  if (makeCurrent()) alListenerf(AL_GAIN, static_cast<float>(masterGain()));
 }
 
 int OpenAlSoundSlots::playbackRateHz(int slot) const {

@@ -83,6 +83,8 @@ class OpenAlSoundSlots final : public SoundSlots {
   bool isPlaying(int slot) const override;
   void setFrequencyRatio(int slot, double ratio) override;
   void setVolume(int slot, int attenuation) override;
+  // The listener's gain, so every source is scaled after its own volume.
+  void setMasterGain(double gain) override;
 
   // Loads a wave from samples already in memory (as loadWave does from a file).
   WaveId addWave(const Wave& wave);
@@ -122,6 +124,7 @@ class OpenAlSoundSlots final : public SoundSlots {
   Slot* usedSlot(int slot);
   const Slot* usedSlot(int slot) const;
   void applyGain(const Slot& s) const;
+  void applyMasterGain() const;
   void applyFormat();
   std::vector<int> contextAttributes() const;
   void shutDown();

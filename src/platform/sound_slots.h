@@ -4,6 +4,8 @@
 // service, an empty slot or a slot number outside 0..255 makes every call a no-op.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 namespace dravolin::platform {
@@ -38,6 +40,20 @@ class SoundSlots {
   virtual void setFrequencyRatio(int slot, double ratio) = 0;
   // Attenuation in hundredths of a decibel, 0 (full) to -10000 (silent).
   virtual void setVolume(int slot, int attenuation) = 0;
+
+  // The user's master volume over every slot: an amplitude factor from 0 (silent) to 1 (every
+  // slot at its own volume), clamped to that range (not a number is 1). It stays in force across
+  // initialise(). A service without output only remembers it.
+  virtual void setMasterGain(double gain) { masterGain_ = clampedGain(gain); }
+  double masterGain() const { return masterGain_; }
+
+ protected:
+  static double clampedGain(double gain) {
+    return std::isnan(gain) ? 1.0 : std::clamp(gain, 0.0, 1.0);
+  }
+
+ private:
+  double masterGain_ = 1.0;
 };
 
 // The sound actions used throughout the cab.

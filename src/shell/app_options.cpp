@@ -10,8 +10,11 @@ const char* usageText() {
          "       dravolin --measure SECONDS [--still] [--scale N] [DATA_DIR] TRAIN_FILE LINE_FILE\n"
          "       dravolin --version | --help\n"
          "\n"
-         "  DATA_DIR           folder of the data files (default: the current folder)\n"
-         "  --scale N          show the windows N times as large (1 to 4)\n"
+         "  DATA_DIR           folder of the data files (default: the one used last, else the\n"
+         "                     installed demo)\n"
+         "  --scale N          show the windows N times as large (1 to 4; kept for the next "
+         "start,\n"
+         "                     lowered when the screen is too small)\n"
          "  --measure SECONDS  drive TRAIN_FILE on LINE_FILE at the recording speed for SECONDS\n"
          "                     and report the video presentation\n"
          "  --still            with --measure: leave the train standing\n";
@@ -44,6 +47,7 @@ std::optional<AppOptions> parseAppOptions(const std::vector<std::string>& args,
         return std::nullopt;
       }
       o.scale = (*v)[0] - '0';
+      o.scaleGiven = true;
     } else if (a == "--measure") {
       const std::string* v = value();
       if (v == nullptr) return std::nullopt;
@@ -67,7 +71,10 @@ std::optional<AppOptions> parseAppOptions(const std::vector<std::string>& args,
       error = "--measure needs TRAIN_FILE and LINE_FILE";
       return std::nullopt;
     }
-    if (positional.size() == 3) o.dataDir = positional[0];
+    if (positional.size() == 3) {
+      o.dataDir = positional[0];
+      o.dataDirGiven = true;
+    }
     o.trainFile = positional[positional.size() - 2];
     o.lineFile = positional.back();
     return o;
@@ -80,7 +87,10 @@ std::optional<AppOptions> parseAppOptions(const std::vector<std::string>& args,
     error = "only one data folder";
     return std::nullopt;
   }
-  if (!positional.empty()) o.dataDir = positional[0];
+  if (!positional.empty()) {
+    o.dataDir = positional[0];
+    o.dataDirGiven = true;
+  }
   return o;
 }
 

@@ -14,7 +14,9 @@ struct AppOptions {
   bool version = false;
   bool help = false;
   int scale = 1;              // 1 to 4: the windows shown that many times as large
+  bool scaleGiven = false;    // --scale was on the command line
   std::string dataDir = ".";  // the data folder, made the working folder
+  bool dataDirGiven = false;  // DATA_DIR was on the command line
   // The measuring run: load the named drive in its window, start it and report the video
   // presentation after this many seconds of real time.
   std::optional<double> measureSeconds;

@@ -2,6 +2,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 namespace dravolin::shell {
@@ -118,12 +119,18 @@ QRect clockRect(const sim::CabClock& c) { return QRect(c.left, c.top, 50, 50); }
 }  // namespace
 
 CabWidget::CabWidget(int scale, QWidget* parent) : QWidget(parent), scale_(scale) {
-  setFixedSize(kWidth * scale_, kHeight * scale_);
+  setScale(scale);
   setAttribute(Qt::WA_OpaquePaintEvent);
   QFont font("Noto Sans CJK JP");
   font.setPixelSize(14);
   font.setStyleHint(QFont::SansSerif);
   setFont(font);
+}
+
+void CabWidget::setScale(int scale) {
+  scale_ = std::max(1, scale);
+  setFixedSize(kWidth * scale_, kHeight * scale_);
+  update();
 }
 
 void CabWidget::setModel(const sim::CabModel* model) {

@@ -38,6 +38,8 @@ class CabWidget final : public QWidget {
   void videoPresented();
 
   int scale() const { return scale_; }
+  // Shows the cab `scale` times as large from now on (full screen changes it).
+  void setScale(int scale);
   // Where a label of the model is placed, in model pixels.
   static QRect labelRect(const sim::CabModel& m, const sim::CabLabel& label);
   // Number of repaint requests made by modelChanged() and videoPresented() so far.

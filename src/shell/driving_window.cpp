@@ -85,10 +85,7 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
   setWindowTitle(qs(drive_->cab().Title));
 
   back_ = new QToolButton(cab_);
-  back_->setGeometry(618 * context_.scale, 417 * context_.scale, 20 * context_.scale,
-                     20 * context_.scale);
-  back_->setIcon(backIcon(context_.scale));
-  back_->setIconSize(back_->size());
+  placeBackButton(context_.scale);
   back_->setFocusPolicy(Qt::NoFocus);
   back_->setAutoRaise(true);
   connect(back_, &QToolButton::clicked, this, &QWidget::close);  // BackClick
@@ -148,6 +145,12 @@ DrivingWindow::~DrivingWindow() {
   // The presenter's surface handlers refer to it: finalise while it is still there.
   surface_->finalise();
   presenter_.reset();
+}
+
+void DrivingWindow::placeBackButton(int scale) {
+  back_->setGeometry(618 * scale, 417 * scale, 20 * scale, 20 * scale);
+  back_->setIcon(backIcon(scale));
+  back_->setIconSize(back_->size());
 }
 
 void DrivingWindow::buildMenus(const drive::DriveData& data) {

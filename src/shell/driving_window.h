@@ -94,6 +94,14 @@ class DrivingWindow final : public QMainWindow {
   const platform::CabViewSurface& surface() const { return *surface_; }
   const Stats& stats() const { return stats_; }
 
+  // Full screen: the cab as large as the largest whole factor lets it be, centred on black,
+  // without the menu bar; off again, the window as it was. The windowed scale stays the one
+  // the window was created with.
+  void setCabFullScreen(bool on);
+  bool cabFullScreen() const { return fullScreenFrame_ != nullptr; }
+  // The controller box's port (its name is kept between runs).
+  platform::SerialPort& controllerPort() { return port_; }
+
   // A key event typed here or in the value display or help window.
   void forwardKey(QKeyEvent* event);
   // One tick of each timer, as the timers run them.
@@ -129,6 +137,7 @@ class DrivingWindow final : public QMainWindow {
     }
   }
   void reportUnhandled(const char* what);
+  void placeBackButton(int scale);
 
   Context context_;
   // The companion windows may go before this window (it is deleted after its close).
@@ -157,6 +166,8 @@ class DrivingWindow final : public QMainWindow {
   QAction* menuD2_ = nullptr;
   QMenu* controller1_ = nullptr;
   QToolButton* back_ = nullptr;
+  QWidget* fullScreenFrame_ = nullptr;  // the black frame around the cab in full screen
+  QPoint windowedPosition_;
   int wheelRemainder_ = 0;  // wheel angle not yet turned into notches (1/8 degree)
   // Presentation statistics.
   Stats stats_;

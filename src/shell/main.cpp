@@ -3,6 +3,8 @@
 #include <sys/resource.h>
 
 #include <QApplication>
+#include <QScreen>
+#include <QSettings>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
@@ -15,10 +17,14 @@
 #include "input/input_state.h"
 #include "platform/openal_sound_slots.h"
 #include "shell/app_options.h"
+#include "shell/app_settings.h"
+#include "shell/data_folder.h"
 #include "shell/drive_adapter.h"
 #include "shell/driving_window.h"
 #include "shell/help_window.h"
 #include "shell/messages.h"
+#include "shell/program_shell.h"
+#include "shell/screen_fit.h"
 #include "shell/title_window.h"
 #include "shell/value_display_window.h"
 
@@ -87,17 +93,44 @@ int main(int argc, char** argv) {
     std::printf("%s", shell::usageText());
     return 0;
   }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Dravolin");
+  QApplication::setDesktopFileName("dravolin");
+
+  // Without a folder on the command line: the one used last, else the installed demo.
+  const std::unique_ptr<QSettings> store = shell::openUserSettings();
+  shell::AppSettings settings = shell::readAppSettings(*store);
+  std::filesystem::path folder = options->dataDir;
+  if (!options->measureSeconds) {
+    const std::filesystem::path programDir = QCoreApplication::applicationDirPath().toStdString();
+    folder = shell::startFolder(options->dataDirGiven
+                                    ? std::optional<std::filesystem::path>(options->dataDir)
+                                    : std::nullopt,
+                                settings.dataFolder.toStdString(),
+                                shell::installedDemoFolder(programDir, DRAVOLIN_INSTALL_DATADIR));
+  }
   // The data folder is the working folder: every file name of the data is relative to it.
   std::error_code ec;
-  std::filesystem::current_path(options->dataDir, ec);
+  std::filesystem::current_path(folder, ec);
   if (ec) {
-    std::fprintf(stderr, "dravolin: cannot use the data folder %s: %s\n", options->dataDir.c_str(),
+    std::fprintf(stderr, "dravolin: cannot use the data folder %s: %s\n", folder.c_str(),
                  ec.message().c_str());
     return 1;
   }
 
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("Dravolin");
+  // The scale: given, else the one kept; lowered until the windows fit the screen.
+  const int wanted = options->scaleGiven ? options->scale : settings.scale.value_or(1);
+  if (options->scaleGiven) settings.scale = options->scale;
+  int scale = wanted;
+  QString notice;
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    scale = shell::fittingScale(wanted, {shell::kTitleWindowNeed, shell::kDrivingWindowNeed},
+                                screen->availableGeometry().size());
+    if (scale < wanted) {
+      notice = QString("倍率%1は画面に収まらないため、%2で表示しています").arg(wanted).arg(scale);
+      std::fprintf(stderr, "dravolin: scale %d does not fit the screen; using %d\n", wanted, scale);
+    }
+  }
 
   platform::OpenAlSoundSlots sound;
   const bool soundOpened = sound.initialise();
@@ -107,7 +140,7 @@ int main(int argc, char** argv) {
   driving.dataDir = ".";
   driving.sound = &sound;
   driving.soundOpened = soundOpened;
-  driving.scale = options->scale;
+  driving.scale = scale;
   driving.makeDrive = shell::makeDriveFactory(program);
   driving.endProgram = [](int status) { std::exit(status); };
 
@@ -118,22 +151,21 @@ int main(int argc, char** argv) {
   }
 
   // The title window first, then the help and value display windows it hands to each drive.
-  shell::TitleWindow::Context titleContext;
-  titleContext.driving = driving;
+  shell::ProgramShell::Context shellContext;
+  shellContext.title.driving = driving;
   // The opening movie's sound plays in slot 0 of the sound service, free until a drive loads.
-  titleContext.playMovieSound = [&sound](const platform::Wave& wave) {
+  shellContext.title.playMovieSound = [&sound](const platform::Wave& wave) {
     sound.assign(0, sound.addWave(wave));
     sound.playOnce(0);
   };
-  titleContext.stopMovieSound = [&sound] {
+  shellContext.title.stopMovieSound = [&sound] {
     sound.stop(0);
     sound.assign(0, platform::SoundSlots::kNoWave);
   };
-  shell::TitleWindow title(titleContext);
-  QObject::connect(&title, &shell::TitleWindow::closed, &app, &QApplication::quit);
-  title.show();
-  shell::HelpWindow help(".");
-  shell::ValueDisplayWindow values;
-  title.setCompanions(&help, &values);
+  shellContext.program = &program;
+  shellContext.store = store.get();
+  shellContext.notice = notice;
+  shell::ProgramShell shell(shellContext, settings, std::filesystem::current_path(ec));
+  QObject::connect(&shell, &shell::ProgramShell::quitRequested, &app, &QApplication::quit);
   return QApplication::exec();
 }

@@ -256,7 +256,7 @@ void TitleWindow::Panel1Click() {
   reveal_ = 0;
   panel_->hide();
   if (movieOpen_) stopMovie();
-  setClientSize(640, 480);
+  setClientSize(640, notice_.isEmpty() ? 480 : 498);
   loadTitlePicture();
   centre();
 }
@@ -279,6 +279,7 @@ void TitleWindow::TrainClick(int number) {
   const std::optional<TrainChoice>& choice =
       context_.trains.at(static_cast<std::size_t>(number - 1));
   if (!choice) return;
+  notice_.clear();
   loading_->show();
   loading_->repaint();
   setClientSize(640, 498);
@@ -325,6 +326,15 @@ void TitleWindow::onDrivingClosed() {
   setClientSize(640, 480);
   show();
   Q_EMIT drivingWindowClosed();
+}
+
+void TitleWindow::setNotice(const QString& text) {
+  notice_ = text;
+  status_->setText(text);
+  if (!openingShown() && driving_ == nullptr) {
+    setClientSize(640, text.isEmpty() ? 480 : 498);
+    centre();
+  }
 }
 
 void TitleWindow::helpclick() {

@@ -73,6 +73,10 @@ class TitleWindow final : public QWidget {
     context_.driving.valueDisplay = values;
   }
 
+  // A text for the status line, shown under the title picture until a train is chosen (an
+  // empty text takes it away).
+  void setNotice(const QString& text);
+
   // Handlers.
   void Panel1Click();
   void Timer1Timer();
@@ -126,6 +130,7 @@ class TitleWindow final : public QWidget {
   QWidget* loading_ = nullptr;
   QLabel* status_ = nullptr;
   DrivingWindow* driving_ = nullptr;
+  QString notice_;
 };
 
 }  // namespace dravolin::shell

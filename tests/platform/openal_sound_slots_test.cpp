@@ -166,6 +166,27 @@ TEST_F(LoopbackSlots, VolumeStaysInForceAcrossStopAndPlay) {
   EXPECT_NEAR(rms(render(kRate / 4), 2048), kAmplitude / std::sqrt(2.0) * 0.501187, 0.002);
 }
 
+TEST_F(LoopbackSlots, MasterGainScalesEverySlotAndLastsAcrossInitialise) {
+  struct Case {
+    double master;
+    int attenuation;
+    double factor;
+  };
+  for (const Case c :
+       {Case{1.0, 0, 1.0}, Case{0.5, 0, 0.5}, Case{0.5, -600, 0.250594}, Case{0.0, 0, 0.0},
+        Case{2.0, 0, 1.0}, Case{-1.0, 0, 0.0}, Case{std::nan(""), 0, 1.0}}) {
+    SCOPED_TRACE(c.master);
+    slots.setMasterGain(c.master);
+    // A new device and context: the master gain is applied to it as well.
+    ASSERT_TRUE(slots.initialise());
+    slots.setOutputFormat(kRate, 32, false);
+    slots.assign(3, slots.addWave(tone(kRate)));
+    slots.setVolume(3, c.attenuation);
+    slots.playLooped(3);
+    EXPECT_NEAR(rms(render(kRate / 2), 2048), kAmplitude / std::sqrt(2.0) * c.factor, 0.002);
+  }
+}
+
 TEST_F(LoopbackSlots, OneShotEndsThenReportsNotPlayingAndFallsSilent) {
   slots.assign(4, slots.addWave(tone(2205)));  // 0.1 s
   EXPECT_FALSE(slots.isPlaying(4));

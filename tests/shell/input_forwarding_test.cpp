@@ -117,6 +117,9 @@ TEST(AppOptions, CommandLines) {
     EXPECT_EQ(o->scale, c.scale);
     EXPECT_EQ(o->measureSeconds.value_or(0), c.measure);
     EXPECT_EQ(o->still, c.still);
+    // What the command line left open is taken from the settings kept between runs.
+    EXPECT_EQ(o->dataDirGiven, c.dataDir != ".");
+    EXPECT_EQ(o->scaleGiven, joined.find("--scale") != std::string::npos);
   }
 }
 

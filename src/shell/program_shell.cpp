@@ -1,0 +1,244 @@
+#include "shell/program_shell.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSlider>
+#include <QWidgetAction>
+#include <system_error>
+#include <tuple>
+
+#include "input/input_state.h"
+#include "platform/sound_slots.h"
+#include "shell/data_folder.h"
+#include "shell/help_window.h"
+#include "shell/messages.h"
+#include "shell/screen_fit.h"
+#include "shell/value_display_window.h"
+
+namespace dravolin::shell {
+
+namespace {
+
+constexpr const char* kDrivingName = "driving";
+constexpr const char* kValuesName = "values";
+constexpr const char* kHelpName = "help";
+
+QString absolutePath(const std::filesystem::path& p) {
+  std::error_code ec;
+  const std::filesystem::path a = std::filesystem::absolute(p, ec);
+  return QString::fromStdString((ec ? p : a).lexically_normal().string());
+}
+
+}  // namespace
+
+ProgramShell::ProgramShell(Context context, AppSettings settings,
+                           const std::filesystem::path& folder)
+    : context_(std::move(context)), settings_(std::move(settings)) {
+  if (!context_.chooseFolder) {
+    context_.chooseFolder = [](QWidget* parent, const QString& current) {
+      return QFileDialog::getExistingDirectory(parent, "データフォルダを開く", current);
+    };
+  }
+  std::error_code ec;
+  folder_ = std::filesystem::absolute(folder, ec).lexically_normal();
+  if (ec) folder_ = folder;
+  std::filesystem::current_path(folder_, ec);  // where main() has put it already
+  if (missingDataFiles(folder_, context_.title.trains).empty())
+    settings_.dataFolder = absolutePath(folder_);
+  if (context_.title.driving.sound != nullptr) {
+    context_.title.driving.sound->setMasterGain(masterGainOfVolume(settings_.volumePercent));
+  }
+  if (context_.program != nullptr) context_.program->KeypadSwap = settings_.keypadSwap;
+
+  openFolder_ = new QAction(kOpenDataFolder, this);
+  openFolder_->setShortcut(QKeySequence::Open);
+  // Queued: the title window whose menu ran the command is replaced by a new one.
+  connect(openFolder_, &QAction::triggered, this, &ProgramShell::chooseDataFolder,
+          Qt::QueuedConnection);
+  buildWindows();
+  saveSettings();
+}
+
+ProgramShell::~ProgramShell() {
+  if (title_ != nullptr) title_->disconnect(this);
+  saveSettings();
+  title_.reset();
+  delete titleVolume_;
+}
+
+void ProgramShell::buildWindows() {
+  // The windows read their files from the working folder, which is the data folder.
+  TitleWindow::Context titleContext = context_.title;
+  titleContext.driving.dataDir = ".";
+  titleContext.driving.help = nullptr;
+  titleContext.driving.valueDisplay = nullptr;
+  if (title_ != nullptr) {
+    // It may be in the middle of one of its own handlers: it goes once that has returned.
+    title_->disconnect(this);
+    title_->hide();
+    title_.release()->deleteLater();
+  }
+  help_ = std::make_unique<HelpWindow>(".");
+  values_ = std::make_unique<ValueDisplayWindow>();
+  place(help_.get(), kHelpName);
+  place(values_.get(), kValuesName);
+  title_ = std::make_unique<TitleWindow>(titleContext);
+  title_->setCompanions(help_.get(), values_.get());
+  if (!context_.notice.isEmpty()) title_->setNotice(context_.notice);
+
+  // The title window's own menu (right button) and its shortcut keys.
+  delete titleVolume_;
+  titleVolume_ = makeVolumeMenu(nullptr, title_.get());
+  title_->addAction(openFolder_);
+  title_->addAction(titleVolume_->menuAction());
+  title_->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+  connect(title_.get(), &TitleWindow::closed, this, [this] {
+    saveSettings();
+    Q_EMIT quitRequested();
+  });
+  connect(title_.get(), &TitleWindow::drivingWindowShown, this, &ProgramShell::onDrivingShown);
+  title_->show();
+}
+
+void ProgramShell::place(QWidget* window, const QString& name) {
+  window->installEventFilter(this);
+  window->setProperty("dravolinName", name);
+  const auto it = settings_.windowPositions.find(name);
+  const QPoint wanted = it != settings_.windowPositions.end() ? it->second : window->pos();
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  window->move(screen != nullptr
+                   ? keptInside(wanted, window->frameGeometry().size(), screen->availableGeometry())
+                   : wanted);
+}
+
+bool ProgramShell::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Move) {
+    auto* window = qobject_cast<QWidget*>(watched);
+    const QString name = watched->property("dravolinName").toString();
+    if (window != nullptr && !name.isEmpty() && window->isVisible() && !window->isFullScreen()) {
+      settings_.windowPositions[name] = window->pos();
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+bool ProgramShell::openDataFolder(const std::filesystem::path& folder) {
+  const std::vector<std::string> missing = missingDataFiles(folder, context_.title.trains);
+  if (!missing.empty()) {
+    showMessage(notADataFolderMessage(absolutePath(folder), missing));
+    return false;
+  }
+  std::error_code ec;
+  const std::filesystem::path previous = std::filesystem::current_path(ec);
+  std::filesystem::current_path(folder, ec);
+  if (ec) {
+    showMessage(QString("「%1」を開けません: %2")
+                    .arg(absolutePath(folder), QString::fromStdString(ec.message())));
+    return false;
+  }
+  folder_ = std::filesystem::current_path(ec);
+  settings_.dataFolder = absolutePath(folder_);
+  saveSettings();
+  buildWindows();
+  return true;
+}
+
+void ProgramShell::chooseDataFolder() {
+  const QString chosen = context_.chooseFolder(title_.get(), absolutePath(folder_));
+  if (chosen.isEmpty()) return;
+  openDataFolder(chosen.toStdString());
+}
+
+void ProgramShell::setVolume(int percent) {
+  settings_.volumePercent = std::clamp(percent, 0, 100);
+  if (context_.title.driving.sound != nullptr) {
+    context_.title.driving.sound->setMasterGain(masterGainOfVolume(settings_.volumePercent));
+  }
+}
+
+QMenu* ProgramShell::makeVolumeMenu(QWidget* parent, QWidget* window) {
+  auto* menu = new QMenu(kVolume, parent);
+  auto* action = new QWidgetAction(menu);
+  auto* box = new QWidget;
+  auto* layout = new QHBoxLayout(box);
+  auto* slider = new QSlider(Qt::Horizontal);
+  auto* label = new QLabel;
+  slider->setRange(0, 100);
+  slider->setPageStep(10);
+  slider->setValue(settings_.volumePercent);
+  slider->setMinimumWidth(160);
+  label->setMinimumWidth(40);
+  label->setText(QString("%1%").arg(settings_.volumePercent));
+  layout->addWidget(slider);
+  layout->addWidget(label);
+  action->setDefaultWidget(box);
+  menu->addAction(action);
+  connect(slider, &QSlider::valueChanged, this, [this, label](int v) {
+    setVolume(v);
+    label->setText(QString("%1%").arg(v));
+  });
+  connect(slider, &QSlider::sliderReleased, this, &ProgramShell::saveSettings);
+  // A menu opened again shows the volume set elsewhere.
+  connect(menu, &QMenu::aboutToShow, slider, [this, slider] {
+    const QSignalBlocker block(slider);
+    slider->setValue(settings_.volumePercent);
+  });
+  connect(menu, &QMenu::aboutToHide, this, &ProgramShell::saveSettings);
+  menu->addSeparator();
+  for (const auto& [text, key, step] :
+       {std::tuple{kVolumeUp, Qt::CTRL | Qt::Key_Up, kVolumeStep},
+        std::tuple{kVolumeDown, Qt::CTRL | Qt::Key_Down, -kVolumeStep}}) {
+    QAction* a = menu->addAction(text);
+    a->setShortcut(QKeySequence(key));
+    const int delta = step;
+    connect(a, &QAction::triggered, this, [this, delta] {
+      setVolume(settings_.volumePercent + delta);
+      saveSettings();
+    });
+    if (window != nullptr) window->addAction(a);
+  }
+  return menu;
+}
+
+void ProgramShell::onDrivingShown(DrivingWindow* window) {
+  driving_ = window;
+  QMenu* menu = window->menuBar()->addMenu(kWindowMenu);
+  QAction* full = menu->addAction(kFullScreen);
+  full->setCheckable(true);
+  full->setShortcut(QKeySequence(Qt::Key_F11));
+  // Also on the window itself, so that F11 works while full screen hides the menu bar.
+  window->addAction(full);
+  menu->addMenu(makeVolumeMenu(menu, window));
+  connect(full, &QAction::toggled, window, [this, window](bool on) {
+    window->setCabFullScreen(on);
+    settings_.fullScreen = on;
+    saveSettings();
+  });
+  if (!settings_.controllerPort.isEmpty()) {
+    window->controllerPort().setPortName(settings_.controllerPort.toStdString());
+  }
+  place(window, kDrivingName);
+  if (settings_.fullScreen) full->setChecked(true);
+  connect(window, &DrivingWindow::closed, this, [this, window] { onDrivingClosed(window); });
+}
+
+void ProgramShell::onDrivingClosed(DrivingWindow* window) {
+  settings_.controllerPort = QString::fromStdString(window->controllerPort().portName());
+  if (context_.program != nullptr) settings_.keypadSwap = context_.program->KeypadSwap;
+  saveSettings();
+}
+
+void ProgramShell::saveSettings() {
+  if (context_.program != nullptr) settings_.keypadSwap = context_.program->KeypadSwap;
+  if (context_.store != nullptr) writeAppSettings(*context_.store, settings_);
+}
+
+}  // namespace dravolin::shell
