@@ -1,5 +1,7 @@
 #include "platform/ffmpeg_audio_reader.h"
 
+#include "platform/ffmpeg_fields.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -107,8 +109,10 @@ std::optional<Wave> readAudioTrack(const std::string& path) {
   if (!packet || !frame) return std::nullopt;
   const auto drain = [&] {
     while (avcodec_receive_frame(decoder.get(), frame.get()) == 0) {
-      const auto fmt = static_cast<AVSampleFormat>(frame->format);
-      if (frame->ch_layout.nb_channels == channels) append(wave, *frame, fmt, channels);
+      const AVSampleFormat fmt = soundSampleFormat(*frame);
+      if (fmt != AV_SAMPLE_FMT_NONE && frame->ch_layout.nb_channels == channels) {
+        append(wave, *frame, fmt, channels);
+      }
       av_frame_unref(frame.get());
     }
   };

@@ -1,5 +1,7 @@
 #include "platform/ffmpeg_frame_converter.h"
 
+#include "platform/ffmpeg_fields.h"
+
 extern "C" {
 #include <libavutil/frame.h>
 #include <libavutil/pixdesc.h>
@@ -50,14 +52,14 @@ AVPixelFormat withoutFullRangeAlias(AVPixelFormat format, bool& fullRange) {
 bool FfmpegFrameConverter::convert(const AVFrame& frame, Bitmap& bitmap) {
   const int w = frame.width;
   const int h = frame.height;
-  if (w <= 0 || h <= 0 || frame.format < 0) return false;
-  bool fullRange = frame.color_range == AVCOL_RANGE_JPEG;
-  const AVPixelFormat source =
-      withoutFullRangeAlias(static_cast<AVPixelFormat>(frame.format), fullRange);
+  const PictureColours colours = pictureColours(frame);
+  if (w <= 0 || h <= 0 || colours.pixelFormat == AV_PIX_FMT_NONE) return false;
+  bool fullRange = colours.fullRange;
+  const AVPixelFormat source = withoutFullRangeAlias(colours.pixelFormat, fullRange);
   const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(source);
   if (descriptor == nullptr) return false;
   const bool yuv = (descriptor->flags & AV_PIX_FMT_FLAG_RGB) == 0 && descriptor->nb_components >= 3;
-  const int matrix = frame.colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_ITU601;
+  const int matrix = colours.bt709 ? SWS_CS_ITU709 : SWS_CS_ITU601;
   const Setting setting{w, h, static_cast<int>(source),
                         yuv ? matrix * 2 + (fullRange ? 1 : 0) : -1};
   if (!scaler_ || !(setting == setting_)) {

@@ -30,6 +30,7 @@
 
 #include "platform/ffmpeg_video_reader.h"
 
+#include "platform/ffmpeg_fields.h"
 #include "platform/ffmpeg_frame_converter.h"
 
 extern "C" {
@@ -169,6 +170,42 @@ class IndexlessAvi {
   std::int64_t idx1_ = -1;
 };
 
+// Whether the movie data of an AVI lies wholly inside the file: the "movi" list of every "RIFF"
+// part ends at or before the end of the file. A file cut part-way ends inside its last movie list
+// (with the index after it lost); a file that lost only its index keeps all of its movie data.
+bool aviMovieDataWhole(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const std::int64_t size = ::lseek(fd, 0, SEEK_END);
+  const auto read12 = [fd](std::int64_t at, std::uint8_t(&h)[12]) {
+    return ::pread(fd, h, sizeof h, static_cast<off_t>(at)) == static_cast<ssize_t>(sizeof h);
+  };
+  const auto size32 = [](const std::uint8_t* b) {
+    return static_cast<std::int64_t>(b[0] | (b[1] << 8) | (b[2] << 16) |
+                                     (static_cast<std::uint32_t>(b[3]) << 24));
+  };
+  bool whole = true;
+  std::int64_t part = 0;
+  std::uint8_t h[12];
+  for (int parts = 0; whole && parts < 1000 && read12(part, h) && std::memcmp(h, "RIFF", 4) == 0;
+       ++parts) {
+    const std::int64_t partEnd = part + 8 + size32(h + 4);
+    std::int64_t at = part + 12;
+    for (int steps = 0; steps < 1000 && at < std::min(partEnd, size) && read12(at, h); ++steps) {
+      const std::int64_t length = size32(h + 4);
+      if (std::memcmp(h, "LIST", 4) == 0 && std::memcmp(h + 8, "movi", 4) == 0 &&
+          at + 8 + length > size) {
+        whole = false;
+        break;
+      }
+      at += 8 + length + (length & 1);
+    }
+    part = partEnd + (partEnd & 1);
+  }
+  ::close(fd);
+  return whole;
+}
+
 struct IoFreer {
   void operator()(AVIOContext* io) const {
     if (io != nullptr) av_freep(&io->buffer);
@@ -207,6 +244,7 @@ struct FfmpegVideoReader::Video {
   std::vector<std::int64_t> packetDts;   // outside AVI: demultiplexer dts of every packet, by slot
   std::vector<std::int64_t> cutPackets;  // file positions of packets whose data is incomplete
   bool indexDisagrees = false;           // the AVI index names other chunks than its frames
+  bool aviDataWhole = true;              // an AVI's movie data is not cut off by the file's end
   std::int64_t frames = 0;
   std::int64_t delay = 0;  // slots between a packet going in and its picture coming out
 
@@ -297,8 +335,8 @@ bool FfmpegVideoReader::Video::openFile(const std::string& file, bool ignoreInde
   if (avformat_find_stream_info(format.get(), nullptr) < 0) return false;
   for (unsigned i = 0; i < format->nb_streams; ++i) {
     AVStream* s = format->streams[i];
-    const bool video = s->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
-                       (s->disposition & AV_DISPOSITION_ATTACHED_PIC) == 0;
+    const bool video =
+        isVideoStream(*s->codecpar) && (s->disposition & AV_DISPOSITION_ATTACHED_PIC) == 0;
     if (video && stream == nullptr) {
       stream = s;
     } else {
@@ -311,7 +349,8 @@ bool FfmpegVideoReader::Video::openFile(const std::string& file, bool ignoreInde
     return false;
   }
   isAvi = std::strcmp(format->iformat->name, "avi") == 0;
-  const AVCodecDescriptor* descriptor = avcodec_descriptor_get(stream->codecpar->codec_id);
+  if (isAvi) aviDataWhole = aviMovieDataWhole(path);
+  const AVCodecDescriptor* descriptor = avcodec_descriptor_get(streamCodec(*stream->codecpar));
   intraOnly = descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY) != 0;
   AVRational r = stream->r_frame_rate;
   if (r.num <= 0 || r.den <= 0) r = stream->avg_frame_rate;
@@ -321,7 +360,9 @@ bool FfmpegVideoReader::Video::openFile(const std::string& file, bool ignoreInde
 }
 
 bool FfmpegVideoReader::Video::openDecoder() {
-  const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
+  const AVCodecID codecId = streamCodec(*stream->codecpar);
+  if (codecId == AV_CODEC_ID_NONE) return false;
+  const AVCodec* decoder = avcodec_find_decoder(codecId);
   if (decoder == nullptr) return false;
   codec.reset(avcodec_alloc_context3(decoder));
   if (!codec || avcodec_parameters_to_context(codec.get(), stream->codecpar) < 0) return false;
@@ -736,20 +777,34 @@ void FfmpegVideoReader::Video::checkTail() {
     if (!restartAt(key > 0 ? key - 1 : 0)) continue;
     std::int64_t last = kNoSlot;
     std::int64_t number = 0;
-    // Outside AVI (whose chunks number every picture), a reordering decoder's last pictures in a
-    // stream cut off come out only when it is drained, numbered by guess: the B-frames they
-    // would have followed may be missing. They are left out of the count rather than shown as
-    // another frame.
-    const bool cutOff = !isAvi && (!cutPackets.empty() || stream->nb_frames > frames);
+    // A reordering decoder's last pictures come out only when it is drained, numbered one slot
+    // after another. That is their number at the true end of a stream; in a stream cut off the
+    // B-frames shown before the pictures still held for reordering may be missing, so which
+    // frames those are cannot be told: they are left out of the count rather than shown as other
+    // frames. In an AVI (whose chunks number every picture) only the held pictures (the
+    // decoder's reordering depth) are in doubt, and the AVI is cut off when its movie data runs
+    // past the end of the file (its empty chunks are dropped frames, not damage). In another
+    // container every picture that comes out while draining is in doubt, and the stream is cut
+    // off when a packet is incomplete or the header promises more frames.
+    const bool cutOff = isAvi ? !aviDataWhole : !cutPackets.empty() || stream->nb_frames > frames;
+    std::vector<std::int64_t> drained;
     while (nextPicture(ahead.get(), number)) {
       if (cutOff && delay > 0 && draining) {
-        frames = std::min(frames, number);
-        break;
+        if (!isAvi) {
+          frames = std::min(frames, number);
+          break;
+        }
+        drained.push_back(number);
       }
       last = number;
       if (std::binary_search(cutPackets.begin(), cutPackets.end(), ahead->pkt_pos)) {
         frames = std::min(frames, number);
       }
+    }
+    if (!drained.empty()) {
+      const std::size_t held = std::min<std::size_t>(
+          drained.size(), static_cast<std::size_t>(std::max(1, codec->has_b_frames)));
+      frames = std::min(frames, drained[drained.size() - held]);
     }
     if (last != kNoSlot) {
       frames = std::min(frames, last + 1);

@@ -1,0 +1,146 @@
+// Pictures whose enum fields hold numbers that a damaged file put there: each is read as its
+// integer and an unknown number takes the default (BT.601 matrix, limited range, no picture for
+// an unknown pixel format); none may be loaded as its enum (the sanitizer build stops on that).
+#include "platform/ffmpeg_frame_converter.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <memory>
+
+#include "platform/ffmpeg_fields.h"
+
+namespace dravolin::platform {
+namespace {
+
+struct FrameFreer {
+  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
+
+// Stores a number in an enum field as a demultiplexer does, whatever the enum holds.
+template <class Enum>
+void storeNumber(Enum& field, int number) {
+  static_assert(sizeof(Enum) == sizeof(int));
+  std::memcpy(&field, &number, sizeof number);
+}
+
+// A 16 x 16 picture of one colour, 4:2:0 with limited-range values: its RGB depends on the
+// matrix and the range it is read with.
+FramePtr colouredPicture(int colourSpace, int range) {
+  FramePtr frame(av_frame_alloc());
+  frame->width = 16;
+  frame->height = 16;
+  frame->format = AV_PIX_FMT_YUV420P;
+  if (av_frame_get_buffer(frame.get(), 0) < 0) return nullptr;
+  for (int plane = 0; plane < 3; ++plane) {
+    const int rows = plane == 0 ? 16 : 8;
+    const int value = plane == 0 ? 140 : plane == 1 ? 90 : 190;
+    for (int y = 0; y < rows; ++y) {
+      std::memset(frame->data[plane] + y * frame->linesize[plane], value, rows);
+    }
+  }
+  storeNumber(frame->colorspace, colourSpace);
+  storeNumber(frame->color_range, range);
+  return frame;
+}
+
+std::uint32_t convertedColour(int colourSpace, int range) {
+  const FramePtr frame = colouredPicture(colourSpace, range);
+  if (!frame) return 0;
+  FfmpegFrameConverter converter;
+  Bitmap bitmap;
+  if (!converter.convert(*frame, bitmap)) return 0;
+  return bitmap.pixel(8, 8);
+}
+
+struct ColourCase {
+  const char* name;
+  int colourSpace;
+  int range;
+  // The stated colour space and range whose reading the picture must get.
+  int asColourSpace;
+  int asRange;
+};
+
+const ColourCase kColourCases[] = {
+    {"ColourSpace31", 31, AVCOL_RANGE_MPEG, AVCOL_SPC_BT470BG, AVCOL_RANGE_MPEG},
+    {"ColourSpaceNegative", -7, AVCOL_RANGE_MPEG, AVCOL_SPC_BT470BG, AVCOL_RANGE_MPEG},
+    {"ColourSpaceHuge", INT_MAX, AVCOL_RANGE_MPEG, AVCOL_SPC_BT470BG, AVCOL_RANGE_MPEG},
+    {"ColourSpaceUnspecified", AVCOL_SPC_UNSPECIFIED, AVCOL_RANGE_MPEG, AVCOL_SPC_BT470BG,
+     AVCOL_RANGE_MPEG},
+    {"Range200", AVCOL_SPC_BT709, 200, AVCOL_SPC_BT709, AVCOL_RANGE_MPEG},
+    {"RangeNegative", AVCOL_SPC_BT709, INT_MIN, AVCOL_SPC_BT709, AVCOL_RANGE_MPEG},
+    {"BothUnknown", 255, 9, AVCOL_SPC_BT470BG, AVCOL_RANGE_MPEG},
+    {"FullRangeKept", 31, AVCOL_RANGE_JPEG, AVCOL_SPC_BT470BG, AVCOL_RANGE_JPEG},
+};
+
+class UnknownColourFields : public ::testing::TestWithParam<ColourCase> {};
+
+TEST_P(UnknownColourFields, TakeTheDefaultReading) {
+  const ColourCase& c = GetParam();
+  const std::uint32_t expected = convertedColour(c.asColourSpace, c.asRange);
+  ASSERT_NE(expected, 0u);
+  EXPECT_EQ(convertedColour(c.colourSpace, c.range), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(FfmpegFrameConverter, UnknownColourFields,
+                         ::testing::ValuesIn(kColourCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FfmpegFrameConverter, MatrixAndRangeChangeTheColours) {
+  // The cases above would pass with any fixed reading; the stated fields do matter.
+  const std::uint32_t bt601 = convertedColour(AVCOL_SPC_BT470BG, AVCOL_RANGE_MPEG);
+  EXPECT_NE(convertedColour(AVCOL_SPC_BT709, AVCOL_RANGE_MPEG), bt601);
+  EXPECT_NE(convertedColour(AVCOL_SPC_BT470BG, AVCOL_RANGE_JPEG), bt601);
+}
+
+TEST(FfmpegFrameConverter, UnknownPixelFormatsAreNotShown) {
+  for (const int format : {-1, -200, static_cast<int>(AV_PIX_FMT_NB), 100000, INT_MAX}) {
+    FramePtr frame = colouredPicture(AVCOL_SPC_BT709, AVCOL_RANGE_MPEG);
+    ASSERT_TRUE(frame);
+    frame->format = format;
+    FfmpegFrameConverter converter;
+    Bitmap bitmap;
+    EXPECT_FALSE(converter.convert(*frame, bitmap)) << format;
+    EXPECT_EQ(pictureColours(*frame).pixelFormat, AV_PIX_FMT_NONE) << format;
+  }
+}
+
+TEST(FfmpegFields, StreamKindAndCodecOutsideTheirEnums) {
+  AVCodecParameters* raw = avcodec_parameters_alloc();
+  ASSERT_NE(raw, nullptr);
+  struct Case {
+    int type;
+    int codec;
+    bool video;
+    AVCodecID expected;
+  };
+  const Case cases[] = {
+      {AVMEDIA_TYPE_VIDEO, AV_CODEC_ID_MPEG4, true, AV_CODEC_ID_MPEG4},
+      {AVMEDIA_TYPE_AUDIO, AV_CODEC_ID_PCM_S16LE, false, AV_CODEC_ID_PCM_S16LE},
+      {77, 0x7FFFFFF0, false, AV_CODEC_ID_NONE},
+      {-9, -3, false, AV_CODEC_ID_NONE},
+  };
+  for (const Case& c : cases) {
+    storeNumber(raw->codec_type, c.type);
+    storeNumber(raw->codec_id, c.codec);
+    EXPECT_EQ(isVideoStream(*raw), c.video) << c.type;
+    EXPECT_EQ(streamCodec(*raw), c.expected) << c.codec;
+  }
+  avcodec_parameters_free(&raw);
+}
+
+TEST(FfmpegFields, SoundSampleFormatOutsideItsEnum) {
+  FramePtr frame(av_frame_alloc());
+  for (const int format : {-1, static_cast<int>(AV_SAMPLE_FMT_NB), 5000}) {
+    frame->format = format;
+    EXPECT_EQ(soundSampleFormat(*frame), AV_SAMPLE_FMT_NONE) << format;
+  }
+  frame->format = AV_SAMPLE_FMT_S16;
+  EXPECT_EQ(soundSampleFormat(*frame), AV_SAMPLE_FMT_S16);
+}
+
+}  // namespace
+}  // namespace dravolin::platform
