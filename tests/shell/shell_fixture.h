@@ -63,6 +63,9 @@ class RecordingDrive : public shell::DriveHandlers {
   void WheelD() override { log.push_back("WheelD"); }
   void WheelU() override { log.push_back("WheelU"); }
   void RxChar(const std::string& m) override { log.push_back("RxChar " + m); }
+  void ControllerCommand(int line) override {
+    log.push_back("ControllerCommand " + std::to_string(line));
+  }
   void StationClick(const std::string& name) override { log.push_back("StationClick " + name); }
   void FormCloseQuery() override { log.push_back("FormCloseQuery"); }
   const drive::DriveData& data() const override { return data_; }
