@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
 #include <QPainter>
@@ -13,7 +14,9 @@
 #include "data/load_error.h"
 #include "data/text_encoding.h"
 #include "input/controller_connection.h"
+#include "input/controller_devices.h"
 #include "shell/cab_widget.h"
+#include "shell/calibration_dialog.h"
 #include "shell/help_window.h"
 #include "shell/key_mapping.h"
 #include "shell/messages.h"
@@ -26,6 +29,8 @@ namespace {
 
 constexpr std::uint32_t kLateAfterMs = 50;
 constexpr int kWheelNotch = 120;  // one notch of a mouse wheel, in 1/8 degree
+constexpr int kStatusShownMs = 6000;
+constexpr const char* kUsbControllerSetupCaption = "USBコントローラーの設定...";
 
 QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
 
@@ -116,6 +121,26 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
     afterInput();
   });
 
+  // The status line, and the USB controllers: their commands go the controller box's way.
+  status_ = new QLabel(cab_);
+  status_->setObjectName("statusLine");
+  status_->setStyleSheet("QLabel { background: rgba(0, 0, 0, 170); color: white; padding: 2px; }");
+  status_->setGeometry(0, 420 * context_.scale, 616 * context_.scale, 20 * context_.scale);
+  status_->hide();
+  statusTimer_.setSingleShot(true);
+  connect(&statusTimer_, &QTimer::timeout, status_, &QWidget::hide);
+  if (context_.devices != nullptr && context_.profiles != nullptr) {
+    devices_ = std::make_unique<input::ControllerDevices>(
+        *context_.devices, *context_.profiles, context_.calibrationFolder,
+        [this](int line) {
+          if (closing_) return;
+          guarded([&] { drive_->ControllerCommand(line); });
+          afterInput();
+        },
+        [this](const std::string& text) { showStatus(qs(text)); });
+  }
+  for (const std::string& e : context_.profileErrors) showStatus(qs(e));
+
   if (valueDisplay_ != nullptr) {
     valueDisplay_->onKey = [this](QKeyEvent* e) { forwardKey(e); };
     valueDisplay_->onClosed = [this] { drive_->valueDisplay().visible = false; };
@@ -136,6 +161,7 @@ DrivingWindow::~DrivingWindow() {
     timer1_->setEnabled(false);
   }
   releaseCompanions();
+  devices_.reset();
   controller_.reset();
   // The presenter's surface handlers refer to it: finalise while it is still there.
   surface_->finalise();
@@ -182,6 +208,26 @@ void DrivingWindow::buildMenus(const drive::DriveData& data) {
           [this] { controller_->Setup1Click(); });
   connect(controller1_->addAction("Connect"), &QAction::triggered, this,
           [this] { controller_->Connect1Click(); });
+  controller1_->addSeparator();
+  QAction* usb = controller1_->addAction(kUsbControllerSetupCaption);
+  usb->setObjectName("UsbControllerSetup");
+  connect(usb, &QAction::triggered, this, &DrivingWindow::usbControllerSetupClick);
+}
+
+void DrivingWindow::showStatus(const QString& text) {
+  status_->setText(text);
+  status_->show();
+  status_->raise();
+  statusTimer_.start(kStatusShownMs);
+}
+
+void DrivingWindow::usbControllerSetupClick() {
+  if (context_.devices == nullptr || context_.profiles == nullptr) return;
+  CalibrationDialog dialog(*context_.devices, *context_.profiles, context_.calibrationFolder, this);
+  connect(&dialog, &CalibrationDialog::saved, this, [this](int id) {
+    if (devices_) devices_->reload(id);
+  });
+  dialog.exec();
 }
 
 bool DrivingWindow::running() const { return timer1_->enabled(); }
@@ -313,6 +359,26 @@ void DrivingWindow::reportUnhandled(const char* what) {
 
 void DrivingWindow::releaseCompanions() {
   // Only once: by the time this window is deleted, a newer one may have taken them over.
+  // The status line, and the USB controllers: their commands go the controller box's way.
+  status_ = new QLabel(cab_);
+  status_->setObjectName("statusLine");
+  status_->setStyleSheet("QLabel { background: rgba(0, 0, 0, 170); color: white; padding: 2px; }");
+  status_->setGeometry(0, 420 * context_.scale, 616 * context_.scale, 20 * context_.scale);
+  status_->hide();
+  statusTimer_.setSingleShot(true);
+  connect(&statusTimer_, &QTimer::timeout, status_, &QWidget::hide);
+  if (context_.devices != nullptr && context_.profiles != nullptr) {
+    devices_ = std::make_unique<input::ControllerDevices>(
+        *context_.devices, *context_.profiles, context_.calibrationFolder,
+        [this](int line) {
+          if (closing_) return;
+          guarded([&] { drive_->ControllerCommand(line); });
+          afterInput();
+        },
+        [this](const std::string& text) { showStatus(qs(text)); });
+  }
+  for (const std::string& e : context_.profileErrors) showStatus(qs(e));
+
   if (valueDisplay_ != nullptr) {
     valueDisplay_->onKey = nullptr;
     valueDisplay_->onClosed = nullptr;
@@ -324,6 +390,7 @@ void DrivingWindow::releaseCompanions() {
 
 void DrivingWindow::runClosingSteps() {
   closing_ = true;
+  devices_.reset();  // no more controller commands
   releaseCompanions();
   presenter_->stop();  // no more video
   retry_.stop();
