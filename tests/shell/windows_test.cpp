@@ -186,7 +186,8 @@ TEST(DrivingWindow, DriveFromChoiceToCloseAndBack) {
   EXPECT_EQ(d->controllerMenu()->title().toStdString(), "コントローラ(&C)");
   QStringList ports;
   for (QAction* a : d->controllerMenu()->actions()) ports << a->text();
-  EXPECT_EQ(ports, QStringList({"COM1", "COM2", "Setup", "Connect"}));
+  EXPECT_EQ(ports,
+            QStringList({"COM1", "COM2", "Setup", "Connect", "", "USBコントローラーの設定..."}));
   ASSERT_FALSE(d->moveMenu()->actions().isEmpty());
   d->moveMenu()->actions().at(0)->trigger();
   EXPECT_EQ(h.drive->log.back().substr(0, 16), "StationClick Sta");
