@@ -244,6 +244,45 @@ TEST(DeviceMapper, OutOfRangeValuesAndManyButtonsNeverMoveAHandleOutOfItsRange) 
   }
 }
 
+TEST(DeviceCommand, AKeyMovesTheHandleAndTheControllerTakesOverAtItsNextChange) {
+  InputRig rig;  // P4, B8, combined handle
+  DeviceMapper m(generic("one-handle"));
+  m.settle({8737}, {});  // N
+  const auto move = [&](int value) {
+    for (int l : m.axis(0, value)) {
+      auto x = rig.ctx();
+      input::deviceCommand(x, l);
+    }
+  };
+  // step: an axis value, or a key when value is 0; then the expected power and brake handles.
+  const struct {
+    int value;
+    char key;
+    int power, brake;
+  } steps[] = {
+      {17475, 0, 2, 0},    // P2
+      {0, '2', 1, 0},      // the key moves the handle
+      {17300, 0, 1, 0},    // noise on the controller's detent changes nothing
+      {17700, 0, 1, 0},    //
+      {21844, 0, 3, 0},    // the controller's next notch takes over
+      {0, '5', 0, 0},      //
+      {0, '2', 0, -1},     //
+      {17475, 0, 2, 0},    // back to P2
+      {-30684, 0, 0, -8},  // EB: the train's own emergency
+      {0, '8', 0, -7},     //
+      {-26215, 0, 0, -7},  // B8 is beyond this train's service steps: its last one
+  };
+  for (const auto& s : steps) {
+    if (s.key != 0) {
+      rig.type(std::string(1, s.key));
+    } else {
+      move(s.value);
+    }
+    EXPECT_EQ(rig.state.PowerHandle, s.power) << s.value << s.key;
+    EXPECT_EQ(rig.state.BrakeHandle, s.brake) << s.value << s.key;
+  }
+}
+
 TEST(DeviceCommand, KeepsTheHandlesWithinTheTrainsRange) {
   // Train: P4, B8 (emergency -8); start P2 B3.
   const struct {
