@@ -27,11 +27,20 @@ SdlInputDevices::SdlInputDevices(const QString& deviceFolder, QObject* parent) :
   started_ = true;
   readTimer_.setInterval(kReadPeriodMs);
   connect(&readTimer_, &QTimer::timeout, this, [this] { pump(); });
-  if (!deviceFolder.isEmpty() && watcher_.addPath(deviceFolder)) {
-    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] {
-      for (int delay : kRescanDelaysMs) QTimer::singleShot(delay, this, [this] { pump(); });
-    });
+  if (deviceFolder.isEmpty()) return;
+  // Without the device folder yet, its parent is watched until it appears.
+  if (!watcher_.addPath(deviceFolder)) {
+    const QString parentFolder = deviceFolder.section('/', 0, -2);
+    watcher_.addPath(parentFolder.isEmpty() ? QString("/") : parentFolder);
   }
+  connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this, deviceFolder] {
+    if (!watcher_.directories().contains(deviceFolder) && watcher_.addPath(deviceFolder)) {
+      for (const QString& d : watcher_.directories()) {
+        if (d != deviceFolder) watcher_.removePath(d);
+      }
+    }
+    for (int delay : kRescanDelaysMs) QTimer::singleShot(delay, this, [this] { pump(); });
+  });
 }
 
 SdlInputDevices::~SdlInputDevices() {

@@ -6,7 +6,12 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <cstdlib>
+#include <fstream>
+
+#include "fixtures/numbered_video.h"
 
 #include "input/device_mapper.h"
 #include "input/input_rig.h"
@@ -147,6 +152,34 @@ TEST_F(SdlDevices, UnpluggedMidDriveTheHandlesStayAndANewDeviceWorks) {
   EXPECT_EQ(commands, "P1");
   EXPECT_EQ(rig.state.PowerHandle, 1);
   unplug();
+}
+
+// Hot-plug without any reading loop: a change in the device folder makes the service look.
+TEST(SdlDevicesHotPlug, ADeviceNodeAppearingWakesTheService) {
+  TemporaryFolder folder;
+  SDL_SetHint(SDL_HINT_JOYSTICK_HIDAPI, "0");
+  SdlInputDevices devices(QString::fromStdString(folder.path().string()));
+  std::vector<platform::InputDeviceInfo> added;
+  platform::InputDevices::Handlers h;
+  h.added = [&](const platform::InputDeviceInfo& d) { added.push_back(d); };
+  devices.setHandlers(h);
+  devices.pump();
+  added.clear();
+  EXPECT_FALSE(devices.reading());
+  const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_THROTTLE, 1, 2, 0);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(added.empty()) << "nothing is read until the folder changes";
+  std::ofstream(folder.file("event7")) << "";
+  QElapsedTimer waited;
+  waited.start();
+  while (added.empty() && waited.elapsed() < 5000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  }
+  ASSERT_EQ(added.size(), 1u);
+  EXPECT_TRUE(devices.reading());
+  SDL_JoystickDetachVirtual(index);
+  devices.pump();
+  EXPECT_FALSE(devices.reading());
 }
 
 TEST_F(SdlDevices, AFloodIsReadInBoundedParts) {
