@@ -182,6 +182,45 @@ TEST(SdlDevicesHotPlug, ADeviceNodeAppearingWakesTheService) {
   EXPECT_FALSE(devices.reading());
 }
 
+TEST_F(SdlDevices, AGamepadWorksThroughTheGameControllerInterface) {
+  profile_ = "gamepad";
+  SDL_VirtualJoystickDesc desc{};
+  desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+  desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+  desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+  desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+  desc.name = "Virtual Pad";
+  const int index = SDL_JoystickAttachVirtualEx(&desc);
+  ASSERT_GE(index, 0) << SDL_GetError();
+  devices_->pump();
+  ASSERT_EQ(added.size(), 1u);
+  EXPECT_TRUE(added[0].gamepad);
+  EXPECT_EQ(added[0].axes, SDL_CONTROLLER_AXIS_MAX);
+  SDL_Joystick* j = SDL_JoystickFromInstanceID(added[0].id);
+  // A trigger reads 0 to 32767 from the raw axis's -32768 to 32767.
+  const auto trigger = [&](SDL_GameControllerAxis axis, int value) {
+    SDL_JoystickSetVirtualAxis(j, axis, static_cast<Sint16>(2 * value - 32768));
+    devices_->pump();
+  };
+  const auto press = [&](SDL_GameControllerButton button) {
+    SDL_JoystickSetVirtualButton(j, button, SDL_PRESSED);
+    devices_->pump();
+    SDL_JoystickSetVirtualButton(j, button, SDL_RELEASED);
+    devices_->pump();
+  };
+  trigger(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, 19000);  // P3
+  trigger(SDL_CONTROLLER_AXIS_TRIGGERLEFT, 32767);   // B8, the last service step
+  trigger(SDL_CONTROLLER_AXIS_TRIGGERLEFT, 0);       // released: P3 again
+  trigger(SDL_CONTROLLER_AXIS_TRIGGERRIGHT, 0);
+  press(SDL_CONTROLLER_BUTTON_B);
+  press(SDL_CONTROLLER_BUTTON_A);
+  press(SDL_CONTROLLER_BUTTON_DPAD_UP);
+  EXPECT_EQ(commands, "P3 B8 P3 N EB ATS FORWARD");
+  SDL_JoystickDetachVirtual(index);
+  devices_->pump();
+  EXPECT_EQ(removed.size(), 1u);
+}
+
 TEST_F(SdlDevices, AFloodIsReadInBoundedParts) {
   SDL_Joystick* j = plugIn("one-handle", 1, 200);
   ASSERT_NE(j, nullptr);
