@@ -54,9 +54,10 @@ void ControllerDevices::take(const platform::InputDeviceInfo& info, bool announc
   mappers_.erase(info.id);
   mappers_.emplace(info.id, std::move(mapper));
   names_[info.id] = info.name;
-  if (!status_) return;
-  if (announce) status_(deviceAddedText(info.name, profileName));
-  for (const std::string& n : notes) status_(n);
+  // One message: the status line shows the last one only.
+  std::string text = announce ? deviceAddedText(info.name, profileName) : std::string();
+  for (const std::string& n : notes) text += (text.empty() ? "" : "\n") + n;
+  if (status_ && !text.empty()) status_(text);
 }
 
 void ControllerDevices::reload(int id) {

@@ -125,6 +125,7 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
   status_ = new QLabel(cab_);
   status_->setObjectName("statusLine");
   status_->setStyleSheet("QLabel { background: rgba(0, 0, 0, 170); color: white; padding: 2px; }");
+  status_->setWordWrap(true);
   status_->setGeometry(0, 420 * context_.scale, 616 * context_.scale, 20 * context_.scale);
   status_->hide();
   statusTimer_.setSingleShot(true);
@@ -216,6 +217,10 @@ void DrivingWindow::buildMenus(const drive::DriveData& data) {
 
 void DrivingWindow::showStatus(const QString& text) {
   status_->setText(text);
+  // As many lines as the text needs, standing on the foot of the cab left of the back button.
+  const int width = 616 * context_.scale;
+  const int height = std::max(20 * context_.scale, status_->heightForWidth(width));
+  status_->setGeometry(0, 440 * context_.scale - height, width, height);
   status_->show();
   status_->raise();
   statusTimer_.start(kStatusShownMs);
@@ -359,26 +364,6 @@ void DrivingWindow::reportUnhandled(const char* what) {
 
 void DrivingWindow::releaseCompanions() {
   // Only once: by the time this window is deleted, a newer one may have taken them over.
-  // The status line, and the USB controllers: their commands go the controller box's way.
-  status_ = new QLabel(cab_);
-  status_->setObjectName("statusLine");
-  status_->setStyleSheet("QLabel { background: rgba(0, 0, 0, 170); color: white; padding: 2px; }");
-  status_->setGeometry(0, 420 * context_.scale, 616 * context_.scale, 20 * context_.scale);
-  status_->hide();
-  statusTimer_.setSingleShot(true);
-  connect(&statusTimer_, &QTimer::timeout, status_, &QWidget::hide);
-  if (context_.devices != nullptr && context_.profiles != nullptr) {
-    devices_ = std::make_unique<input::ControllerDevices>(
-        *context_.devices, *context_.profiles, context_.calibrationFolder,
-        [this](int line) {
-          if (closing_) return;
-          guarded([&] { drive_->ControllerCommand(line); });
-          afterInput();
-        },
-        [this](const std::string& text) { showStatus(qs(text)); });
-  }
-  for (const std::string& e : context_.profileErrors) showStatus(qs(e));
-
   if (valueDisplay_ != nullptr) {
     valueDisplay_->onKey = nullptr;
     valueDisplay_->onClosed = nullptr;

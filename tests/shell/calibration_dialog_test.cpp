@@ -15,28 +15,9 @@
 namespace dravolin::testing {
 namespace {
 
-// One device whose state the test sets.
-class FakeDevices : public platform::InputDevices {
- public:
-  void setHandlers(Handlers h) override { handlers = std::move(h); }
-  std::vector<platform::InputDeviceInfo> devices() const override { return list; }
-  std::vector<int> axisValues(int id) const override { return id == 7 ? axes : std::vector<int>{}; }
-  std::vector<bool> buttonStates(int id) const override {
-    return id == 7 ? buttons : std::vector<bool>{};
-  }
-  void pump() override {}
-  std::string lastError() const override { return {}; }
-
-  Handlers handlers;
-  std::vector<platform::InputDeviceInfo> list{
-      {7, "Test Master Controller", "0300aabbccddeeff0011223344556677", false, 2, 8}};
-  std::vector<int> axes{20000, -5};
-  std::vector<bool> buttons{false, true, false, false, false, false, false, false};
-};
-
 TEST(CalibrationDialog, WalksEveryPositionAndTheNextDriveUsesIt) {
   TemporaryFolder dir;
-  FakeDevices devices;
+  FakeInputDevices devices;
   const input::ProfileLibrary library;
   shell::CalibrationDialog dialog(devices, library, dir.path());
   dialog.show();
