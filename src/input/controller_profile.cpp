@@ -105,7 +105,7 @@ class ProfileParser {
       }
     }
     if (!kind) r_.fail(s.line + 1, "the profile has no 'kind' line");
-    endBlocks(s.line + 1);
+    endBlocks();
     if (p_.axes.empty() && p_.encodings.empty() && p_.buttons.empty()) {
       r_.fail(s.line + 1, "the profile maps no axis and no button");
     }
@@ -134,7 +134,7 @@ class ProfileParser {
   }
 
   // The previous axis or encoding is complete: it must have positions.
-  void endBlocks(int line) {
+  void endBlocks() {
     if (axisOpen_ && p_.axes.back().notches.empty()) {
       r_.fail(axisLine_, "the axis has no 'notch' lines");
     }
@@ -142,11 +142,10 @@ class ProfileParser {
       r_.fail(encodingLine_, "the encoding has no 'code' lines");
     }
     axisOpen_ = encodingOpen_ = false;
-    (void)line;
   }
 
   void axis(const profile_text::Statement& s) {
-    endBlocks(s.line);
+    endBlocks();
     AxisMap a;
     a.hysteresis = hysteresis_;
     if (s.words.size() < 3 || !number(s.words[1], 0, kMaxAxes - 1, a.axis) ||
@@ -193,7 +192,7 @@ class ProfileParser {
   }
 
   void encode(const profile_text::Statement& s) {
-    endBlocks(s.line);
+    endBlocks();
     ButtonEncoding e;
     if (s.words.size() < 3 || !enumOf(kRoleNames, s.words[1], e.role) ||
         s.words.size() - 2 > static_cast<std::size_t>(kMaxEncodingButtons)) {
@@ -235,7 +234,7 @@ class ProfileParser {
   }
 
   void button(const profile_text::Statement& s) {
-    endBlocks(s.line);
+    endBlocks();
     ButtonCommand b;
     b.line = s.words.size() == 3 ? commandLine(s.words[2]) : 0;
     if (s.words.size() != 3 || !number(s.words[1], 0, kMaxButtons - 1, b.button) || b.line == 0) {
