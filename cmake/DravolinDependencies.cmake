@@ -5,6 +5,8 @@ find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets SerialPort Test)
 pkg_check_modules(OPENAL REQUIRED IMPORTED_TARGET openal)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswscale libavutil)
 find_package(JPEG REQUIRED)
+# USB controllers, gamepads and joysticks.
+pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
 if(DRAVOLIN_TESTS)
   find_package(GTest REQUIRED)
   include(GoogleTest)

@@ -89,6 +89,9 @@ class Drive {
   void WheelU();
   // One receive event of the controller box: every byte that was waiting.
   void RxChar(std::string_view bytes);
+  // One command of a USB controller, gamepad or joystick: a code line (1 to 22) of the
+  // controller box, performed as the box's, with the handles kept within the train's range.
+  void ControllerCommand(int line);
 
   // --- handlers shared by several events ---
 

@@ -85,4 +85,10 @@ void Drive::RxChar(std::string_view bytes) {
   drainPosted(ctx);
 }
 
+void Drive::ControllerCommand(int line) {
+  input::InputContext ctx = inputContext();
+  input::deviceCommand(ctx, line);
+  drainPosted(ctx);
+}
+
 }  // namespace dravolin::drive

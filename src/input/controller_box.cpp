@@ -20,17 +20,21 @@ void setHandles(InputContext& ctx, int power, int brake) {
   ctx.state.BrakeChangePending = true;
 }
 
-// The action of code line `line` (1 to 22).
-void act(InputContext& ctx, int line) {
+// The action of code line `line` (1 to 22). With `fit` the handle positions stay within the
+// train's own range: a power notch above its last is its last, a brake step beyond its service
+// steps its last service step, and emergency its own emergency position.
+void act(InputContext& ctx, int line, bool fit) {
   sim::TrainState& s = ctx.state;
+  const int lastPower = std::max(0, ctx.params().Power);
+  const int emergency = std::max(1, ctx.params().Brake);
   if (line <= 6) {  // power 1 to 6
-    setHandles(ctx, line, 0);
+    setHandles(ctx, fit ? std::min(line, lastPower) : line, 0);
   } else if (line == 7) {  // neutral
     setHandles(ctx, 0, 0);
   } else if (line <= 15) {  // brake 1 to 8
-    setHandles(ctx, 0, -(line - 7));
+    setHandles(ctx, 0, -(fit ? std::min(line - 7, std::max(1, emergency - 1)) : line - 7));
   } else if (line == 16) {  // emergency
-    setHandles(ctx, 0, -9);
+    setHandles(ctx, 0, fit ? -emergency : -9);
     platform::restart(ctx.sound, ctx.train.Sound_EB);
   } else if (line <= 19) {  // reverser forward, neutral, reverse
     if (sim::abs(s.Speed) > sim::Fixed::fromInt(1)) return;
@@ -57,8 +61,14 @@ void RxChar(InputContext& ctx, std::string_view message) {
   const auto& codes = ctx.mascon.codes;
   const int lines = std::min(kControllerLines, static_cast<int>(codes.size()));
   for (int i = 0; i < lines; ++i) {
-    if (codes[i] == key) act(ctx, i + 1);
+    if (codes[i] == key) act(ctx, i + 1, false);
   }
+}
+
+void deviceCommand(InputContext& ctx, int line) {
+  if (line < 1 || line > kControllerLines) return;
+  resetEbDevice(ctx);
+  act(ctx, line, true);
 }
 
 void drainPostedEvents(InputContext& ctx, PostedEvents& events) {

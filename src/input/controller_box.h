@@ -22,6 +22,13 @@ inline constexpr int kControllerLines = 22;
 // queue.
 void RxChar(InputContext& ctx, std::string_view message);
 
+// One command of a USB controller, gamepad or joystick: line `line` (1 to 22) of the code table
+// performed as if its code had been received, after the same prologue, with two differences:
+// the caption stays as it is (no text was received), and the handles stay within the train's
+// range (power up to its last notch, brake steps up to its last service step, emergency its
+// own). Lines outside 1 to 22 do nothing.
+void deviceCommand(InputContext& ctx, int line);
+
 // Handles every posted event in order: characters through AsciiDown, key-downs through
 // keydowns. Events posted meanwhile are handled too, after those already waiting.
 void drainPostedEvents(InputContext& ctx, PostedEvents& events);

@@ -21,6 +21,7 @@ class RealDrive final : public DriveHandlers {
   void WheelD() override { d_->WheelD(); }
   void WheelU() override { d_->WheelU(); }
   void RxChar(const std::string& message) override { d_->RxChar(message); }
+  void ControllerCommand(int line) override { d_->ControllerCommand(line); }
   void StationClick(const std::string& itemName) override { d_->StationClick(itemName); }
   void FormCloseQuery() override { d_->FormCloseQuery(); }
   const drive::DriveData& data() const override { return d_->data(); }

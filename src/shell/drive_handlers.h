@@ -33,6 +33,8 @@ class DriveHandlers {
   virtual void WheelU() = 0;
   // A message received from the controller box.
   virtual void RxChar(const std::string& message) = 0;
+  // A command of a USB controller: a code line of the controller box (1 to 22).
+  virtual void ControllerCommand(int line) = 0;
   // A station entry of the "Move" menu, by its item name.
   virtual void StationClick(const std::string& itemName) = 0;
   // The drive's closing steps: train-state resets and every sound stopped. The ticks are

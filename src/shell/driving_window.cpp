@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
 #include <QPainter>
@@ -14,7 +15,9 @@
 #include "data/load_error.h"
 #include "data/text_encoding.h"
 #include "input/controller_connection.h"
+#include "input/controller_devices.h"
 #include "shell/cab_widget.h"
+#include "shell/calibration_dialog.h"
 #include "shell/help_window.h"
 #include "shell/key_mapping.h"
 #include "shell/messages.h"
@@ -27,6 +30,8 @@ namespace {
 
 constexpr std::uint32_t kLateAfterMs = 50;
 constexpr int kWheelNotch = 120;  // one notch of a mouse wheel, in 1/8 degree
+constexpr int kStatusShownMs = 6000;
+constexpr const char* kUsbControllerSetupCaption = "USBコントローラーの設定...";
 
 QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
 
@@ -115,6 +120,27 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
     afterInput();
   });
 
+  // The status line, and the USB controllers: their commands go the controller box's way.
+  status_ = new QLabel(cab_);
+  status_->setObjectName("statusLine");
+  status_->setStyleSheet("QLabel { background: rgba(0, 0, 0, 170); color: white; padding: 2px; }");
+  status_->setWordWrap(true);
+  status_->setGeometry(0, 420 * context_.scale, 616 * context_.scale, 20 * context_.scale);
+  status_->hide();
+  statusTimer_.setSingleShot(true);
+  connect(&statusTimer_, &QTimer::timeout, status_, &QWidget::hide);
+  if (context_.devices != nullptr && context_.profiles != nullptr) {
+    devices_ = std::make_unique<input::ControllerDevices>(
+        *context_.devices, *context_.profiles, context_.calibrationFolder,
+        [this](int line) {
+          if (closing_) return;
+          guarded([&] { drive_->ControllerCommand(line); });
+          afterInput();
+        },
+        [this](const std::string& text) { showStatus(qs(text)); });
+  }
+  for (const std::string& e : context_.profileErrors) showStatus(qs(e));
+
   if (valueDisplay_ != nullptr) {
     // The value display window belongs to the program: a new drive takes it as it is, shown or
     // hidden, with the caption the controller box last gave it. Only F5 (and the window's own
@@ -141,6 +167,7 @@ DrivingWindow::~DrivingWindow() {
     timer1_->setEnabled(false);
   }
   releaseCompanions();
+  devices_.reset();
   controller_.reset();
   // The presenter's surface handlers refer to it: finalise while it is still there.
   surface_->finalise();
@@ -193,6 +220,30 @@ void DrivingWindow::buildMenus(const drive::DriveData& data) {
           [this] { controller_->Setup1Click(); });
   connect(controller1_->addAction("Connect"), &QAction::triggered, this,
           [this] { controller_->Connect1Click(); });
+  controller1_->addSeparator();
+  QAction* usb = controller1_->addAction(kUsbControllerSetupCaption);
+  usb->setObjectName("UsbControllerSetup");
+  connect(usb, &QAction::triggered, this, &DrivingWindow::usbControllerSetupClick);
+}
+
+void DrivingWindow::showStatus(const QString& text) {
+  status_->setText(text);
+  // As many lines as the text needs, standing on the foot of the cab left of the back button.
+  const int width = 616 * context_.scale;
+  const int height = std::max(20 * context_.scale, status_->heightForWidth(width));
+  status_->setGeometry(0, 440 * context_.scale - height, width, height);
+  status_->show();
+  status_->raise();
+  statusTimer_.start(kStatusShownMs);
+}
+
+void DrivingWindow::usbControllerSetupClick() {
+  if (context_.devices == nullptr || context_.profiles == nullptr) return;
+  CalibrationDialog dialog(*context_.devices, *context_.profiles, context_.calibrationFolder, this);
+  connect(&dialog, &CalibrationDialog::saved, this, [this](int id) {
+    if (devices_) devices_->reload(id);
+  });
+  dialog.exec();
 }
 
 bool DrivingWindow::running() const { return timer1_->enabled(); }
@@ -351,6 +402,7 @@ void DrivingWindow::releaseCompanions() {
 
 void DrivingWindow::runClosingSteps() {
   closing_ = true;
+  devices_.reset();  // no more controller commands
   releaseCompanions();
   presenter_->stop();  // no more video
   retry_.stop();

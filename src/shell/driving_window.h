@@ -17,6 +17,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "drive/startup.h"
 #include "platform/bitmap.h"
@@ -29,11 +31,18 @@
 #include "shell/video_presenter.h"
 
 class QAction;
+class QLabel;
 class QMenu;
 class QToolButton;
 
 namespace dravolin::input {
 class ControllerConnection;
+class ControllerDevices;
+class ProfileLibrary;
+}  // namespace dravolin::input
+
+namespace dravolin::platform {
+class InputDevices;
 }
 
 namespace dravolin::shell {
@@ -60,6 +69,13 @@ class DrivingWindow final : public QMainWindow {
     int scale = 1;  // 1 to 4
     DriveFactory makeDrive;
     std::function<void(int status)> endProgram;  // ends the program at once
+    // USB controllers (none when null): the program's device service, its profiles and the
+    // folder of the saved calibrations.
+    platform::InputDevices* devices = nullptr;
+    const input::ProfileLibrary* profiles = nullptr;
+    std::filesystem::path calibrationFolder;
+    // Profile files refused at program start, shown in the status line.
+    std::vector<std::string> profileErrors;
   };
 
   // How the video presentation went, for the measuring run.
@@ -90,6 +106,11 @@ class DrivingWindow final : public QMainWindow {
   QMenu* controllerMenu() const { return controller1_; }
   QAction* redrawAction() const { return menuD2_; }
   QToolButton* backButton() const { return back_; }
+  // The status line over the foot of the cab: controller messages, shown for a few seconds.
+  QLabel* statusLine() const { return status_; }
+  void showStatus(const QString& text);
+  // The Controller menu's USB controller settings (calibration dialog).
+  void usbControllerSetupClick();
   const VideoPresenter& presenter() const { return *presenter_; }
   const platform::CabViewSurface& surface() const { return *surface_; }
   const Stats& stats() const { return stats_; }
@@ -155,6 +176,9 @@ class DrivingWindow final : public QMainWindow {
   QTimer retry_;  // one more presentation pass when a change came within 33 ms of a frame
   platform::QtSerialPort port_;
   std::unique_ptr<input::ControllerConnection> controller_;
+  std::unique_ptr<input::ControllerDevices> devices_;
+  QLabel* status_ = nullptr;
+  QTimer statusTimer_;
   std::optional<platform::Bitmap> still_;  // the "[Staf]" still picture
   std::string stillName_;
   bool stillReported_ = false;

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QScreen>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
@@ -15,7 +16,9 @@
 
 #include "data/load_error.h"
 #include "input/input_state.h"
+#include "input/profile_library.h"
 #include "platform/openal_sound_slots.h"
+#include "platform/sdl_input_devices.h"
 #include "shell/app_options.h"
 #include "shell/app_settings.h"
 #include "shell/data_folder.h"
@@ -143,6 +146,28 @@ int main(int argc, char** argv) {
   driving.scale = scale;
   driving.makeDrive = shell::makeDriveFactory(program);
   driving.endProgram = [](int status) { std::exit(status); };
+
+  // USB controllers: the generic profiles, then those shipped beside the program, then the
+  // user's own (each may replace one before it); calibrations in the user's config folder.
+  platform::SdlInputDevices devices;
+  if (!devices.lastError().empty())
+    std::fprintf(stderr, "dravolin: %s\n", devices.lastError().c_str());
+  input::ProfileLibrary profiles;
+  const std::filesystem::path programDir = QCoreApplication::applicationDirPath().toStdString();
+  const std::filesystem::path config =
+      QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString();
+  for (const std::filesystem::path& folder :
+       {programDir / "controllers", programDir / ".." / "share" / "dravolin" / "controllers",
+        config / "controllers"}) {
+    for (const std::string& e : profiles.addFolder(folder)) {
+      std::fprintf(stderr, "dravolin: %s\n", e.c_str());
+      driving.profileErrors.push_back(e);
+    }
+  }
+  driving.devices = &devices;
+  driving.profiles = &profiles;
+  driving.calibrationFolder = config / "calibration";
+  devices.pump();  // the devices already plugged in
 
   if (options->measureSeconds) {
     shell::ValueDisplayWindow values;

@@ -8,10 +8,12 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+#include "platform/input_devices.h"
 
 #include "drive/startup.h"
 #include "fixtures/fake_sound_slots.h"
 #include "fixtures/numbered_video.h"
+#include "platform/input_devices.h"
 #include "shell/drive_handlers.h"
 #include "shell/driving_window.h"
 #include "shell/messages.h"
@@ -63,6 +65,9 @@ class RecordingDrive : public shell::DriveHandlers {
   void WheelD() override { log.push_back("WheelD"); }
   void WheelU() override { log.push_back("WheelU"); }
   void RxChar(const std::string& m) override { log.push_back("RxChar " + m); }
+  void ControllerCommand(int line) override {
+    log.push_back("ControllerCommand " + std::to_string(line));
+  }
   void StationClick(const std::string& name) override { log.push_back("StationClick " + name); }
   void FormCloseQuery() override { log.push_back("FormCloseQuery"); }
   const drive::DriveData& data() const override { return data_; }
@@ -80,6 +85,25 @@ class RecordingDrive : public shell::DriveHandlers {
   drive::DriveData data_;
   cab::ValueDisplay values_;
   drive::ShownFrame shown_;
+};
+
+// One device whose state the test sets.
+class FakeInputDevices : public platform::InputDevices {
+ public:
+  void setHandlers(Handlers h) override { handlers = std::move(h); }
+  std::vector<platform::InputDeviceInfo> devices() const override { return list; }
+  std::vector<int> axisValues(int id) const override { return id == 7 ? axes : std::vector<int>{}; }
+  std::vector<bool> buttonStates(int id) const override {
+    return id == 7 ? buttons : std::vector<bool>{};
+  }
+  void pump() override {}
+  std::string lastError() const override { return {}; }
+
+  Handlers handlers;
+  std::vector<platform::InputDeviceInfo> list{
+      {7, "Test Master Controller", "0300aabbccddeeff0011223344556677", false, 2, 8}};
+  std::vector<int> axes{20000, -5};
+  std::vector<bool> buttons{false, true, false, false, false, false, false, false};
 };
 
 // Records every message instead of showing a box.

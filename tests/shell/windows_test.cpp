@@ -20,6 +20,9 @@
 #include <algorithm>
 #include <fstream>
 
+#include "fixtures/numbered_video.h"
+#include "input/controller_devices.h"
+#include "input/profile_library.h"
 #include "platform/file_picture_loader.h"
 #include "shell/cab_widget.h"
 #include "shell/help_window.h"
@@ -262,7 +265,8 @@ TEST(DrivingWindow, DriveFromChoiceToCloseAndBack) {
   EXPECT_EQ(d->controllerMenu()->title().toStdString(), "コントローラ(&C)");
   QStringList ports;
   for (QAction* a : d->controllerMenu()->actions()) ports << a->text();
-  EXPECT_EQ(ports, QStringList({"COM1", "COM2", "Setup", "Connect"}));
+  EXPECT_EQ(ports,
+            QStringList({"COM1", "COM2", "Setup", "Connect", "", "USBコントローラーの設定..."}));
   ASSERT_FALSE(d->moveMenu()->actions().isEmpty());
   d->moveMenu()->actions().at(0)->trigger();
   EXPECT_EQ(h.drive->log.back().substr(0, 16), "StationClick Sta");
@@ -443,6 +447,42 @@ TEST(DrivingWindow, EveryTypedCharacterReachesTheCharacterHandlerOnce) {
   }
   EXPECT_EQ(help.memo()->toPlainText(), helpText) << "nothing is written into the help text";
   d->close();
+}
+
+TEST(DrivingWindow, UsbControllerCommandsReachTheDriveAndPlugInIsShown) {
+  Harness h;
+  FakeInputDevices devices;
+  devices.list.clear();
+  const input::ProfileLibrary library;
+  TemporaryFolder calibrations;
+  h.context.driving.devices = &devices;
+  h.context.driving.profiles = &library;
+  h.context.driving.calibrationFolder = calibrations.path();
+  TitleWindow w(h.context);
+  w.TrainClick(2);
+  DrivingWindow* d = w.drivingWindow();
+  ASSERT_NE(d, nullptr);
+  EXPECT_FALSE(d->statusLine()->isVisible());
+  d->show();
+
+  devices.list = {{7, "Pad X", "0300ffffffffffffffffffffffffffff", false, 1, 8}};
+  devices.axes = {0};
+  devices.buttons.assign(8, false);
+  devices.handlers.added(devices.list[0]);
+  EXPECT_TRUE(d->statusLine()->isVisible());
+  EXPECT_EQ(d->statusLine()->text().toStdString(),
+            input::deviceAddedText("Pad X", "One-handle master controller (axis)") +
+                "\n「Pad X」は汎用の設定「One-handle master controller (axis)」で使います");
+  saveScreenshot(*d, "driving_window_controller.png");
+  devices.handlers.axis(7, 0, 21844);   // P3
+  devices.handlers.button(7, 1, true);  // horn
+  EXPECT_EQ(std::count(h.drive->log.begin(), h.drive->log.end(), "ControllerCommand 3"), 1);
+  EXPECT_EQ(std::count(h.drive->log.begin(), h.drive->log.end(), "ControllerCommand 21"), 1);
+  devices.list.clear();
+  devices.handlers.removed(7);
+  EXPECT_EQ(d->statusLine()->text().toStdString(), input::deviceRemovedText("Pad X"));
+  d->close();
+  EXPECT_FALSE(devices.handlers.axis) << "a closed window takes no more commands";
 }
 
 TEST(DrivingWindow, StartUpErrorShowsItsMessageAndEndsTheProgram) {

@@ -94,6 +94,9 @@ const Case kCases[] = {
      "demo_e231_red_trace.csv", false},
     {"205 red", "205_train.dat", "205_line.dat", "demo_205_red_script.txt", 90000,
      "demo_205_red_trace.csv", false},
+    // The rapid's careful drive with a USB one-handle master controller.
+    {"E231 controller", "E231_train.dat", "E231_line2.dat", "demo_e231_controller_script.txt",
+     540000, "demo_e231_controller_trace.csv", true},
 };
 
 // The fast demo written once for every drive of this file.
@@ -381,6 +384,12 @@ TEST_F(DemoDrive, TheDriversAdviceHolds) {
           << e.column << " at " << e.atMs << " ms: " << t.lines[row(e.atMs)];
     }
   }
+
+// The controller's commands reach the handles as the keys do: moved notch by notch at the times
+// the keyboard drive presses its keys, the one-handle controller drives the same trace.
+TEST_F(DemoDrive, AOneHandleControllerDrivesAsTheKeyboard) {
+  EXPECT_EQ(slurp(kGolden / "demo_e231_controller_trace.csv"),
+            slurp(kGolden / "demo_e231_trace.csv"));
 }
 
 }  // namespace

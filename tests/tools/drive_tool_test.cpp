@@ -254,7 +254,20 @@ TEST_F(DriveTool, UsageErrorsNameTheProblem) {
       {"# comment\n100 jump\n", "--until 100", "line 2: unknown event 'jump'"},
       {"100 start\n200 station 1\n", "--until 100", "line 2: the \"Move\" menu has no entry Sta1"},
       {"100 station 2\n", "--until 100", "line 1: the \"Move\" menu has no entry Sta2"},
+      {"100 axis 0 5\n", "--until 100", "line 1: no device is plugged in"},
+      {"1 device add one-handle\n2 device remove\n3 button 1 down\n", "--until 100",
+       "line 3: no device is plugged in"},
+      {"100 device add wheel\n", "--until 100", "line 1: no built-in profile 'wheel'"},
+      {"100 device add none.profile\n", "--until 100", "line 1: cannot read the profile"},
+      {"100 device add bad.profile\n", "--until 100", "bad.profile:2: 'kind' is one-handle"},
+      {"100 device\n", "--until 100", "line 1: 'device' takes 'add PROFILE' or 'remove'"},
+      {"100 device remove x\n", "--until 100", "line 1: 'device' takes"},
+      {"100 axis 64 0\n", "--until 100", "line 1: 'axis' takes an axis number from 0 to 63"},
+      {"100 axis 0 32768\n", "--until 100", "line 1: 'axis' takes"},
+      {"100 button 1024 down\n", "--until 100", "line 1: 'button' takes a button number"},
+      {"100 button 1 pressed\n", "--until 100", "line 1: 'button' takes"},
   };
+  writeText(dir_ / "bad.profile", "dravolin-profile 1\nkind wheel\n");
   for (const Case& c : cases) {
     std::string args = c.files + c.args;
     if (!c.script.empty()) {

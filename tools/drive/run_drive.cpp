@@ -5,6 +5,8 @@
 #include <sstream>
 
 #include "data/load_error.h"
+#include "input/device_mapper.h"
+#include "input/profile_library.h"
 #include "platform/ffmpeg_video_reader.h"
 #include "platform/file_picture_loader.h"
 #include "sim/virtual_time.h"
@@ -54,8 +56,53 @@ void handleScriptEvent(drive::Drive& d, const ScriptEvent& e) {
     case ScriptEventKind::Station:
       d.StationClick("Sta" + std::to_string(e.station));
       break;
+    case ScriptEventKind::DeviceAdd:
+    case ScriptEventKind::DeviceRemove:
+    case ScriptEventKind::Axis:
+    case ScriptEventKind::Button:
+      break;  // the controller's events: see ScriptController
   }
 }
+
+// The script's USB controller: its events become the controller box's commands.
+class ScriptController {
+ public:
+  explicit ScriptController(const ScriptProfiles& profiles) : profiles_(profiles) {}
+
+  void handle(drive::Drive& d, const ScriptEvent& e) {
+    switch (e.kind) {
+      case ScriptEventKind::DeviceAdd:
+        if (auto it = profiles_.find(e.profile); it != profiles_.end()) {
+          mapper_.emplace(it->second);
+          mapper_->settle({}, {});
+        }
+        break;
+      case ScriptEventKind::DeviceRemove:
+        mapper_.reset();
+        break;
+      case ScriptEventKind::Axis:
+        if (mapper_) perform(d, mapper_->axis(e.index, e.value));
+        break;
+      case ScriptEventKind::Button:
+        if (mapper_) perform(d, mapper_->button(e.index, e.value != 0));
+        break;
+      default:
+        break;
+    }
+  }
+  // The end of the device's report of one millisecond.
+  void flush(drive::Drive& d) {
+    if (mapper_) perform(d, mapper_->flush());
+  }
+
+ private:
+  static void perform(drive::Drive& d, const std::vector<int>& lines) {
+    for (int line : lines) d.ControllerCommand(line);
+  }
+
+  const ScriptProfiles& profiles_;
+  std::optional<input::DeviceMapper> mapper_;
+};
 
 namespace {
 
@@ -149,9 +196,47 @@ std::string checkStationEvents(const drive::Drive& drive, const std::vector<Scri
   return {};
 }
 
+std::string loadScriptProfiles(const std::vector<ScriptEvent>& events,
+                               const std::filesystem::path& folder, ScriptProfiles& profiles) {
+  const input::ProfileLibrary library;
+  bool attached = false;
+  for (const ScriptEvent& e : events) {
+    const std::string where = "line " + std::to_string(e.line) + ": ";
+    if (e.kind == ScriptEventKind::DeviceAdd) {
+      attached = true;
+      if (profiles.count(e.profile) != 0) continue;
+      if (const input::ControllerProfile* p = library.find(e.profile)) {
+        profiles.emplace(e.profile, *p);
+        continue;
+      }
+      if (!e.profile.ends_with(".profile")) {
+        return where + "no built-in profile '" + e.profile +
+               "' (one-handle, two-handle, buttons, gamepad) and not a .profile file";
+      }
+      const std::filesystem::path file = folder / e.profile;
+      std::ifstream in(file, std::ios::binary);
+      std::ostringstream text;
+      text << in.rdbuf();
+      if (!in) return where + "cannot read the profile " + file.string();
+      try {
+        profiles.emplace(e.profile, input::parseControllerProfile(text.str(), file.string(),
+                                                                  file.stem().string()));
+      } catch (const input::ProfileError& error) {
+        return where + error.what();
+      }
+    } else if (e.kind == ScriptEventKind::DeviceRemove) {
+      attached = false;
+    } else if ((e.kind == ScriptEventKind::Axis || e.kind == ScriptEventKind::Button) &&
+               !attached) {
+      return where + "no device is plugged in ('device add PROFILE' first)";
+    }
+  }
+  return {};
+}
+
 void runDrive(drive::Drive& drive, platform::VirtualSoundSlots& sounds,
               const std::vector<ScriptEvent>& events, const std::vector<std::string>& columnNames,
-              int untilMs, int everyMs, const DriveOutputs& out) {
+              int untilMs, int everyMs, const DriveOutputs& out, const ScriptProfiles& profiles) {
   std::vector<ColumnFormatter> formatters;
   for (std::size_t i = 0; i < columnNames.size(); ++i) {
     out.trace << (i == 0 ? "" : ",") << columnNames[i];
@@ -174,13 +259,18 @@ void runDrive(drive::Drive& drive, platform::VirtualSoundSlots& sounds,
       lastDrawMs = t;
     }
   };
+  ScriptController controller(profiles);
   sim::runVirtualTime(
       untilMs, drive.running(),
       [&](int t) {
         sounds.setTimeMs(t);
+        bool any = false;
         for (; next < events.size() && events[next].timeMs == t; ++next) {
           handleScriptEvent(drive, events[next]);
+          controller.handle(drive, events[next]);
+          any = true;
         }
+        if (any) controller.flush(drive);
       },
       [&](int) { drive.MMTimer1Timer(); }, [&](int) { drive.Timer1Timer(); },
       [&](int t) {
@@ -208,6 +298,7 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
   };
 
   std::vector<ScriptEvent> events;
+  ScriptProfiles profiles;
   if (options.script) {
     std::ifstream in(*options.script, std::ios::binary);
     if (!in) return usage("cannot read the script " + options.script->string());
@@ -217,6 +308,10 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
     auto parsed = parseScript(text.str(), error);
     if (!parsed) return usage(options.script->string() + ": " + error);
     events = std::move(*parsed);
+    if (const std::string bad = loadScriptProfiles(events, options.script->parent_path(), profiles);
+        !bad.empty()) {
+      return usage(options.script->string() + ": " + bad);
+    }
   }
 
   platform::FilePictureLoader pictures;
@@ -242,7 +337,7 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
     if (!soundLog) return usage("cannot write the sound log " + options.sounds->string());
   }
   runDrive(*drive, sounds, events, splitColumns(options.columns), options.untilMs, options.everyMs,
-           {out, options.sounds ? &soundLog : nullptr});
+           {out, options.sounds ? &soundLog : nullptr}, profiles);
   out.flush();
   return out && (!options.sounds || soundLog) ? 0 : kExitLoadError;
 }

@@ -4,12 +4,14 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "drive/drive.h"
+#include "input/controller_profile.h"
 #include "platform/virtual_sound_slots.h"
 #include "tools/drive/columns.h"
 #include "tools/drive/script.h"
@@ -50,14 +52,27 @@ struct DriveOutputs {
 // Hands one script event to the drive, as the driver's key, wheel, controller box or menu.
 void handleScriptEvent(drive::Drive& drive, const ScriptEvent& event);
 
+// The profiles the script's "device add" events name, by the name as written.
+using ScriptProfiles = std::map<std::string, input::ControllerProfile>;
+
 // Runs a loaded drive from t = 1 to `untilMs`. At each t: the sound time moves to t; the
-// script's events of t, in order, each with the events it posts; while running the simulation
-// tick when t % 33 == 0 and the display tick when t % 100 == 0; a pass of the idle handler
-// (the due frame recorded as shown, on a cab view that has every frame, at most one every
-// 33 ms, only while running); a trace row when t % everyMs == 0. Writes the header line first.
+// script's events of t, in order, each with the events it posts, then the end of the
+// controller's report (its button-encoded positions); while running the simulation tick when
+// t % 33 == 0 and the display tick when t % 100 == 0; a pass of the idle handler (the due frame
+// recorded as shown, on a cab view that has every frame, at most one every 33 ms, only while
+// running); a trace row when t % everyMs == 0. Writes the header line first. A controller
+// plugged in starts with every axis at 0 and every button up, and gives commands only when a
+// position changes from there.
 void runDrive(drive::Drive& drive, platform::VirtualSoundSlots& sounds,
               const std::vector<ScriptEvent>& events, const std::vector<std::string>& columnNames,
-              int untilMs, int everyMs, const DriveOutputs& out);
+              int untilMs, int everyMs, const DriveOutputs& out,
+              const ScriptProfiles& profiles = {});
+
+// Finds the profile of every "device add" event: a built-in one by name, or a profile file in
+// `folder`. Also checks that axis and button events come while a device is plugged in. Returns
+// the message naming the line of the first fault, or empty.
+std::string loadScriptProfiles(const std::vector<ScriptEvent>& events,
+                               const std::filesystem::path& folder, ScriptProfiles& profiles);
 
 // A "station N" event names an entry the "Move" menu does not have: the message naming its
 // line, or empty when every station event has its entry.

@@ -140,6 +140,35 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
       if (!parseInt(argument, e.station) || e.station < 0) {
         return bad("'station' takes a station number");
       }
+    } else if (event == "device") {
+      std::string_view what = nextWord(rest);
+      std::string_view profile = trimmed(rest);
+      if (what == "add" && !profile.empty() &&
+          profile.find_first_of(" \t") == std::string_view::npos) {
+        e.kind = ScriptEventKind::DeviceAdd;
+        e.profile = std::string(profile);
+      } else if (what == "remove" && profile.empty()) {
+        e.kind = ScriptEventKind::DeviceRemove;
+      } else {
+        return bad("'device' takes 'add PROFILE' or 'remove'");
+      }
+    } else if (event == "axis") {
+      e.kind = ScriptEventKind::Axis;
+      std::string_view number = nextWord(rest);
+      std::string_view value = trimmed(rest);
+      if (!parseInt(number, e.index) || e.index < 0 || e.index > 63 || !parseInt(value, e.value) ||
+          e.value < -32768 || e.value > 32767) {
+        return bad("'axis' takes an axis number from 0 to 63 and a value from -32768 to 32767");
+      }
+    } else if (event == "button") {
+      e.kind = ScriptEventKind::Button;
+      std::string_view number = nextWord(rest);
+      std::string_view state = trimmed(rest);
+      if (!parseInt(number, e.index) || e.index < 0 || e.index > 1023 ||
+          (state != "down" && state != "up")) {
+        return bad("'button' takes a button number from 0 to 1023 and down or up");
+      }
+      e.value = state == "down" ? 1 : 0;
     } else {
       return bad("unknown event '" + std::string(event) + "'");
     }
