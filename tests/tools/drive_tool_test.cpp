@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "drive/recording.h"
 #include "fixtures/run_tool.h"
 #include "fixtures/wave_bytes.h"
 
@@ -91,6 +93,59 @@ TEST_F(DriveTool, DrivesFromTheFirstStationToAStopAtTheLast) {
   EXPECT_EQ(run.err, "");
   expectGolden(run.out, "drive_trace.csv");
   expectGolden(slurp(sounds), "drive_sounds.csv");
+}
+
+// The same drive judged: the start at ソ表駅 (left on its departure), the stop at 予十.
+TEST_F(DriveTool, JudgesTheDrivesStops) {
+  const ToolRun run =
+      drive("drive_train.dat test_line.dat --until 90000 --every 1000 --script " +
+            quoted((kGolden / "drive_script.txt").string()) +
+            " --columns t_ms,FrameIndex,Speed,ClockTicks,Eval.Station,Eval.Outcome,Eval.StopCm,"
+            "Eval.ArrivalLateS,Eval.DepartureLateS,Eval.Protection,Eval.StationScore,Eval.Score,"
+            "Eval.PendingAtsAlarms,Eval.PendingOverspeeds");
+  ASSERT_EQ(run.status, 0) << run.err;
+  expectGolden(run.out, "drive_eval.csv");
+}
+
+// A recording names its drive and ends with its "end": given alone, it replays to the trace of
+// the same events run as a script; a file that changed since, or a hash edited by hand, is
+// refused.
+TEST_F(DriveTool, RecordingReplaysItsDrive) {
+  drive::RecordingHeader h{dir_.string(), "drive_train.dat", "test_line.dat", "", {}};
+  for (const char* name : {"drive_train.dat", "test_line.dat", "sound/door_close.wav"}) {
+    h.files.push_back(*drive::hashFile(dir_, name));
+  }
+  const std::string script = slurp(kGolden / "drive_script.txt");
+  writeText(dir_ / "rec.drs", drive::formatRecordingHeader(h) + script + "60001 end\n");
+  const std::string columns = std::string(" --every 500 --columns ") + kColumns;
+  const ToolRun replayed =
+      runTool(DRAVOLIN_DRIVE_EXE, "--script " + quoted((dir_ / "rec.drs").string()) + columns);
+  ASSERT_EQ(replayed.status, 0) << replayed.err;
+  writeText(dir_ / "plain.txt", script);
+  const ToolRun plain = drive("drive_train.dat test_line.dat --until 60001 --script " +
+                              quoted((dir_ / "plain.txt").string()) + columns);
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_EQ(replayed.out, plain.out);
+  EXPECT_GT(std::count(replayed.out.begin(), replayed.out.end(), '\n'), 100);
+
+  // The hash of the train file edited by hand.
+  std::string edited = drive::formatRecordingHeader(h);
+  const std::size_t at = edited.find("# file ", edited.find("drive_train.dat\n")) + 7;
+  ASSERT_NE(at, std::string::npos);
+  edited[at] = edited[at] == 'f' ? 'e' : 'f';
+  writeText(dir_ / "edited.drs", edited + script + "60001 end\n");
+  const ToolRun refused =
+      runTool(DRAVOLIN_DRIVE_EXE, "--script " + quoted((dir_ / "edited.drs").string()));
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_NE(refused.err.find("has changed since the recording"), std::string::npos) << refused.err;
+
+  // A sound changed after the recording.
+  wave("door_close.wav", 2600);
+  const ToolRun changed =
+      runTool(DRAVOLIN_DRIVE_EXE, "--script " + quoted((dir_ / "rec.drs").string()));
+  EXPECT_EQ(changed.status, 1);
+  EXPECT_NE(changed.err.find("sound/door_close.wav has changed"), std::string::npos) << changed.err;
 }
 
 TEST_F(DriveTool, DefaultColumnsBeforeTheStart) {

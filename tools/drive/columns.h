@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cab/value_display.h"
+#include "drive/evaluation.h"
 #include "sim/cab_model.h"
 #include "sim/protection_state.h"
 #include "sim/train_state.h"
@@ -22,6 +23,7 @@ struct DriveView {
   const sim::CabModel* cab = nullptr;
   const sim::ProtectionState* protection = nullptr;
   const cab::ValueDisplay* values = nullptr;
+  const drive::Evaluation* evaluation = nullptr;
 };
 
 using ColumnFormatter = std::function<std::string(const DriveView&)>;

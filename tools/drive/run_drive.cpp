@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "data/load_error.h"
+#include "drive/recording.h"
 #include "platform/ffmpeg_video_reader.h"
 #include "platform/file_picture_loader.h"
 #include "sim/virtual_time.h"
@@ -26,32 +27,6 @@ std::vector<std::string> splitColumns(std::string_view list) {
     names.emplace_back(list.substr(pos, comma == std::string_view::npos ? comma : comma - pos));
     if (comma == std::string_view::npos) return names;
     pos = comma + 1;
-  }
-}
-
-void handle(drive::Drive& d, const ScriptEvent& e) {
-  switch (e.kind) {
-    case ScriptEventKind::Start:
-      d.start1Click();
-      break;
-    case ScriptEventKind::Char:
-      d.AsciiDown(e.character);
-      break;
-    case ScriptEventKind::Key:
-      d.keydowns(e.virtualKey, e.shift ? input::kShift : 0u);
-      break;
-    case ScriptEventKind::WheelDown:
-      d.WheelD();
-      break;
-    case ScriptEventKind::WheelUp:
-      d.WheelU();
-      break;
-    case ScriptEventKind::Serial:
-      d.RxChar(e.bytes);
-      break;
-    case ScriptEventKind::Station:
-      d.StationClick("Sta" + std::to_string(e.station));
-      break;
   }
 }
 
@@ -86,6 +61,7 @@ std::optional<DriveToolOptions> parseDriveArguments(const std::vector<std::strin
       const std::string& v = args[++i];
       if (a == "--dir") {
         o.dir = v;
+        o.dirGiven = true;
       } else if (a == "--until") {
         if (!parsePositive(v, o.untilMs)) {
           error = "--until needs a whole number of milliseconds of at least 1, not '" + v + "'";
@@ -108,17 +84,21 @@ std::optional<DriveToolOptions> parseDriveArguments(const std::vector<std::strin
       files.push_back(a);
     }
   }
-  if (files.size() != 2) {
+  // A recording names its train and line and ends with its "end" event: with one as the
+  // script, both may be left out.
+  if (files.size() != 2 && !(files.empty() && o.script)) {
     error = files.size() < 2 ? "a train file and a line file are needed"
                              : "unexpected argument '" + files[2] + "'";
     return std::nullopt;
   }
-  if (!until) {
+  if (!until && !o.script) {
     error = "--until MS is needed";
     return std::nullopt;
   }
-  o.trainFile = files[0];
-  o.lineFile = files[1];
+  if (!files.empty()) {
+    o.trainFile = files[0];
+    o.lineFile = files[1];
+  }
   for (const std::string& name : splitColumns(o.columns)) {
     if (!column(name)) {
       error = name.empty() ? "an empty column name in --columns" : "unknown column '" + name + "'";
@@ -160,14 +140,18 @@ void runDrive(drive::Drive& drive, platform::VirtualSoundSlots& sounds,
       [&](int t) {
         sounds.setTimeMs(t);
         for (; next < events.size() && events[next].timeMs == t; ++next) {
-          handle(drive, events[next]);
+          drive::applyScriptEvent(drive, events[next]);
         }
       },
       [&](int) { drive.MMTimer1Timer(); }, [&](int) { drive.Timer1Timer(); },
       [&](int t) {
         if (t % everyMs == 0) {
-          const DriveView view{t, &drive.state(), &drive.cab(), &drive.protection(),
-                               &drive.valueDisplay()};
+          const DriveView view{t,
+                               &drive.state(),
+                               &drive.cab(),
+                               &drive.protection(),
+                               &drive.valueDisplay(),
+                               &drive.evaluation()};
           for (std::size_t i = 0; i < formatters.size(); ++i) {
             out.trace << (i == 0 ? "" : ",") << formatters[i](view);
           }
@@ -184,6 +168,10 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
   };
 
   std::vector<ScriptEvent> events;
+  std::filesystem::path dir = options.dir;
+  std::string trainFile = options.trainFile;
+  std::string lineFile = options.lineFile;
+  int untilMs = options.untilMs;
   if (options.script) {
     std::ifstream in(*options.script, std::ios::binary);
     if (!in) return usage("cannot read the script " + options.script->string());
@@ -193,6 +181,25 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
     auto parsed = parseScript(text.str(), error);
     if (!parsed) return usage(options.script->string() + ": " + error);
     events = std::move(*parsed);
+    // A recording: its drive, checked against the files as they are now.
+    const std::optional<drive::RecordingHeader> header =
+        drive::parseRecordingHeader(text.str(), error);
+    if (!header && !error.empty()) return usage(options.script->string() + ": " + error);
+    if (header) {
+      if (!options.dirGiven) dir = header->dataFolder;
+      if (trainFile.empty()) {
+        trainFile = header->trainFile;
+        lineFile = header->lineFile;
+      }
+      if (const std::string changed = drive::checkRecordedFiles(*header, dir); !changed.empty()) {
+        err << "dravolin-drive: " << options.script->string() << ": " << changed
+            << "; the recording cannot be replayed\n";
+        return kExitLoadError;
+      }
+    }
+    if (untilMs == 0) untilMs = drive::scriptEndMs(events).value_or(0);
+    if (trainFile.empty()) return usage("a train file and a line file are needed");
+    if (untilMs == 0) return usage("--until MS is needed: the script has no end event");
   }
 
   platform::FilePictureLoader pictures;
@@ -202,8 +209,8 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
   input::ProgramInputState program;
   std::unique_ptr<drive::Drive> drive;
   try {
-    drive = drive::Drive::FormCreate({options.dir, options.trainFile, options.lineFile},
-                                     {pictures, sounds, &video}, program);
+    drive =
+        drive::Drive::FormCreate({dir, trainFile, lineFile}, {pictures, sounds, &video}, program);
   } catch (const data::LoadError& e) {
     err << e.what() << '\n';
     return kExitLoadError;
@@ -217,7 +224,7 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
     soundLog.open(*options.sounds, std::ios::binary);
     if (!soundLog) return usage("cannot write the sound log " + options.sounds->string());
   }
-  runDrive(*drive, sounds, events, splitColumns(options.columns), options.untilMs, options.everyMs,
+  runDrive(*drive, sounds, events, splitColumns(options.columns), untilMs, options.everyMs,
            {out, options.sounds ? &soundLog : nullptr});
   out.flush();
   return out && (!options.sounds || soundLog) ? 0 : kExitLoadError;

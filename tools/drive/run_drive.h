@@ -18,7 +18,9 @@ namespace dravolin::tools {
 
 inline constexpr const char* kDriveUsage =
     "usage: dravolin-drive [--dir DIR] TRAIN_FILE LINE_FILE --until MS [--script FILE] "
-    "[--columns LIST] [--every MS] [--sounds FILE]";
+    "[--columns LIST] [--every MS] [--sounds FILE]\n"
+    "       dravolin-drive --script RECORDING [--dir DIR] [--until MS] [--columns LIST] "
+    "[--every MS] [--sounds FILE]";
 
 // Exit statuses.
 inline constexpr int kExitLoadError = 1;
@@ -26,9 +28,10 @@ inline constexpr int kExitUsageError = 2;
 
 struct DriveToolOptions {
   std::filesystem::path dir = ".";
+  bool dirGiven = false;  // --dir given (else a recording's own data folder)
   std::string trainFile;
   std::string lineFile;
-  int untilMs = 0;
+  int untilMs = 0;  // 0: the script's end event
   std::optional<std::filesystem::path> script;
   std::string columns{kDefaultColumns};
   int everyMs = 100;

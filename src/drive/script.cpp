@@ -1,9 +1,11 @@
-#include "tools/drive/script.h"
+#include "drive/script.h"
 
 #include <charconv>
 #include <climits>
 
-namespace dravolin::tools {
+#include "drive/drive.h"
+
+namespace dravolin::drive {
 namespace {
 
 // Splits off the next word (runs of blanks or tabs separate words).
@@ -60,10 +62,48 @@ bool unescape(std::string_view text, std::string& out) {
   return true;
 }
 
+struct ModifierWord {
+  std::string_view word;
+  unsigned bit;
+};
+constexpr ModifierWord kModifierWords[] = {
+    {"shift", input::kShift},     {"alt", input::kAlt},           {"ctrl", input::kCtrl},
+    {"left", input::kLeftButton}, {"right", input::kRightButton}, {"middle", input::kMiddleButton}};
+
+bool parseModifiers(std::string_view text, unsigned& modifiers) {
+  modifiers = 0;
+  if (text.empty()) return true;
+  while (true) {
+    const std::size_t plus = text.find('+');
+    const std::string_view word = text.substr(0, plus);
+    bool known = false;
+    for (const ModifierWord& m : kModifierWords) {
+      if (m.word == word) {
+        modifiers |= m.bit;
+        known = true;
+      }
+    }
+    if (!known) return false;
+    if (plus == std::string_view::npos) return true;
+    text.remove_prefix(plus + 1);
+  }
+}
+
 }  // namespace
+
+std::size_t formatModifiers(unsigned modifiers, char* out) {
+  std::size_t n = 0;
+  for (const ModifierWord& m : kModifierWords) {
+    if ((modifiers & m.bit) == 0) continue;
+    if (n > 0) out[n++] = '+';
+    for (char c : m.word) out[n++] = c;
+  }
+  return n;
+}
 
 std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::string& error) {
   std::vector<ScriptEvent> events;
+  bool ended = false;
   int lineNumber = 0;
   int lastTime = 1;
   std::size_t pos = 0;
@@ -78,6 +118,10 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
     std::string_view rest = line;
     std::string_view first = trimmed(line);
     if (first.empty() || first.front() == '#') continue;
+    if (ended) {
+      error = where + "an event after the end of the drive";
+      return std::nullopt;
+    }
     ScriptEvent e;
     e.line = lineNumber;
     std::string_view timeWord = nextWord(rest);
@@ -94,6 +138,9 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
     lastTime = e.timeMs;
     std::string_view event = nextWord(rest);
     std::string_view argument = trimmed(rest);
+    if (!event.empty()) {
+      e.text = trimmed(line.substr(static_cast<std::size_t>(event.data() - line.data())));
+    }
     auto bad = [&](const std::string& what) {
       error = where + what;
       return std::nullopt;
@@ -117,10 +164,11 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
       if (!parseInt(code, e.virtualKey) || e.virtualKey < 0 || e.virtualKey > 0xFFFF) {
         return bad("'key' takes a virtual key code from 0 to 65535");
       }
-      if (modifier == "shift") {
-        e.shift = true;
-      } else if (!modifier.empty()) {
-        return bad("'key' knows only the modifier shift, not '" + std::string(modifier) + "'");
+      if (!parseModifiers(modifier, e.modifiers)) {
+        return bad(
+            "'key' knows the modifiers shift, alt, ctrl, left, right and middle joined by "
+            "+, not '" +
+            std::string(modifier) + "'");
       }
     } else if (event == "wheel") {
       if (argument == "down") {
@@ -140,6 +188,10 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
       if (!parseInt(argument, e.station) || e.station < 0) {
         return bad("'station' takes a station number");
       }
+    } else if (event == "end") {
+      if (!argument.empty()) return bad("'end' takes no argument");
+      e.kind = ScriptEventKind::End;
+      ended = true;
     } else {
       return bad("unknown event '" + std::string(event) + "'");
     }
@@ -148,4 +200,38 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
   return events;
 }
 
-}  // namespace dravolin::tools
+void applyScriptEvent(Drive& d, const ScriptEvent& e) {
+  switch (e.kind) {
+    case ScriptEventKind::Start:
+      d.start1Click();
+      break;
+    case ScriptEventKind::Char:
+      d.AsciiDown(e.character);
+      break;
+    case ScriptEventKind::Key:
+      d.keydowns(e.virtualKey, e.modifiers);
+      break;
+    case ScriptEventKind::WheelDown:
+      d.WheelD();
+      break;
+    case ScriptEventKind::WheelUp:
+      d.WheelU();
+      break;
+    case ScriptEventKind::Serial:
+      d.RxChar(e.bytes);
+      break;
+    case ScriptEventKind::Station:
+      d.StationClick("Sta" + std::to_string(e.station));
+      break;
+    case ScriptEventKind::End:
+      d.FormCloseQuery();
+      break;
+  }
+}
+
+std::optional<int> scriptEndMs(const std::vector<ScriptEvent>& events) {
+  if (!events.empty() && events.back().kind == ScriptEventKind::End) return events.back().timeMs;
+  return std::nullopt;
+}
+
+}  // namespace dravolin::drive
