@@ -27,6 +27,7 @@ class RealDrive final : public DriveHandlers {
   sim::TrainState& state() override { return d_->state(); }
   const sim::CabModel& cab() const override { return d_->cab(); }
   cab::ValueDisplay& valueDisplay() override { return d_->valueDisplay(); }
+  const drive::Evaluation* evaluation() const override { return &d_->evaluation(); }
 
  private:
   std::unique_ptr<drive::Drive> d_;

@@ -8,6 +8,7 @@
 
 #include "cab/value_display.h"
 #include "drive/drive_data.h"
+#include "drive/evaluation.h"
 #include "drive/startup.h"
 #include "platform/sound_slots.h"
 #include "sim/cab_model.h"
@@ -43,6 +44,8 @@ class DriveHandlers {
   virtual sim::TrainState& state() = 0;
   virtual const sim::CabModel& cab() const = 0;
   virtual cab::ValueDisplay& valueDisplay() = 0;
+  // The judgement of the drive's stops; none for a drive that is not judged.
+  virtual const drive::Evaluation* evaluation() const { return nullptr; }
 };
 
 // Creates one drive: its start-up loading (progress texts to `progress`), then the handle
