@@ -3,8 +3,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QTableWidget>
 #include <QStringList>
+#include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -126,7 +126,7 @@ SummaryWindow::SummaryWindow(const drive::Evaluation& evaluation, const QString&
     }
   }
   table_->resizeColumnsToContents();
-  table_->horizontalHeader()->setStretchLastSection(true);
+  table_->horizontalHeader()->setSectionResizeMode(4, QHeaderView::Stretch);
   layout->addWidget(table_);
 
   score_ = new QLabel(QString("総合得点 %1点").arg(evaluation.score()), this);
@@ -159,7 +159,8 @@ SummaryWindow::SummaryWindow(const drive::Evaluation& evaluation, const QString&
   status_->setFrameShape(QFrame::StyledPanel);
   layout->addWidget(status_);
   resize(std::max(640, table_->horizontalHeader()->length() + 40),
-         std::min(600, 200 + 30 * table_->rowCount()));
+         std::min(600,
+                  150 + table_->verticalHeader()->length() + table_->horizontalHeader()->height()));
 }
 
 }  // namespace dravolin::shell
