@@ -4,10 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QTableWidget>
 
+#include <fstream>
+
 #include "drive/drive_fixture.h"
+#include "input/input_state.h"
+#include "platform/sqlite_drive_history.h"
+#include "shell/drive_adapter.h"
+#include "shell/drive_end.h"
+#include "shell/title_window.h"
 #include "shell_fixture.h"
 
 namespace dravolin::testing {
@@ -68,6 +78,65 @@ TEST(SummaryWindow, ListsEveryJudgedStation) {
   EXPECT_EQ(w.windowTitle().toStdString(), "運転結果 - ソ表線");
   w.show();
   saveScreenshot(w, "summary_window.png");
+}
+
+// The end of a drive whose history is damaged: the drive ends as always, the summary opens, the
+// result goes into a file beside the database and the status line says why.
+TEST(SummaryWindow, DamagedHistoryKeepsTheDriveBesideIt) {
+  MessageRecorder messages;
+  DataFolder folder;
+  TemporaryFolder user;
+  std::ofstream(user.path() / "history.db", std::ios::binary) << std::string(4096, '?');
+  platform::SqliteDriveHistory history(user.path() / "history.db");
+  FakeSoundSlots sound;
+  input::ProgramInputState program;
+  shell::DrivingWindow::Context c;
+  c.dataDir = folder.path();
+  c.sound = &sound;
+  c.makeDrive = shell::makeDriveFactory(program);
+  c.recordingsFolder = user.path() / "recordings";
+  shell::SummaryWindow* summary = nullptr;
+  c.onDriveEnded = [&](shell::DrivingWindow& w) { summary = shell::endOfDrive(w, &history); };
+  {
+    shell::DrivingWindow d(c, {folder.path(), "test_train.dat", "test_line.dat"}, {});
+    d.show();
+    d.start1Click();
+    d.close();
+  }
+  ASSERT_NE(summary, nullptr);
+  const std::string status = summary->statusLine()->text().toStdString();
+  EXPECT_NE(status.find("履歴に保存できませんでした（file is not a database）"), std::string::npos)
+      << status;
+  EXPECT_NE(status.find("運転記録: " + (user.path() / "recordings").string()), std::string::npos)
+      << status;
+  int kept = 0;
+  for (const auto& e : std::filesystem::directory_iterator(user.path())) {
+    kept += e.path().filename().string().starts_with("history.db.unsaved-") ? 1 : 0;
+  }
+  EXPECT_EQ(kept, 1);
+  EXPECT_EQ(summary->table()->rowCount(), 1);  // the first station, where the drive started
+  summary->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// The title screen shows each train's best and last drive under its buttons.
+TEST(SummaryWindow, TitleShowsEachTrainsBestAndLast) {
+  MessageRecorder messages;
+  FakeSoundSlots sound;
+  shell::TitleWindow::Context context;
+  context.driving.dataDir = fixtureDriveFolder();
+  context.driving.sound = &sound;
+  context.historyOf = [](const std::string& train) {
+    return train == "E231_train.dat" ? QString("最高 96点・前回 80点") : QString();
+  };
+  shell::TitleWindow title(context);
+  title.show();
+  title.Panel1Click();
+  EXPECT_TRUE(title.historyPanel()->isVisible());
+  EXPECT_EQ(title.historyPanel()->text().toStdString(), "E231_train　最高 96点・前回 80点");
+  EXPECT_EQ(title.button(1)->toolTip().toStdString(), "最高 96点・前回 80点");
+  EXPECT_EQ(title.button(4)->toolTip().toStdString(), "");
+  saveScreenshot(title, "title_history.png");
 }
 
 }  // namespace
