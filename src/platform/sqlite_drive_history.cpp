@@ -26,7 +26,7 @@ constexpr const char* kMigrations[] = {
 };
 static_assert(std::size(kMigrations) == SqliteDriveHistory::kSchemaVersion);
 
-constexpr int kBusyTimeoutMs = 3000;
+constexpr int kBusyTimeoutMs = 1000;
 
 class Statement {
  public:

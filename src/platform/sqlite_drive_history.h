@@ -2,7 +2,7 @@
 // and is brought up to date when the file is opened; the journal is write-ahead, and every drive
 // is written in one transaction, so a program killed while writing leaves the drives before it
 // whole and none half-written. A file that is not a database, or one locked by another program
-// for longer than a few seconds, makes the calls fail with a message; the caller keeps the
+// for longer than a second, makes the calls fail with a message; the caller keeps the
 // result elsewhere (keepBeside()) and the drive is not held up.
 #pragma once
 
