@@ -5,8 +5,8 @@
 #pragma once
 
 #include <QDialog>
-#include <array>
 #include <QString>
+#include <array>
 #include <optional>
 
 #include "drive/evaluation.h"
