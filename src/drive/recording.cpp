@@ -263,7 +263,15 @@ void DriveRecorder::recordSerial(int timeMs, std::string_view bytes) {
         put("\\\\");
         break;
       default:
-        put(std::string_view(&c, 1));
+        if (c > ' ' && c < 127) {
+          put(std::string_view(&c, 1));
+        } else {
+          // Blanks would be trimmed from the line's ends and other bytes are not text.
+          static constexpr char kHex[] = "0123456789abcdef";
+          const auto b = static_cast<unsigned char>(c);
+          const char escaped[] = {'\\', 'x', kHex[b >> 4], kHex[b & 15]};
+          put(std::string_view(escaped, sizeof escaped));
+        }
     }
   }
   put("\n");

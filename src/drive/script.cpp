@@ -36,7 +36,14 @@ bool parseInt(std::string_view word, int& value) {
   return ec == std::errc() && ptr == end;
 }
 
-// Undoes the escapes \r, \n and \\ of a serial event's text.
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Undoes the escapes \r, \n, \\ and \xHH (any byte) of a serial event's text.
 bool unescape(std::string_view text, std::string& out) {
   out.clear();
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -55,6 +62,15 @@ bool unescape(std::string_view text, std::string& out) {
       case '\\':
         out += '\\';
         break;
+      case 'x': {
+        if (i + 2 >= text.size()) return false;
+        const int high = hexDigit(text[i + 1]);
+        const int low = hexDigit(text[i + 2]);
+        if (high < 0 || low < 0) return false;
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
+        break;
+      }
       default:
         return false;
     }
@@ -181,7 +197,7 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
     } else if (event == "serial") {
       e.kind = ScriptEventKind::Serial;
       if (argument.empty() || !unescape(argument, e.bytes)) {
-        return bad("'serial' takes a text; its only escapes are \\r, \\n and \\\\");
+        return bad("'serial' takes a text; its escapes are \\r, \\n, \\\\ and \\xHH");
       }
     } else if (event == "station") {
       e.kind = ScriptEventKind::Station;

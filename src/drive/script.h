@@ -6,7 +6,7 @@
 //   key VK [MODS]         a key-down with its virtual key code; MODS the keys and mouse buttons
 //                         held, joined by "+": shift, alt, ctrl, left, right, middle
 //   wheel down | up       one mouse-wheel step
-//   serial TEXT           one receive event of the controller box (escapes \r, \n, \\)
+//   serial TEXT           one receive event of the controller box (escapes \r, \n, \\ and \xHH)
 //   station N             the "Move" menu entry "StaN"
 //   end                   the drive ends here (the window was closed): the closing steps run
 //                         and nothing after it is read

@@ -51,7 +51,7 @@ TEST_F(Recording, EventsReadBackAsRecorded) {
   r.recordChar(41, 'z');
   r.recordChar(41, '\x01');  // not a character the drive takes: not recorded
   r.record(99, "wheel down");
-  r.recordSerial(120, "A1\\B\r\n");
+  r.recordSerial(120, std::string("A1\\B\r\n \t\0\xff", 10));
   r.recordStation(130, 12);
   r.end(5000);
   EXPECT_FALSE(r.failed());
@@ -72,7 +72,7 @@ TEST_F(Recording, EventsReadBackAsRecorded) {
       {41, drive::ScriptEventKind::Char, "char space"},
       {41, drive::ScriptEventKind::Char, "char z"},
       {99, drive::ScriptEventKind::WheelDown, "wheel down"},
-      {120, drive::ScriptEventKind::Serial, "serial A1\\\\B\\r\\n"},
+      {120, drive::ScriptEventKind::Serial, "serial A1\\\\B\\r\\n\\x20\\x09\\x00\\xff"},
       {130, drive::ScriptEventKind::Station, "station 12"},
       {5000, drive::ScriptEventKind::End, "end"},
   };
@@ -84,7 +84,7 @@ TEST_F(Recording, EventsReadBackAsRecorded) {
   }
   EXPECT_EQ((*events)[2].modifiers, input::kShift | input::kCtrl | input::kRightButton);
   EXPECT_EQ((*events)[3].character, ' ');
-  EXPECT_EQ((*events)[6].bytes, "A1\\B\r\n");
+  EXPECT_EQ((*events)[6].bytes, std::string("A1\\B\r\n \t\0\xff", 10));
   EXPECT_EQ((*events)[7].station, 12);
   EXPECT_EQ(drive::scriptEndMs(*events), 5000);
 
