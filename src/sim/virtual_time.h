@@ -1,5 +1,6 @@
-// Virtual time for runs without a clock (the run curve tool, the tests, a headless drive): one
-// step per millisecond, with the two ticks at the periods the program's timers give them.
+// Virtual time, the one clock of every drive: one step per millisecond, with the two ticks at
+// their periods. The run curve tool, the tests and the headless drive run it as fast as they
+// can; the driving window runs it up to "now" from a timer, so a recorded drive replays the same.
 #pragma once
 
 namespace dravolin::sim {
