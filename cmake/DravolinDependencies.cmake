@@ -4,6 +4,7 @@ find_package(PkgConfig REQUIRED)
 find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets SerialPort Test)
 pkg_check_modules(OPENAL REQUIRED IMPORTED_TARGET openal)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswscale libavutil)
+pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)
 find_package(JPEG REQUIRED)
 # USB controllers, gamepads and joysticks.
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)

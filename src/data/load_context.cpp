@@ -35,7 +35,9 @@ std::filesystem::path LoadContext::resolve(std::string_view rawName) const {
       kMaxNameComponents) {
     throw tooLong();
   }
-  return resolveDataPath(dataDir, rawName, nullptr, listings.get());
+  std::filesystem::path path = resolveDataPath(dataDir, rawName, nullptr, listings.get());
+  if (resolvedFiles) resolvedFiles->push_back(path);
+  return path;
 }
 
 std::optional<std::string> LoadContext::readDataFile(std::string_view rawName) const {

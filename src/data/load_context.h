@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "data/data_path.h"
 #include "platform/bitmap.h"
@@ -44,6 +45,10 @@ struct LoadContext {
   // When set, the folders listed by the name lookups are kept for the next lookups: a start-up
   // sets it, since its files do not change while it reads them.
   std::shared_ptr<FolderListings> listings;
+
+  // When set, every path resolve() gives is added to it, in order: the files a start-up read,
+  // which a recording of the drive names with their hashes.
+  std::shared_ptr<std::vector<std::filesystem::path>> resolvedFiles;
 
   // The file a data file names with `rawName` (code page 932, "\" separators, any case). A name
   // longer than kMaxNameBytes or of more than kMaxNameComponents components throws LoadError.

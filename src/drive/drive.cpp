@@ -56,6 +56,7 @@ Drive::Drive(DriveData data, platform::SoundSlots& sound, input::ProgramInputSta
   stationFlags_.reset(data_.files.line.stations.size());
   signalState_.fit(data_.files.line.signals.size());
   protection_.EbFitted = data_.files.train.EB == 1;
+  evaluation_ = Evaluation(data_.files.line, data_.state, -data_.files.train.params.Brake);
 }
 
 sim::DoorSounds Drive::doorSounds() const {
@@ -137,6 +138,8 @@ void Drive::StationClick(const std::string& itemName) {
   s.SpeedUnitSegment = -1;
   // The stop mark is this station's, so the stop line does not show the whole way as an overrun.
   s.NextStopDistance = to.stopDistance;
+  // The judgement starts again from this station.
+  evaluation_.moved(s);
 }
 
 }  // namespace dravolin::drive

@@ -15,6 +15,7 @@
 #include "cab/sound_control.h"
 #include "cab/value_display.h"
 #include "drive/drive_data.h"
+#include "drive/evaluation.h"
 #include "drive/shown_frame.h"
 #include "drive/startup.h"
 #include "input/input_context.h"
@@ -135,6 +136,8 @@ class Drive {
   const DriveData& data() const { return data_; }
   // Display ticks run so far.
   int displayTickCount() const { return displayTicks_; }
+  // The judgement of the drive's stops so far.
+  const Evaluation& evaluation() const { return evaluation_; }
 
  private:
   // What the input handlers ask of the drive.
@@ -184,6 +187,7 @@ class Drive {
   input::InputState input_;
   input::PostedEvents posted_;
   sim::StationFlags stationFlags_;
+  Evaluation evaluation_;
   int displayTicks_ = 0;
   int gearShown_ = 0;  // gear picture drawn last; -1 the neutral picture
   bool running_ = false;

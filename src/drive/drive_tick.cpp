@@ -52,6 +52,7 @@ void Drive::Timer1Timer() {
   cab::stopLine(s, c);                                                       // 29
   cab::windowTitle(line.lineNameUtf8, c);                                    // 30
   if (valueDisplay_.visible) cab::refreshValueDisplay(valueDisplay_, s, p);  // 31
+  evaluation_.displayTick(s, protection_);                                   // 32
 }
 
 // The signal ahead with its picture or cab lamps, and the ATS transponders and check points.

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include <algorithm>
+
 #include "data/load_context.h"
 #include "data/load_error.h"
 #include "data/text_encoding.h"
@@ -226,6 +228,7 @@ DriveData loadDriveData(const LoadRequest& request, const StartupServices& servi
   ctx.dataDir = request.dataDir;
   ctx.listings = std::make_shared<data::FolderListings>();
   ctx.pictures = &services.pictures;
+  ctx.resolvedFiles = std::make_shared<std::vector<std::filesystem::path>>();
   const PanelBuilder pictures(ctx, services.pictures);
 
   // The overlay picture is never drawn, but a drive without it is not complete.
@@ -288,6 +291,11 @@ DriveData loadDriveData(const LoadRequest& request, const StartupServices& servi
   }
   d.cab.Label1.text = d.files.settings.Forward;
   d.cab.CarsLabel.text = std::to_string(t.params.Cars) + "両";
+  for (const std::filesystem::path& p : *ctx.resolvedFiles) {
+    if (std::find(d.filesRead.begin(), d.filesRead.end(), p) == d.filesRead.end()) {
+      d.filesRead.push_back(p);
+    }
+  }
   return d;
 }
 

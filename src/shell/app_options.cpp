@@ -8,6 +8,7 @@ namespace dravolin::shell {
 const char* usageText() {
   return "usage: dravolin [--scale N] [DATA_DIR]\n"
          "       dravolin --measure SECONDS [--still] [--scale N] [DATA_DIR] TRAIN_FILE LINE_FILE\n"
+         "       dravolin --replay RECORDING [--scale N]\n"
          "       dravolin --version | --help\n"
          "\n"
          "  DATA_DIR           folder of the data files (default: the one used last, else the\n"
@@ -17,7 +18,8 @@ const char* usageText() {
          "                     lowered when the screen is too small)\n"
          "  --measure SECONDS  drive TRAIN_FILE on LINE_FILE at the recording speed for SECONDS\n"
          "                     and report the video presentation\n"
-         "  --still            with --measure: leave the train standing\n";
+         "  --still            with --measure: leave the train standing\n"
+         "  --replay RECORDING play a recorded drive in the window at real speed\n";
 }
 
 std::optional<AppOptions> parseAppOptions(const std::vector<std::string>& args,
@@ -58,6 +60,10 @@ std::optional<AppOptions> parseAppOptions(const std::vector<std::string>& args,
         return std::nullopt;
       }
       o.measureSeconds = s;
+    } else if (a == "--replay") {
+      const std::string* v = value();
+      if (v == nullptr) return std::nullopt;
+      o.replayFile = *v;
     } else if (a.size() > 1 && a[0] == '-') {
       error = "unknown option " + a;
       return std::nullopt;
@@ -67,6 +73,10 @@ std::optional<AppOptions> parseAppOptions(const std::vector<std::string>& args,
   }
   if (o.version || o.help) return o;
   if (o.measureSeconds) {
+    if (o.replayFile) {
+      error = "--replay and --measure go alone";
+      return std::nullopt;
+    }
     if (positional.size() < 2 || positional.size() > 3) {
       error = "--measure needs TRAIN_FILE and LINE_FILE";
       return std::nullopt;
@@ -82,6 +92,13 @@ std::optional<AppOptions> parseAppOptions(const std::vector<std::string>& args,
   if (o.still) {
     error = "--still goes with --measure";
     return std::nullopt;
+  }
+  if (o.replayFile) {
+    if (!positional.empty()) {
+      error = "--replay takes its data folder from the recording";
+      return std::nullopt;
+    }
+    return o;
   }
   if (positional.size() > 1) {
     error = "only one data folder";

@@ -1,6 +1,7 @@
 // The program's command line:
 //   dravolin [--scale N] [DATA_DIR]
 //   dravolin --measure SECONDS [--still] [--scale N] [DATA_DIR] TRAIN_FILE LINE_FILE
+//   dravolin --replay RECORDING [--scale N]
 //   dravolin --version | --help
 #pragma once
 
@@ -23,6 +24,8 @@ struct AppOptions {
   bool still = false;  // measuring with the train left standing (no AutoSpeed)
   std::string trainFile;
   std::string lineFile;
+  // A recorded drive to play in the window (its header names the data folder and files).
+  std::optional<std::string> replayFile;
 };
 
 // Parses the arguments after the program name; std::nullopt with `error` set on a usage error.

@@ -29,6 +29,7 @@ class RealDrive final : public DriveHandlers {
   const sim::CabModel& cab() const override { return d_->cab(); }
   cab::ValueDisplay& valueDisplay() override { return d_->valueDisplay(); }
   drive::ShownFrame& shownFrame() override { return d_->shownFrame(); }
+  const drive::Evaluation* evaluation() const override { return &d_->evaluation(); }
 
  private:
   std::unique_ptr<drive::Drive> d_;

@@ -8,6 +8,7 @@
 
 #include "cab/value_display.h"
 #include "drive/drive_data.h"
+#include "drive/evaluation.h"
 #include "drive/shown_frame.h"
 #include "drive/startup.h"
 #include "platform/sound_slots.h"
@@ -48,6 +49,8 @@ class DriveHandlers {
   virtual cab::ValueDisplay& valueDisplay() = 0;
   // What the cab view shows of the line video; the video presentation keeps it.
   virtual drive::ShownFrame& shownFrame() = 0;
+  // The judgement of the drive's stops; none for a drive that is not judged.
+  virtual const drive::Evaluation* evaluation() const { return nullptr; }
 };
 
 // Creates one drive: its start-up loading (progress texts to `progress`), then the handle

@@ -18,9 +18,11 @@
 #include "input/controller_devices.h"
 #include "shell/cab_widget.h"
 #include "shell/calibration_dialog.h"
+#include "shell/drive_clock.h"
 #include "shell/help_window.h"
 #include "shell/key_mapping.h"
 #include "shell/messages.h"
+#include "shell/recording_drive.h"
 #include "shell/serial_setup_dialog.h"
 #include "shell/value_display_window.h"
 
@@ -56,7 +58,9 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
     : QMainWindow(parent),
       context_(context),
       valueDisplay_(context.valueDisplay),
-      help_(context.help) {
+      help_(context.help),
+      timedSound_(*context.sound),
+      request_(request) {
   setWindowTitle("Dravolin");
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
@@ -67,8 +71,12 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
   setAttribute(Qt::WA_KeyCompression, false);
   setAttribute(Qt::WA_InputMethodEnabled, true);
 
-  // Start-up loading (throws data::LoadError).
-  drive_ = context_.makeDrive(request, {pictures_, *context_.sound, &video_}, progress);
+  // Start-up loading (throws data::LoadError). The drive's sounds play through the program's
+  // service and end in the drive's virtual time.
+  virtualClock_ = new DriveClock(this);
+  drive_ = std::make_unique<RecordingDrive>(
+      context_.makeDrive(request, {pictures_, timedSound_, &video_}, progress), *virtualClock_,
+      &timedSound_);
   const drive::DriveData& data = drive_->data();
   buildMenus(data);
   stillName_ = data.files.line.stillImageFile;
@@ -95,11 +103,17 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
   back_->setAutoRaise(true);
   connect(back_, &QToolButton::clicked, this, &QWidget::close);  // BackClick
 
-  // The two ticks, started and stopped together by the Start command.
-  mmTimer1_ = platform::makeSimulationTimer(this);
-  timer1_ = platform::makeDisplayTimer(this);
-  mmTimer1_->setHandler([this] { guarded([this] { simulationTick(); }); });
-  timer1_->setHandler([this] { guarded([this] { displayTick(); }); });
+  // The two ticks, in virtual time, started and stopped together by the Start command.
+  DriveClock::Handlers ticks;
+  ticks.eachMs = [this](int t) {
+    timedSound_.setTimeMs(t);
+    if (context_.replay) replayMs(t);
+  };
+  ticks.simulationTick = [this] { guarded([this] { simulationTick(); }); };
+  ticks.displayTick = [this] { guarded([this] { displayTick(); }); };
+  ticks.afterMs = context_.afterVirtualMs;
+  if (context_.replay) ticks.nextEventMs = [this] { return nextReplayMs(); };
+  virtualClock_->setHandlers(std::move(ticks));
   retry_.setSingleShot(true);
   retry_.setTimerType(Qt::PreciseTimer);
   connect(&retry_, &QTimer::timeout, this, [this] { presentFrame(); });
@@ -156,6 +170,11 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
     help_->onKey = [this](QKeyEvent* e) { forwardKey(e); };
   }
   previousIndex_ = drive_->state().FrameIndex;
+  if (context_.replay) {
+    setUpReplay();
+  } else if (!context_.recordingsFolder.empty()) {
+    startRecording(request);
+  }
   layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -163,8 +182,7 @@ DrivingWindow::~DrivingWindow() {
   if (!closing_) {
     closing_ = true;
     presenter_->stop();
-    mmTimer1_->setEnabled(false);
-    timer1_->setEnabled(false);
+    virtualClock_->stop();
   }
   releaseCompanions();
   devices_.reset();
@@ -246,16 +264,21 @@ void DrivingWindow::usbControllerSetupClick() {
   dialog.exec();
 }
 
-bool DrivingWindow::running() const { return timer1_->enabled(); }
+bool DrivingWindow::running() const { return virtualClock_->running(); }
+
+DriveHandlers& DrivingWindow::drive() { return *drive_; }
+
+void DrivingWindow::advanceClock() { virtualClock_->advanceToNow(); }
 
 void DrivingWindow::start1Click() {
   if (closing_) return;
+  if (drive_->replaying() && !drive_->live()) return;
   const bool run = !running();
-  mmTimer1_->setEnabled(run);
-  timer1_->setEnabled(run);
+  // The drive's part first, at the millisecond the clock gives it; then the ticks follow.
+  drive_->start1Click();
+  virtualClock_->setRunning(run);
   start1_->setText(run ? kPauseCaption : kResumeCaption);
   if (!run) retry_.stop();
-  drive_->start1Click();
   // The current frame is drawn once more, whichever frame was shown before.
   drive_->shownFrame().requestRedraw();
   // The frame drawn again for the Start counts from the Start.
@@ -302,6 +325,9 @@ void DrivingWindow::presentFrame() {
 
 void DrivingWindow::displayTick() {
   drive_->Timer1Timer();
+  if (const drive::Evaluation* e = drive_->evaluation(); e != nullptr && e->finished()) {
+    reportDriveEnd();
+  }
   cab_->modelChanged();
   const QString title = qs(drive_->cab().Title);
   if (windowTitle() != title) setWindowTitle(title);
@@ -406,8 +432,7 @@ void DrivingWindow::runClosingSteps() {
   releaseCompanions();
   presenter_->stop();  // no more video
   retry_.stop();
-  mmTimer1_->setEnabled(false);  // both ticks stop before anything is freed
-  timer1_->setEnabled(false);
+  virtualClock_->stop();                 // both ticks stop before anything is freed
   if (port_.connected()) port_.close();  // shows the disconnect message
   drive_->FormCloseQuery();
   if (!context_.sound->initialise() && context_.soundOpened) {
@@ -420,6 +445,7 @@ void DrivingWindow::runClosingSteps() {
 void DrivingWindow::closeEvent(QCloseEvent* event) {
   if (!closing_) runClosingSteps();
   event->accept();
+  reportDriveEnd();
   Q_EMIT closed();
 }
 

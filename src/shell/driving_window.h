@@ -20,6 +20,9 @@
 #include <string>
 #include <vector>
 
+#include "drive/recording.h"
+#include "drive/script.h"
+#include "drive/script_controller.h"
 #include "drive/startup.h"
 #include "platform/bitmap.h"
 #include "platform/cab_view_surface.h"
@@ -27,6 +30,7 @@
 #include "platform/file_picture_loader.h"
 #include "platform/qt_serial_port.h"
 #include "platform/qt_timers.h"
+#include "platform/virtual_time_sound_slots.h"
 #include "shell/drive_handlers.h"
 #include "shell/video_presenter.h"
 
@@ -48,6 +52,8 @@ class InputDevices;
 namespace dravolin::shell {
 
 class CabWidget;
+class DriveClock;
+class RecordingDrive;
 class HelpWindow;
 class ValueDisplayWindow;
 
@@ -76,6 +82,18 @@ class DrivingWindow final : public QMainWindow {
     std::filesystem::path calibrationFolder;
     // Profile files refused at program start, shown in the status line.
     std::vector<std::string> profileErrors;
+    // Where the drive's recording goes (kept to the newest keepRecordings); empty: not recorded.
+    std::filesystem::path recordingsFolder;
+    int keepRecordings = 50;
+    // A replay: the recording's events, played at real speed in place of the driver's inputs.
+    std::shared_ptr<const std::vector<drive::ScriptEvent>> replay;
+    // The profiles of the replay's "device add" events (drive::loadScriptProfiles).
+    std::shared_ptr<const drive::ScriptProfiles> replayProfiles;
+    // Called after every virtual millisecond has run (tests trace the drive with it).
+    std::function<void(int t)> afterVirtualMs;
+    // Called once when the drive ends: the train has stopped at the last station, or the
+    // window is closing (after its closing steps, the recording complete).
+    std::function<void(DrivingWindow& window)> onDriveEnded;
   };
 
   // How the video presentation went, for the measuring run.
@@ -96,9 +114,15 @@ class DrivingWindow final : public QMainWindow {
   void menu_d1Click();
   void menu_d2Click();
 
-  // Whether the simulation runs (the display tick is enabled).
+  // Whether the simulation runs (the ticks are due).
   bool running() const;
-  DriveHandlers& drive() { return *drive_; }
+  DriveHandlers& drive();
+  DriveClock& clock() const { return *virtualClock_; }
+  // The recording being written: its file, and whether writing it failed.
+  const drive::DriveRecorder& recorder() const { return recorder_; }
+  // The drive this window loaded, and whether it plays a recording.
+  const drive::LoadRequest& request() const { return request_; }
+  bool replaying() const { return context_.replay != nullptr; }
   CabWidget* cabWidget() const { return cab_; }
   QAction* startAction() const { return start1_; }
   QMenu* moveMenu() const { return goTo1_; }
@@ -125,9 +149,11 @@ class DrivingWindow final : public QMainWindow {
 
   // A key event typed here or in the value display or help window.
   void forwardKey(QKeyEvent* event);
-  // One tick of each timer, as the timers run them.
+  // One tick of each kind, as the clock runs them.
   void simulationTick();
   void displayTick();
+  // Runs the virtual time up to "now" (the clock's timer does this by itself).
+  void advanceClock();
 
  Q_SIGNALS:
   void closed();
@@ -159,6 +185,12 @@ class DrivingWindow final : public QMainWindow {
   }
   void reportUnhandled(const char* what);
   void placeBackButton(int scale);
+  // Recording and replay (driving_window_replay.cpp).
+  void startRecording(const drive::LoadRequest& request);
+  void setUpReplay();
+  void replayMs(int t);
+  int nextReplayMs() const;
+  void reportDriveEnd();
 
   Context context_;
   // The companion windows may go before this window (it is deleted after its close).
@@ -167,12 +199,18 @@ class DrivingWindow final : public QMainWindow {
   platform::FilePictureLoader pictures_;
   platform::FfmpegVideoReader video_;
   platform::MonotonicMillisecondClock clock_;
-  std::unique_ptr<DriveHandlers> drive_;
+  platform::VirtualTimeSoundSlots timedSound_;
+  DriveClock* virtualClock_ = nullptr;
+  std::unique_ptr<RecordingDrive> drive_;
+  drive::DriveRecorder recorder_;
+  std::size_t replayNext_ = 0;
+  // The replay's USB controller (a script's "device", "axis" and "button" events).
+  std::unique_ptr<drive::ScriptController> replayController_;
+  drive::LoadRequest request_;
+  bool endReported_ = false;
   platform::CabViewSurface* surface_ = nullptr;  // hidden; the cab widget paints its picture
   std::unique_ptr<VideoPresenter> presenter_;
   CabWidget* cab_ = nullptr;
-  std::unique_ptr<platform::QtPeriodicTimer> mmTimer1_;
-  std::unique_ptr<platform::QtPeriodicTimer> timer1_;
   QTimer retry_;  // one more presentation pass when a change came within 33 ms of a frame
   platform::QtSerialPort port_;
   std::unique_ptr<input::ControllerConnection> controller_;

@@ -11,18 +11,25 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <system_error>
 
 #include "data/load_error.h"
+#include "drive/recording.h"
+#include "drive/script.h"
+#include "drive/script_controller.h"
 #include "input/input_state.h"
 #include "input/profile_library.h"
 #include "platform/openal_sound_slots.h"
 #include "platform/sdl_input_devices.h"
+#include "platform/sqlite_drive_history.h"
 #include "shell/app_options.h"
 #include "shell/app_settings.h"
 #include "shell/data_folder.h"
 #include "shell/drive_adapter.h"
+#include "shell/drive_end.h"
 #include "shell/driving_window.h"
 #include "shell/help_window.h"
 #include "shell/messages.h"
@@ -78,6 +85,58 @@ int measure(const shell::AppOptions& options, shell::DrivingWindow::Context cont
   return status;
 }
 
+// Refuses a recording: the reason on standard error and in a message box.
+int refuseReplay(const std::string& reason) {
+  std::fprintf(stderr, "dravolin: %s\n", reason.c_str());
+  shell::showMessage(QString::fromStdString("この記録は再生できません。\n" + reason));
+  return 1;
+}
+
+// Plays a recorded drive in its window at real speed, the driver's inputs shown in the status
+// line, once its files are checked against the recording's hashes.
+int replay(const std::string& file, shell::DrivingWindow::Context context) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return refuseReplay("cannot read " + file);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  const std::string text = bytes.str();
+  std::string error;
+  const std::optional<drive::RecordingHeader> header = drive::parseRecordingHeader(text, error);
+  if (!header) {
+    return refuseReplay(file + ": " + (error.empty() ? "not a recording of a drive" : error));
+  }
+  auto events = drive::parseScript(text, error);
+  if (!events) return refuseReplay(file + ": " + error);
+  if (const std::string changed = drive::checkRecordedFiles(*header, header->dataFolder);
+      !changed.empty()) {
+    return refuseReplay(file + ": " + changed);
+  }
+  std::error_code ec;
+  std::filesystem::current_path(header->dataFolder, ec);
+  if (ec) return refuseReplay("cannot use the data folder " + header->dataFolder);
+  auto profiles = std::make_shared<drive::ScriptProfiles>();
+  if (const std::string bad =
+          drive::loadScriptProfiles(*events, std::filesystem::path(file).parent_path(), *profiles);
+      !bad.empty()) {
+    return refuseReplay(file + ": " + bad);
+  }
+  context.replay = std::make_shared<const std::vector<drive::ScriptEvent>>(std::move(*events));
+  context.replayProfiles = std::move(profiles);
+  context.recordingsFolder.clear();
+  std::unique_ptr<shell::DrivingWindow> window;
+  try {
+    window = std::make_unique<shell::DrivingWindow>(
+        context, drive::LoadRequest{".", header->trainFile, header->lineFile},
+        drive::StartupProgress{});
+  } catch (const data::LoadError& e) {
+    return refuseReplay(e.message());
+  }
+  // The summary window opens when the replayed drive ends; the program ends with the last window.
+  context.onDriveEnded = [](shell::DrivingWindow& w) { shell::endOfDrive(w, nullptr); };
+  window->show();
+  return QApplication::exec();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -114,7 +173,7 @@ int main(int argc, char** argv) {
   }
   // The data folder is the working folder: every file name of the data is relative to it.
   std::error_code ec;
-  std::filesystem::current_path(folder, ec);
+  if (!options->replayFile) std::filesystem::current_path(folder, ec);
   if (ec) {
     std::fprintf(stderr, "dravolin: cannot use the data folder %s: %s\n", folder.c_str(),
                  ec.message().c_str());
@@ -169,11 +228,24 @@ int main(int argc, char** argv) {
   driving.calibrationFolder = config / "calibration";
   devices.pump();  // the devices already plugged in
 
+  if (options->replayFile) {
+    shell::ValueDisplayWindow values;
+    driving.valueDisplay = &values;
+    return replay(std::filesystem::absolute(*options->replayFile).string(), driving);
+  }
   if (options->measureSeconds) {
     shell::ValueDisplayWindow values;
     driving.valueDisplay = &values;
     return measure(*options, driving);
   }
+
+  // Every drive from the title screen is recorded in the user's data folder, and goes into the
+  // history there when it ends.
+  const std::filesystem::path userData =
+      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
+  driving.recordingsFolder = userData / "recordings";
+  platform::SqliteDriveHistory history(userData / "history.db");
+  driving.onDriveEnded = [&history](shell::DrivingWindow& w) { shell::endOfDrive(w, &history); };
 
   // The title window first, then the help and value display windows it hands to each drive.
   shell::ProgramShell::Context shellContext;
@@ -186,6 +258,9 @@ int main(int argc, char** argv) {
   shellContext.title.stopMovieSound = [&sound] {
     sound.stop(0);
     sound.assign(0, platform::SoundSlots::kNoWave);
+  };
+  shellContext.title.historyOf = [&history](const std::string& train) {
+    return shell::historyLine(history, train);
   };
   shellContext.program = &program;
   shellContext.store = store.get();

@@ -16,6 +16,7 @@
 
 #include "data/data_path.h"
 #include "data/load_error.h"
+#include "data/text_encoding.h"
 #include "platform/ffmpeg_audio_reader.h"
 #include "platform/file_picture_loader.h"
 #include "shell/messages.h"
@@ -155,6 +156,16 @@ TitleWindow::TitleWindow(Context context, QWidget* parent)
   f.setPixelSize(12 * scale_);
   status_->setFont(f);
 
+  history_ = new QLabel(this);
+  history_->setGeometry(scaled(180, 398, 285, 78));
+  history_->setWordWrap(true);
+  history_->setStyleSheet("color: white; background: rgba(0, 0, 0, 160); padding: 2px 6px;");
+  history_->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+  history_->setFont(f);
+  history_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  history_->hide();
+  refreshHistory();
+
   panel_ = new MoviePanel(this);
   panel_->setGeometry(scaled(0, 0, 320, 240));
   panel_->onClick = [this] { Panel1Click(); };
@@ -253,6 +264,7 @@ void TitleWindow::stopMovie() {
 
 void TitleWindow::Panel1Click() {
   for (QAbstractButton* b : buttons_) b->hide();
+  if (history_ != nullptr && !history_->text().isEmpty()) history_->show();
   reveal_ = 0;
   panel_->hide();
   if (movieOpen_) stopMovie();
@@ -324,6 +336,7 @@ void TitleWindow::onDrivingClosed() {
   }
   loading_->hide();
   setClientSize(640, 480);
+  refreshHistory();
   show();
   Q_EMIT drivingWindowClosed();
 }
@@ -335,6 +348,23 @@ void TitleWindow::setNotice(const QString& text) {
     setClientSize(640, text.isEmpty() ? 480 : 498);
     centre();
   }
+}
+
+void TitleWindow::refreshHistory() {
+  if (!context_.historyOf) return;
+  QStringList lines;
+  for (std::size_t i = 0; i < context_.trains.size(); ++i) {
+    const std::optional<TrainChoice>& choice = context_.trains[i];
+    if (!choice) continue;
+    const QString line = context_.historyOf(choice->trainFile);
+    buttons_.at(i)->setToolTip(line);
+    if (line.isEmpty()) continue;
+    QString name = QString::fromStdString(data::cp932ToUtf8(choice->trainFile));
+    if (name.endsWith(".dat", Qt::CaseInsensitive)) name.chop(4);
+    lines << name + "　" + line;
+  }
+  history_->setText(lines.join("\n"));
+  history_->setVisible(!lines.isEmpty() && panel_ != nullptr && !panel_->isVisible());
 }
 
 void TitleWindow::helpclick() {

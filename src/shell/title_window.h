@@ -62,6 +62,9 @@ class TitleWindow final : public QWidget {
     // Plays and stops the opening movie's sound (none: the movie plays silent).
     std::function<void(const platform::Wave& sound)> playMovieSound;
     std::function<void()> stopMovieSound;
+    // A train's line of the drive history (its best and last drive), empty for none; none:
+    // the title shows no history.
+    std::function<QString(const std::string& trainFile)> historyOf;
   };
 
   explicit TitleWindow(Context context, QWidget* parent = nullptr);
@@ -87,6 +90,9 @@ class TitleWindow final : public QWidget {
   // Buttons in their order: Train1 .. Train10, HELP, Quit.
   QAbstractButton* button(int index) const { return buttons_.at(static_cast<std::size_t>(index)); }
   QLabel* statusLine() const { return status_; }
+  QLabel* historyPanel() const { return history_; }
+  // Shows the trains' best and last drives (on each train button and in the history panel).
+  void refreshHistory();
   QWidget* loadingPicture() const { return loading_; }
   bool openingShown() const;
   int revealCounter() const { return reveal_; }
@@ -112,6 +118,7 @@ class TitleWindow final : public QWidget {
   void stopMovie();
   QRect scaled(int x, int y, int w, int h) const;
   void onDrivingClosed();
+  QLabel* history_ = nullptr;
 
   Context context_;
   int scale_;

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "drive/script.h"
 #include "fixtures/numbered_video.h"
 #include "input/controller_devices.h"
 #include "input/profile_library.h"
@@ -458,6 +459,8 @@ TEST(DrivingWindow, UsbControllerCommandsReachTheDriveAndPlugInIsShown) {
   h.context.driving.devices = &devices;
   h.context.driving.profiles = &library;
   h.context.driving.calibrationFolder = calibrations.path();
+  TemporaryFolder recordings;
+  h.context.driving.recordingsFolder = recordings.path();
   TitleWindow w(h.context);
   w.TrainClick(2);
   DrivingWindow* d = w.drivingWindow();
@@ -483,6 +486,20 @@ TEST(DrivingWindow, UsbControllerCommandsReachTheDriveAndPlugInIsShown) {
   EXPECT_EQ(d->statusLine()->text().toStdString(), input::deviceRemovedText("Pad X"));
   d->close();
   EXPECT_FALSE(devices.handlers.axis) << "a closed window takes no more commands";
+  // The drive's recording has the commands, as the controller box's code lines.
+  std::string recorded;
+  for (const auto& f : std::filesystem::directory_iterator(recordings.path())) {
+    std::ifstream in(f.path(), std::ios::binary);
+    recorded.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  std::string error;
+  const auto events = drive::parseScript(recorded, error);
+  ASSERT_TRUE(events) << error << recorded;
+  std::vector<std::string> commands;
+  for (const drive::ScriptEvent& e : *events) {
+    if (e.kind == drive::ScriptEventKind::Controller) commands.push_back(e.text);
+  }
+  EXPECT_EQ(commands, (std::vector<std::string>{"controller 3", "controller 21"})) << recorded;
 }
 
 TEST(DrivingWindow, StartUpErrorShowsItsMessageAndEndsTheProgram) {

@@ -96,7 +96,7 @@ Recording record(const fs::path& dir, const std::string& train, const std::strin
       untilMs, drive->running(),
       [&](int t) {
         for (; next < events->size() && (*events)[next].timeMs == t; ++next) {
-          tools::handleScriptEvent(*drive, (*events)[next]);
+          drive::applyScriptEvent(*drive, (*events)[next]);
         }
       },
       [&](int) { drive->MMTimer1Timer(); }, [&](int) { drive->Timer1Timer(); },

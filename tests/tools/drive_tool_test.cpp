@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "drive/recording.h"
+#include "drive/script_controller.h"
 #include "fixtures/run_tool.h"
 #include "fixtures/wave_bytes.h"
 
@@ -214,6 +216,109 @@ TEST_F(DriveTool, StartPresentsTheCurrentFrameOnce) {
             "5000,0,0,2\n");
 }
 
+// The same drive judged: the start at ソ表駅 (left on its departure), the stop at 予十.
+TEST_F(DriveTool, JudgesTheDrivesStops) {
+  const ToolRun run =
+      drive("drive_train.dat test_line.dat --until 90000 --every 1000 --script " +
+            quoted((kGolden / "drive_script.txt").string()) +
+            " --columns t_ms,FrameIndex,Speed,ClockTicks,Eval.Station,Eval.Outcome,Eval.StopCm,"
+            "Eval.ArrivalLateS,Eval.DepartureLateS,Eval.Protection,Eval.StationScore,Eval.Score,"
+            "Eval.PendingAtsAlarms,Eval.PendingOverspeeds");
+  ASSERT_EQ(run.status, 0) << run.err;
+  expectGolden(run.out, "drive_eval.csv");
+}
+
+// A recording names its drive and ends with its "end": given alone, it replays to the trace of
+// the same events run as a script; a file that changed since, or a hash edited by hand, is
+// refused.
+TEST_F(DriveTool, RecordingReplaysItsDrive) {
+  drive::RecordingHeader h{dir_.string(), "drive_train.dat", "test_line.dat", "", {}};
+  for (const char* name : {"drive_train.dat", "test_line.dat", "sound/door_close.wav"}) {
+    h.files.push_back(*drive::hashFile(dir_, name));
+  }
+  const std::string script = slurp(kGolden / "drive_script.txt");
+  writeText(dir_ / "rec.drs", drive::formatRecordingHeader(h) + script + "60001 end\n");
+  const std::string columns = std::string(" --every 500 --columns ") + kColumns;
+  const ToolRun replayed =
+      runTool(DRAVOLIN_DRIVE_EXE, "--script " + quoted((dir_ / "rec.drs").string()) + columns);
+  ASSERT_EQ(replayed.status, 0) << replayed.err;
+  writeText(dir_ / "plain.txt", script);
+  const ToolRun plain = drive("drive_train.dat test_line.dat --until 60001 --script " +
+                              quoted((dir_ / "plain.txt").string()) + columns);
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  EXPECT_EQ(replayed.out, plain.out);
+  EXPECT_GT(std::count(replayed.out.begin(), replayed.out.end(), '\n'), 100);
+
+  // The hash of the train file edited by hand.
+  std::string edited = drive::formatRecordingHeader(h);
+  const std::size_t at = edited.find("# file ", edited.find("drive_train.dat\n")) + 7;
+  ASSERT_NE(at, std::string::npos);
+  edited[at] = edited[at] == 'f' ? 'e' : 'f';
+  writeText(dir_ / "edited.drs", edited + script + "60001 end\n");
+  const ToolRun refused =
+      runTool(DRAVOLIN_DRIVE_EXE, "--script " + quoted((dir_ / "edited.drs").string()));
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.out, "");
+  EXPECT_NE(refused.err.find("has changed since the recording"), std::string::npos) << refused.err;
+
+  // A sound changed after the recording.
+  wave("door_close.wav", 2600);
+  const ToolRun changed =
+      runTool(DRAVOLIN_DRIVE_EXE, "--script " + quoted((dir_ / "rec.drs").string()));
+  EXPECT_EQ(changed.status, 1);
+  EXPECT_NE(changed.err.find("sound/door_close.wav has changed"), std::string::npos) << changed.err;
+}
+
+// The driving window records a USB controller's commands ("controller N"), not the device's
+// events: a drive with a device and the same drive with the commands its profile gave in their
+// place give one trace.
+TEST_F(DriveTool, ControllerCommandsReplayTheDevicesDrive) {
+  const std::string deviceScript =
+      "50 device add one-handle\n100 start\n23000 axis 0 8737\n23500 axis 0 13106\n"
+      "23600 axis 0 17475\n23600 axis 0 17000\n40000 button 0 down\n40100 button 0 up\n"
+      "50000 axis 0 8737\n57800 axis 0 4368\n57900 axis 0 -1\n58000 axis 0 -4370\n"
+      "58100 axis 0 -8739\n";
+  std::string error;
+  const auto events = drive::parseScript(deviceScript, error);
+  ASSERT_TRUE(events) << error;
+  drive::ScriptProfiles profiles;
+  ASSERT_EQ(drive::loadScriptProfiles(*events, dir_, profiles), "");
+  drive::ScriptController controller(profiles);
+  std::string commandScript;
+  int commands = 0;
+  const auto add = [&](int t, const std::vector<int>& lines) {
+    for (int line : lines) {
+      commandScript += std::to_string(t) + " controller " + std::to_string(line) + "\n";
+      ++commands;
+    }
+  };
+  for (std::size_t i = 0; i < events->size(); ++i) {
+    const drive::ScriptEvent& e = (*events)[i];
+    if (e.kind == drive::ScriptEventKind::Start)
+      commandScript += std::to_string(e.timeMs) + " start\n";
+    add(e.timeMs, controller.handle(e));
+    if (i + 1 == events->size() || (*events)[i + 1].timeMs != e.timeMs) {
+      add(e.timeMs, controller.flush());
+    }
+  }
+  EXPECT_GE(commands, 8) << commandScript;
+
+  writeText(dir_ / "device.txt", deviceScript);
+  writeText(dir_ / "commands.txt", commandScript);
+  const std::string columns = std::string(" --every 500 --columns ") + kColumns;
+  const ToolRun device = drive("drive_train.dat test_line.dat --until 70000 --script " +
+                               quoted((dir_ / "device.txt").string()) + columns);
+  ASSERT_EQ(device.status, 0) << device.err;
+  const ToolRun replayed = drive("drive_train.dat test_line.dat --until 70000 --script " +
+                                 quoted((dir_ / "commands.txt").string()) + columns);
+  ASSERT_EQ(replayed.status, 0) << replayed.err;
+  EXPECT_EQ(replayed.out, device.out);
+  const auto rows = rowsOf(device.out);
+  double fastest = 0;
+  for (const auto& row : rows) fastest = std::max(fastest, number(row, "Speed"));
+  EXPECT_GT(fastest, 5.0);
+}
+
 TEST_F(DriveTool, DefaultColumnsBeforeTheStart) {
   const ToolRun run = drive("test_train.dat test_line.dat --until 300");
   ASSERT_EQ(run.status, 0) << run.err;
@@ -266,6 +371,9 @@ TEST_F(DriveTool, UsageErrorsNameTheProblem) {
       {"100 axis 0 32768\n", "--until 100", "line 1: 'axis' takes"},
       {"100 button 1024 down\n", "--until 100", "line 1: 'button' takes a button number"},
       {"100 button 1 pressed\n", "--until 100", "line 1: 'button' takes"},
+      {"100 controller 0\n", "--until 100", "line 1: 'controller' takes a command line"},
+      {"100 controller 23\n", "--until 100", "line 1: 'controller' takes"},
+      {"100 controller\n", "--until 100", "line 1: 'controller' takes"},
   };
   writeText(dir_ / "bad.profile", "dravolin-profile 1\nkind wheel\n");
   for (const Case& c : cases) {

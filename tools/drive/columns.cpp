@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <map>
 
+#include "drive/evaluation.h"
+
 namespace dravolin::tools {
 namespace {
 
@@ -168,6 +170,51 @@ void addProtection(Table& t) {
   p("EbIdle", [](const P& x) { return integer(x.EbIdleTicks); });
 }
 
+// The judgement of the drive: the station judged last and the score so far.
+void addEvaluation(Table& t) {
+  using drive::StationResult;
+  auto latest = [](auto get) {
+    return [get](const DriveView& v) -> std::string {
+      const StationResult* r = v.evaluation == nullptr ? nullptr : v.evaluation->latest();
+      return r == nullptr ? std::string() : get(*r);
+    };
+  };
+  t["Eval.Station"] = latest([](const StationResult& r) { return integer(r.station); });
+  t["Eval.Outcome"] = latest([](const StationResult& r) -> std::string {
+    switch (r.outcome) {
+      case StationResult::Outcome::Stopped:
+        return "stopped";
+      case StationResult::Outcome::Passed:
+        return "passed";
+      case StationResult::Outcome::Origin:
+        return "origin";
+      case StationResult::Outcome::Ahead:
+        break;
+    }
+    return "ahead";
+  });
+  t["Eval.StopCm"] = latest([](const StationResult& r) { return integer(r.stopErrorCm); });
+  t["Eval.ArrivalLateS"] = latest([](const StationResult& r) { return integer(r.arrivalLateS()); });
+  t["Eval.DepartureLateS"] = latest([](const StationResult& r) {
+    return r.departureTicks < 0 ? std::string() : integer(r.departureLateS());
+  });
+  t["Eval.Protection"] = latest([](const StationResult& r) { return integer(r.onTheWay.total()); });
+  t["Eval.StationScore"] =
+      latest([](const StationResult& r) { return integer(drive::scoreStation(r).points); });
+  t["Eval.Score"] = [](const DriveView& v) {
+    return v.evaluation == nullptr ? std::string() : integer(v.evaluation->score());
+  };
+  auto pending = [&t](const char* name, int drive::ProtectionEvents::*member) {
+    t[name] = [member](const DriveView& v) {
+      return v.evaluation == nullptr ? std::string() : integer(v.evaluation->pending().*member);
+    };
+  };
+  pending("Eval.PendingAtsAlarms", &drive::ProtectionEvents::atsAlarms);
+  pending("Eval.PendingAtsBrakes", &drive::ProtectionEvents::atsBrakes);
+  pending("Eval.PendingOverspeeds", &drive::ProtectionEvents::overspeeds);
+  pending("Eval.PendingEmergency", &drive::ProtectionEvents::emergencyBrakes);
+}
+
 void addValues(Table& t) {
   auto value = [&t](const char* name, std::string cab::ValueDisplay::*member) {
     t[std::string("Value.") + name] = [member](const DriveView& v) {
@@ -215,6 +262,7 @@ const Table& table() {
     addProtection(t);
     addValues(t);
     addVideo(t);
+    addEvaluation(t);
     return t;
   }();
   return t;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cab/value_display.h"
+#include "drive/evaluation.h"
 #include "drive/shown_frame.h"
 #include "sim/cab_model.h"
 #include "sim/protection_state.h"
@@ -25,6 +26,7 @@ struct DriveView {
   const sim::ProtectionState* protection = nullptr;
   const cab::ValueDisplay* values = nullptr;
   const drive::ShownFrame* shown = nullptr;
+  const drive::Evaluation* evaluation = nullptr;
 };
 
 using ColumnFormatter = std::function<std::string(const DriveView&)>;

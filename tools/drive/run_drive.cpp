@@ -5,8 +5,7 @@
 #include <sstream>
 
 #include "data/load_error.h"
-#include "input/device_mapper.h"
-#include "input/profile_library.h"
+#include "drive/recording.h"
 #include "platform/ffmpeg_video_reader.h"
 #include "platform/file_picture_loader.h"
 #include "sim/virtual_time.h"
@@ -30,81 +29,6 @@ std::vector<std::string> splitColumns(std::string_view list) {
     pos = comma + 1;
   }
 }
-
-}  // namespace
-
-void handleScriptEvent(drive::Drive& d, const ScriptEvent& e) {
-  switch (e.kind) {
-    case ScriptEventKind::Start:
-      d.start1Click();
-      break;
-    case ScriptEventKind::Char:
-      d.AsciiDown(e.character);
-      break;
-    case ScriptEventKind::Key:
-      d.keydowns(e.virtualKey, e.shift ? input::kShift : 0u);
-      break;
-    case ScriptEventKind::WheelDown:
-      d.WheelD();
-      break;
-    case ScriptEventKind::WheelUp:
-      d.WheelU();
-      break;
-    case ScriptEventKind::Serial:
-      d.RxChar(e.bytes);
-      break;
-    case ScriptEventKind::Station:
-      d.StationClick("Sta" + std::to_string(e.station));
-      break;
-    case ScriptEventKind::DeviceAdd:
-    case ScriptEventKind::DeviceRemove:
-    case ScriptEventKind::Axis:
-    case ScriptEventKind::Button:
-      break;  // the controller's events: see ScriptController
-  }
-}
-
-// The script's USB controller: its events become the controller box's commands.
-class ScriptController {
- public:
-  explicit ScriptController(const ScriptProfiles& profiles) : profiles_(profiles) {}
-
-  void handle(drive::Drive& d, const ScriptEvent& e) {
-    switch (e.kind) {
-      case ScriptEventKind::DeviceAdd:
-        if (auto it = profiles_.find(e.profile); it != profiles_.end()) {
-          mapper_.emplace(it->second);
-          mapper_->settle({}, {});
-        }
-        break;
-      case ScriptEventKind::DeviceRemove:
-        mapper_.reset();
-        break;
-      case ScriptEventKind::Axis:
-        if (mapper_) perform(d, mapper_->axis(e.index, e.value));
-        break;
-      case ScriptEventKind::Button:
-        if (mapper_) perform(d, mapper_->button(e.index, e.value != 0));
-        break;
-      default:
-        break;
-    }
-  }
-  // The end of the device's report of one millisecond.
-  void flush(drive::Drive& d) {
-    if (mapper_) perform(d, mapper_->flush());
-  }
-
- private:
-  static void perform(drive::Drive& d, const std::vector<int>& lines) {
-    for (int line : lines) d.ControllerCommand(line);
-  }
-
-  const ScriptProfiles& profiles_;
-  std::optional<input::DeviceMapper> mapper_;
-};
-
-namespace {
 
 void writeSoundEvents(platform::VirtualSoundSlots& sounds, std::ostream* out) {
   if (out != nullptr) {
@@ -139,6 +63,7 @@ std::optional<DriveToolOptions> parseDriveArguments(const std::vector<std::strin
       const std::string& v = args[++i];
       if (a == "--dir") {
         o.dir = v;
+        o.dirGiven = true;
       } else if (a == "--until") {
         if (!parsePositive(v, o.untilMs)) {
           error = "--until needs a whole number of milliseconds of at least 1, not '" + v + "'";
@@ -162,17 +87,21 @@ std::optional<DriveToolOptions> parseDriveArguments(const std::vector<std::strin
     }
   }
   if (o.help) return o;
-  if (files.size() != 2) {
+  // A recording names its train and line and ends with its "end" event: with one as the
+  // script, both may be left out.
+  if (files.size() != 2 && !(files.empty() && o.script)) {
     error = files.size() < 2 ? "a train file and a line file are needed"
                              : "unexpected argument '" + files[2] + "'";
     return std::nullopt;
   }
-  if (!until) {
+  if (!until && !o.script) {
     error = "--until MS is needed";
     return std::nullopt;
   }
-  o.trainFile = files[0];
-  o.lineFile = files[1];
+  if (!files.empty()) {
+    o.trainFile = files[0];
+    o.lineFile = files[1];
+  }
   for (const std::string& name : splitColumns(o.columns)) {
     if (!column(name)) {
       error = name.empty() ? "an empty column name in --columns" : "unknown column '" + name + "'";
@@ -191,44 +120,6 @@ std::string checkStationEvents(const drive::Drive& drive, const std::vector<Scri
     for (const drive::StationMenuEntry& entry : menu) found = found || entry.name == name;
     if (!found) {
       return "line " + std::to_string(e.line) + ": the \"Move\" menu has no entry " + name;
-    }
-  }
-  return {};
-}
-
-std::string loadScriptProfiles(const std::vector<ScriptEvent>& events,
-                               const std::filesystem::path& folder, ScriptProfiles& profiles) {
-  const input::ProfileLibrary library;
-  bool attached = false;
-  for (const ScriptEvent& e : events) {
-    const std::string where = "line " + std::to_string(e.line) + ": ";
-    if (e.kind == ScriptEventKind::DeviceAdd) {
-      attached = true;
-      if (profiles.count(e.profile) != 0) continue;
-      if (const input::ControllerProfile* p = library.find(e.profile)) {
-        profiles.emplace(e.profile, *p);
-        continue;
-      }
-      if (!e.profile.ends_with(".profile")) {
-        return where + "no built-in profile '" + e.profile +
-               "' (one-handle, two-handle, buttons, gamepad) and not a .profile file";
-      }
-      const std::filesystem::path file = folder / e.profile;
-      std::ifstream in(file, std::ios::binary);
-      std::ostringstream text;
-      text << in.rdbuf();
-      if (!in) return where + "cannot read the profile " + file.string();
-      try {
-        profiles.emplace(e.profile, input::parseControllerProfile(text.str(), file.string(),
-                                                                  file.stem().string()));
-      } catch (const input::ProfileError& error) {
-        return where + error.what();
-      }
-    } else if (e.kind == ScriptEventKind::DeviceRemove) {
-      attached = false;
-    } else if ((e.kind == ScriptEventKind::Axis || e.kind == ScriptEventKind::Button) &&
-               !attached) {
-      return where + "no device is plugged in ('device add PROFILE' first)";
     }
   }
   return {};
@@ -259,18 +150,20 @@ void runDrive(drive::Drive& drive, platform::VirtualSoundSlots& sounds,
       lastDrawMs = t;
     }
   };
-  ScriptController controller(profiles);
+  drive::ScriptController controller(profiles);
   sim::runVirtualTime(
       untilMs, drive.running(),
       [&](int t) {
         sounds.setTimeMs(t);
         bool any = false;
         for (; next < events.size() && events[next].timeMs == t; ++next) {
-          handleScriptEvent(drive, events[next]);
-          controller.handle(drive, events[next]);
+          drive::applyScriptEvent(drive, events[next]);
+          for (int line : controller.handle(events[next])) drive.ControllerCommand(line);
           any = true;
         }
-        if (any) controller.flush(drive);
+        if (any) {
+          for (int line : controller.flush()) drive.ControllerCommand(line);
+        }
       },
       [&](int) { drive.MMTimer1Timer(); }, [&](int) { drive.Timer1Timer(); },
       [&](int t) {
@@ -281,7 +174,8 @@ void runDrive(drive::Drive& drive, platform::VirtualSoundSlots& sounds,
                                &drive.cab(),
                                &drive.protection(),
                                &drive.valueDisplay(),
-                               &drive.shownFrame()};
+                               &drive.shownFrame(),
+                               &drive.evaluation()};
           for (std::size_t i = 0; i < formatters.size(); ++i) {
             out.trace << (i == 0 ? "" : ",") << formatters[i](view);
           }
@@ -299,6 +193,10 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
 
   std::vector<ScriptEvent> events;
   ScriptProfiles profiles;
+  std::filesystem::path dir = options.dir;
+  std::string trainFile = options.trainFile;
+  std::string lineFile = options.lineFile;
+  int untilMs = options.untilMs;
   if (options.script) {
     std::ifstream in(*options.script, std::ios::binary);
     if (!in) return usage("cannot read the script " + options.script->string());
@@ -312,6 +210,25 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
         !bad.empty()) {
       return usage(options.script->string() + ": " + bad);
     }
+    // A recording: its drive, checked against the files as they are now.
+    const std::optional<drive::RecordingHeader> header =
+        drive::parseRecordingHeader(text.str(), error);
+    if (!header && !error.empty()) return usage(options.script->string() + ": " + error);
+    if (header) {
+      if (!options.dirGiven) dir = header->dataFolder;
+      if (trainFile.empty()) {
+        trainFile = header->trainFile;
+        lineFile = header->lineFile;
+      }
+      if (const std::string changed = drive::checkRecordedFiles(*header, dir); !changed.empty()) {
+        err << "dravolin-drive: " << options.script->string() << ": " << changed
+            << "; the recording cannot be replayed\n";
+        return kExitLoadError;
+      }
+    }
+    if (untilMs == 0) untilMs = drive::scriptEndMs(events).value_or(0);
+    if (trainFile.empty()) return usage("a train file and a line file are needed");
+    if (untilMs == 0) return usage("--until MS is needed: the script has no end event");
   }
 
   platform::FilePictureLoader pictures;
@@ -321,8 +238,8 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
   input::ProgramInputState program;
   std::unique_ptr<drive::Drive> drive;
   try {
-    drive = drive::Drive::FormCreate({options.dir, options.trainFile, options.lineFile},
-                                     {pictures, sounds, &video}, program);
+    drive =
+        drive::Drive::FormCreate({dir, trainFile, lineFile}, {pictures, sounds, &video}, program);
   } catch (const data::LoadError& e) {
     err << e.what() << '\n';
     return kExitLoadError;
@@ -336,7 +253,7 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
     soundLog.open(*options.sounds, std::ios::binary);
     if (!soundLog) return usage("cannot write the sound log " + options.sounds->string());
   }
-  runDrive(*drive, sounds, events, splitColumns(options.columns), options.untilMs, options.everyMs,
+  runDrive(*drive, sounds, events, splitColumns(options.columns), untilMs, options.everyMs,
            {out, options.sounds ? &soundLog : nullptr}, profiles);
   out.flush();
   return out && (!options.sounds || soundLog) ? 0 : kExitLoadError;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "drive/drive.h"
-#include "input/controller_profile.h"
+#include "drive/script_controller.h"
 #include "platform/virtual_sound_slots.h"
 #include "tools/drive/columns.h"
 #include "tools/drive/script.h"
@@ -20,7 +20,9 @@ namespace dravolin::tools {
 
 inline constexpr const char* kDriveUsage =
     "usage: dravolin-drive [--dir DIR] TRAIN_FILE LINE_FILE --until MS [--script FILE] "
-    "[--columns LIST] [--every MS] [--sounds FILE]";
+    "[--columns LIST] [--every MS] [--sounds FILE]\n"
+    "       dravolin-drive --script RECORDING [--dir DIR] [--until MS] [--columns LIST] "
+    "[--every MS] [--sounds FILE]";
 
 // Exit statuses.
 inline constexpr int kExitLoadError = 1;
@@ -28,9 +30,10 @@ inline constexpr int kExitUsageError = 2;
 
 struct DriveToolOptions {
   std::filesystem::path dir = ".";
+  bool dirGiven = false;  // --dir given (else a recording's own data folder)
   std::string trainFile;
   std::string lineFile;
-  int untilMs = 0;
+  int untilMs = 0;  // 0: the script's end event
   std::optional<std::filesystem::path> script;
   std::string columns{kDefaultColumns};
   int everyMs = 100;
@@ -49,11 +52,7 @@ struct DriveOutputs {
   std::ostream* sounds = nullptr;  // "t_ms,slot,action" lines; none when null
 };
 
-// Hands one script event to the drive, as the driver's key, wheel, controller box or menu.
-void handleScriptEvent(drive::Drive& drive, const ScriptEvent& event);
-
-// The profiles the script's "device add" events name, by the name as written.
-using ScriptProfiles = std::map<std::string, input::ControllerProfile>;
+using drive::ScriptProfiles;
 
 // Runs a loaded drive from t = 1 to `untilMs`. At each t: the sound time moves to t; the
 // script's events of t, in order, each with the events it posts, then the end of the
@@ -68,11 +67,7 @@ void runDrive(drive::Drive& drive, platform::VirtualSoundSlots& sounds,
               int untilMs, int everyMs, const DriveOutputs& out,
               const ScriptProfiles& profiles = {});
 
-// Finds the profile of every "device add" event: a built-in one by name, or a profile file in
-// `folder`. Also checks that axis and button events come while a device is plugged in. Returns
-// the message naming the line of the first fault, or empty.
-std::string loadScriptProfiles(const std::vector<ScriptEvent>& events,
-                               const std::filesystem::path& folder, ScriptProfiles& profiles);
+using drive::loadScriptProfiles;
 
 // A "station N" event names an entry the "Move" menu does not have: the message naming its
 // line, or empty when every station event has its entry.

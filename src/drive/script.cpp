@@ -1,9 +1,11 @@
-#include "tools/drive/script.h"
+#include "drive/script.h"
 
 #include <charconv>
 #include <climits>
 
-namespace dravolin::tools {
+#include "drive/drive.h"
+
+namespace dravolin::drive {
 namespace {
 
 // Splits off the next word (runs of blanks or tabs separate words).
@@ -34,7 +36,14 @@ bool parseInt(std::string_view word, int& value) {
   return ec == std::errc() && ptr == end;
 }
 
-// Undoes the escapes \r, \n and \\ of a serial event's text.
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Undoes the escapes \r, \n, \\ and \xHH (any byte) of a serial event's text.
 bool unescape(std::string_view text, std::string& out) {
   out.clear();
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -53,6 +62,15 @@ bool unescape(std::string_view text, std::string& out) {
       case '\\':
         out += '\\';
         break;
+      case 'x': {
+        if (i + 2 >= text.size()) return false;
+        const int high = hexDigit(text[i + 1]);
+        const int low = hexDigit(text[i + 2]);
+        if (high < 0 || low < 0) return false;
+        out += static_cast<char>(high * 16 + low);
+        i += 2;
+        break;
+      }
       default:
         return false;
     }
@@ -60,10 +78,48 @@ bool unescape(std::string_view text, std::string& out) {
   return true;
 }
 
+struct ModifierWord {
+  std::string_view word;
+  unsigned bit;
+};
+constexpr ModifierWord kModifierWords[] = {
+    {"shift", input::kShift},     {"alt", input::kAlt},           {"ctrl", input::kCtrl},
+    {"left", input::kLeftButton}, {"right", input::kRightButton}, {"middle", input::kMiddleButton}};
+
+bool parseModifiers(std::string_view text, unsigned& modifiers) {
+  modifiers = 0;
+  if (text.empty()) return true;
+  while (true) {
+    const std::size_t plus = text.find('+');
+    const std::string_view word = text.substr(0, plus);
+    bool known = false;
+    for (const ModifierWord& m : kModifierWords) {
+      if (m.word == word) {
+        modifiers |= m.bit;
+        known = true;
+      }
+    }
+    if (!known) return false;
+    if (plus == std::string_view::npos) return true;
+    text.remove_prefix(plus + 1);
+  }
+}
+
 }  // namespace
+
+std::size_t formatModifiers(unsigned modifiers, char* out) {
+  std::size_t n = 0;
+  for (const ModifierWord& m : kModifierWords) {
+    if ((modifiers & m.bit) == 0) continue;
+    if (n > 0) out[n++] = '+';
+    for (char c : m.word) out[n++] = c;
+  }
+  return n;
+}
 
 std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::string& error) {
   std::vector<ScriptEvent> events;
+  bool ended = false;
   int lineNumber = 0;
   int lastTime = 1;
   std::size_t pos = 0;
@@ -78,6 +134,10 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
     std::string_view rest = line;
     std::string_view first = trimmed(line);
     if (first.empty() || first.front() == '#') continue;
+    if (ended) {
+      error = where + "an event after the end of the drive";
+      return std::nullopt;
+    }
     ScriptEvent e;
     e.line = lineNumber;
     std::string_view timeWord = nextWord(rest);
@@ -94,6 +154,9 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
     lastTime = e.timeMs;
     std::string_view event = nextWord(rest);
     std::string_view argument = trimmed(rest);
+    if (!event.empty()) {
+      e.text = trimmed(line.substr(static_cast<std::size_t>(event.data() - line.data())));
+    }
     auto bad = [&](const std::string& what) {
       error = where + what;
       return std::nullopt;
@@ -117,10 +180,11 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
       if (!parseInt(code, e.virtualKey) || e.virtualKey < 0 || e.virtualKey > 0xFFFF) {
         return bad("'key' takes a virtual key code from 0 to 65535");
       }
-      if (modifier == "shift") {
-        e.shift = true;
-      } else if (!modifier.empty()) {
-        return bad("'key' knows only the modifier shift, not '" + std::string(modifier) + "'");
+      if (!parseModifiers(modifier, e.modifiers)) {
+        return bad(
+            "'key' knows the modifiers shift, alt, ctrl, left, right and middle joined by "
+            "+, not '" +
+            std::string(modifier) + "'");
       }
     } else if (event == "wheel") {
       if (argument == "down") {
@@ -133,7 +197,7 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
     } else if (event == "serial") {
       e.kind = ScriptEventKind::Serial;
       if (argument.empty() || !unescape(argument, e.bytes)) {
-        return bad("'serial' takes a text; its only escapes are \\r, \\n and \\\\");
+        return bad("'serial' takes a text; its escapes are \\r, \\n, \\\\ and \\xHH");
       }
     } else if (event == "station") {
       e.kind = ScriptEventKind::Station;
@@ -169,6 +233,15 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
         return bad("'button' takes a button number from 0 to 1023 and down or up");
       }
       e.value = state == "down" ? 1 : 0;
+    } else if (event == "controller") {
+      e.kind = ScriptEventKind::Controller;
+      if (!parseInt(argument, e.index) || e.index < 1 || e.index > 22) {
+        return bad("'controller' takes a command line of the controller box from 1 to 22");
+      }
+    } else if (event == "end") {
+      if (!argument.empty()) return bad("'end' takes no argument");
+      e.kind = ScriptEventKind::End;
+      ended = true;
     } else {
       return bad("unknown event '" + std::string(event) + "'");
     }
@@ -177,4 +250,46 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
   return events;
 }
 
-}  // namespace dravolin::tools
+void applyScriptEvent(Drive& d, const ScriptEvent& e) {
+  switch (e.kind) {
+    case ScriptEventKind::Start:
+      d.start1Click();
+      break;
+    case ScriptEventKind::Char:
+      d.AsciiDown(e.character);
+      break;
+    case ScriptEventKind::Key:
+      d.keydowns(e.virtualKey, e.modifiers);
+      break;
+    case ScriptEventKind::WheelDown:
+      d.WheelD();
+      break;
+    case ScriptEventKind::WheelUp:
+      d.WheelU();
+      break;
+    case ScriptEventKind::Serial:
+      d.RxChar(e.bytes);
+      break;
+    case ScriptEventKind::Station:
+      d.StationClick("Sta" + std::to_string(e.station));
+      break;
+    case ScriptEventKind::Controller:
+      d.ControllerCommand(e.index);
+      break;
+    case ScriptEventKind::DeviceAdd:
+    case ScriptEventKind::DeviceRemove:
+    case ScriptEventKind::Axis:
+    case ScriptEventKind::Button:
+      break;  // the USB controller's events: see ScriptController
+    case ScriptEventKind::End:
+      d.FormCloseQuery();
+      break;
+  }
+}
+
+std::optional<int> scriptEndMs(const std::vector<ScriptEvent>& events) {
+  if (!events.empty() && events.back().kind == ScriptEventKind::End) return events.back().timeMs;
+  return std::nullopt;
+}
+
+}  // namespace dravolin::drive

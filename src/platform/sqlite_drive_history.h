@@ -1,0 +1,55 @@
+// The drive history in one SQLite database file. The schema carries its version (user_version)
+// and is brought up to date when the file is opened; the journal is write-ahead, and every drive
+// is written in one transaction, so a program killed while writing leaves the drives before it
+// whole and none half-written. A file that is not a database, or one locked by another program
+// for longer than a second, makes the calls fail with a message; the caller keeps the
+// result elsewhere (keepBeside()) and the drive is not held up.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "platform/drive_history.h"
+
+struct sqlite3;
+
+namespace dravolin::platform {
+
+class SqliteDriveHistory final : public DriveHistory {
+ public:
+  // The schema version this program writes.
+  static constexpr int kSchemaVersion = 2;
+
+  explicit SqliteDriveHistory(std::filesystem::path path);
+  ~SqliteDriveHistory() override;
+  SqliteDriveHistory(const SqliteDriveHistory&) = delete;
+  SqliteDriveHistory& operator=(const SqliteDriveHistory&) = delete;
+
+  // Opens (creating and migrating) the database; false with error() set when it cannot. The
+  // other calls open it first when it is not open.
+  bool open();
+  const std::string& error() const { return error_; }
+  const std::filesystem::path& path() const { return path_; }
+
+  bool add(HistoryRun& run, std::string& error) override;
+  std::optional<HistoryRun> best(const std::string& train) override;
+  std::optional<HistoryRun> last(const std::string& train) override;
+  bool rank(const std::string& train, const std::string& line, int score, int& better,
+            int& total) override;
+
+  // Writes a drive that could not be stored to a text file beside the database
+  // ("history.db.unsaved-YYYYMMDD-hhmmss.txt"); returns its path, or empty when that failed too.
+  std::filesystem::path keepBeside(const HistoryRun& run) const;
+
+ private:
+  bool exec(const char* sql);
+  bool migrate();
+  void close();
+  std::optional<HistoryRun> oneRun(const char* sql, const std::string& train);
+
+  std::filesystem::path path_;
+  sqlite3* db_ = nullptr;
+  std::string error_;
+};
+
+}  // namespace dravolin::platform

@@ -1,0 +1,98 @@
+#include "shell/drive_clock.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "sim/virtual_time.h"
+
+namespace dravolin::shell {
+
+DriveClock::DriveClock(QObject* parent) : QObject(parent) {
+  timer_.setSingleShot(true);
+  timer_.setTimerType(Qt::PreciseTimer);
+  connect(&timer_, &QTimer::timeout, this, &DriveClock::advanceToNow);
+  real_.start();
+}
+
+void DriveClock::rebase() {
+  baseRealMs_ = real_.elapsed();
+  baseVirtualMs_ = doneMs_;
+}
+
+void DriveClock::setFreeRunning(bool on) {
+  if (on && !flowing()) rebase();
+  freeRunning_ = on;
+  schedule();
+}
+
+void DriveClock::setRunning(bool running) {
+  if (stopped_) return;
+  if (running && !flowing()) rebase();
+  running_ = running;
+  if (!advancing_) schedule();
+}
+
+void DriveClock::stop() {
+  stopped_ = true;
+  running_ = false;
+  timer_.stop();
+}
+
+int DriveClock::virtualNow() {
+  if (!flowing()) return doneMs_;
+  const qint64 now = baseVirtualMs_ + (real_.elapsed() - baseRealMs_);
+  if (now - doneMs_ > kMaxCatchUpMs) {
+    // Held up: the time beyond the catch-up is dropped.
+    baseVirtualMs_ -= static_cast<int>(now - doneMs_ - kMaxCatchUpMs);
+    return doneMs_ + kMaxCatchUpMs;
+  }
+  return static_cast<int>(std::min<qint64>(now, std::numeric_limits<int>::max() - 1));
+}
+
+int DriveClock::eventMs() {
+  if (!advancing_ && flowing()) advanceTo(virtualNow() - 1);
+  return doneMs_ + 1;
+}
+
+void DriveClock::advanceToNow() {
+  if (advancing_) return;
+  advanceTo(virtualNow());
+  schedule();
+}
+
+void DriveClock::advanceTo(int targetMs) {
+  if (targetMs <= doneMs_ || advancing_) return;
+  advancing_ = true;
+  // running_ is read at every millisecond, so a replayed Start or pause takes effect at once.
+  sim::runVirtualTimeRange(
+      doneMs_ + 1, targetMs, running_,
+      [this](int t) {
+        if (handlers_.eachMs) handlers_.eachMs(t);
+      },
+      [this](int) { handlers_.simulationTick(); }, [this](int) { handlers_.displayTick(); },
+      [this](int t) {
+        doneMs_ = t;
+        if (handlers_.afterMs) handlers_.afterMs(t);
+      });
+  advancing_ = false;
+}
+
+void DriveClock::schedule() {
+  if (!flowing()) {
+    timer_.stop();
+    return;
+  }
+  int next = running_ ? sim::nextTickAfter(doneMs_) : std::numeric_limits<int>::max();
+  if (handlers_.nextEventMs) {
+    const int event = handlers_.nextEventMs();
+    if (event > doneMs_) next = std::min(next, event);
+  }
+  if (next == std::numeric_limits<int>::max()) {
+    timer_.stop();
+    return;
+  }
+  const qint64 dueReal = baseRealMs_ + (next - baseVirtualMs_);
+  timer_.start(static_cast<int>(std::clamp<qint64>(dueReal - real_.elapsed(), 0, 60000)));
+}
+
+}  // namespace dravolin::shell

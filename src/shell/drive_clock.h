@@ -1,0 +1,75 @@
+// The driving window's one clock: the virtual-time schedule of the headless drive
+// (sim::runVirtualTimeRange) advanced to "now" by one precise single-shot timer that is set for
+// the next millisecond at which a tick falls due. Inputs are handled at a virtual millisecond
+// too (eventMs()), so the order of the 33 ms and 100 ms ticks and of the inputs between them is
+// the one a script of the same events gives.
+//
+// Virtual time flows only while the drive runs: a paused drive stops it, and the Start that
+// resumes happens at the millisecond after the last one run. A replay lets it flow while paused
+// as well, as the headless drive does, so that its events fall due.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+
+namespace dravolin::shell {
+
+class DriveClock final : public QObject {
+  Q_OBJECT
+
+ public:
+  struct Handlers {
+    std::function<void(int t)> eachMs;  // before the ticks of t (a replay's events); may be empty
+    std::function<void()> simulationTick;
+    std::function<void()> displayTick;
+    std::function<void(int t)> afterMs;  // after the ticks of t; may be empty
+    // The next millisecond at which eachMs has something to do, or 0 for none (a replay's next
+    // event), so that the timer wakes for it.
+    std::function<int()> nextEventMs;
+  };
+
+  explicit DriveClock(QObject* parent = nullptr);
+
+  void setHandlers(Handlers handlers) { handlers_ = std::move(handlers); }
+  // Whether virtual time flows while paused (a replay).
+  void setFreeRunning(bool on);
+  // Starts or stops the ticks; call it after the drive's own run flag changed.
+  void setRunning(bool running);
+  bool running() const { return running_; }
+  // Stops for good (closing): no more ticks.
+  void stop();
+
+  // The virtual millisecond at which an input handled now takes effect: virtual time is first
+  // advanced to just before "now", so every tick due by then has run.
+  int eventMs();
+  // The last millisecond whose ticks have run.
+  int doneMs() const { return doneMs_; }
+  // Runs the milliseconds up to "now" and sets the timer for the next due one.
+  void advanceToNow();
+
+  // Catching up after the program was held up (a debugger, a suspended machine) runs at most
+  // this much virtual time at once; the rest is skipped, as a real clock would.
+  static constexpr int kMaxCatchUpMs = 1000;
+
+ private:
+  bool flowing() const { return (running_ || freeRunning_) && !stopped_; }
+  int virtualNow();
+  void advanceTo(int targetMs);
+  void schedule();
+  void rebase();
+
+  Handlers handlers_;
+  QTimer timer_;
+  QElapsedTimer real_;
+  qint64 baseRealMs_ = 0;  // real_ at which virtual time was baseVirtualMs_
+  int baseVirtualMs_ = 0;
+  int doneMs_ = 0;
+  bool running_ = false;
+  bool freeRunning_ = false;
+  bool stopped_ = false;
+  bool advancing_ = false;
+};
+
+}  // namespace dravolin::shell
