@@ -123,6 +123,9 @@ int replay(const std::string& file, shell::DrivingWindow::Context context) {
   context.replay = std::make_shared<const std::vector<drive::ScriptEvent>>(std::move(*events));
   context.replayProfiles = std::move(profiles);
   context.recordingsFolder.clear();
+  // The summary window opens when the replayed drive ends; the program ends with the last window.
+  // The window keeps a copy of its context: this is set before it is made.
+  context.onDriveEnded = [](shell::DrivingWindow& w) { shell::endOfDrive(w, nullptr); };
   std::unique_ptr<shell::DrivingWindow> window;
   try {
     window = std::make_unique<shell::DrivingWindow>(
@@ -131,8 +134,6 @@ int replay(const std::string& file, shell::DrivingWindow::Context context) {
   } catch (const data::LoadError& e) {
     return refuseReplay(e.message());
   }
-  // The summary window opens when the replayed drive ends; the program ends with the last window.
-  context.onDriveEnded = [](shell::DrivingWindow& w) { shell::endOfDrive(w, nullptr); };
   window->show();
   return QApplication::exec();
 }
