@@ -12,6 +12,7 @@
 #include "drive/drive.h"
 #include "drive/recording.h"
 #include "drive/script.h"
+#include "drive/script_controller.h"
 #include "input/input_state.h"
 #include "platform/virtual_sound_slots.h"
 #include "shell/drive_adapter.h"
@@ -188,6 +189,67 @@ TEST(RecordedDrive, WindowDriveReplaysToTheSameTrace) {
   }
   const std::string window = windowTrace.text;
   EXPECT_EQ(replayTrace.text.substr(0, window.size()), window);
+}
+
+// A script's USB controller replayed in the window: its events worked through the profile as
+// dravolin-drive works them, and the window's drive records the commands they gave.
+TEST(RecordedDrive, WindowReplaysAScriptsControllerAsTheHeadlessDrive) {
+  MessageRecorder messages;
+  DataFolder folder;
+  platform::VirtualSoundSlots sound;
+  sound.initialise();
+  input::ProgramInputState program;
+  const drive::LoadRequest request{folder.path(), "test_train.dat", "test_line.dat"};
+  std::string error;
+  const auto events = drive::parseScript(
+      "50 device add one-handle\n100 start\n300 axis 0 8737\n400 axis 0 13106\n"
+      "500 axis 0 21844\n500 button 1 down\n600 button 1 up\n900 axis 0 -8739\n1200 end\n",
+      error);
+  ASSERT_TRUE(events) << error;
+  auto profiles = std::make_shared<drive::ScriptProfiles>();
+  ASSERT_EQ(drive::loadScriptProfiles(*events, folder.path(), *profiles), "");
+
+  std::string headless;
+  {
+    platform::VirtualSoundSlots headlessSound;
+    headlessSound.initialise();
+    platform::FilePictureLoader pictures;
+    input::ProgramInputState headlessProgram;
+    auto drive =
+        drive::Drive::FormCreate(request, {pictures, headlessSound, nullptr}, headlessProgram);
+    std::ostringstream out;
+    std::vector<std::string> names;
+    for (std::string_view rest = kColumns; !rest.empty();) {
+      const std::size_t comma = rest.find(',');
+      names.emplace_back(rest.substr(0, comma));
+      rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+    }
+    tools::runDrive(*drive, headlessSound, *events, names, 1199, 100, {out}, *profiles);
+    headless = out.str().substr(out.str().find('\n') + 1);
+  }
+
+  WindowTrace replayTrace;
+  {
+    shell::DrivingWindow::Context c = windowContext(folder.path(), sound, program, replayTrace);
+    c.replay = std::make_shared<const std::vector<drive::ScriptEvent>>(*events);
+    c.replayProfiles = profiles;
+    shell::DrivingWindow d(c, request, {});
+    replayTrace.window = &d;
+    d.show();
+    QElapsedTimer waited;
+    waited.start();
+    while (d.clock().doneMs() < 1200 && waited.elapsed() < 20000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    EXPECT_GE(d.clock().doneMs(), 1200);
+    replayTrace.window = nullptr;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  ASSERT_GE(replayTrace.text.size(), headless.size());
+  EXPECT_EQ(replayTrace.text.substr(0, headless.size()), headless);
+  // The controller moved the handles: power, then brake.
+  EXPECT_NE(headless.find(",P2,"), std::string::npos) << headless;
+  EXPECT_NE(headless.find(",切,込め"), std::string::npos) << headless;
 }
 
 }  // namespace
