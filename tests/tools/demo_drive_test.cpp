@@ -384,6 +384,7 @@ TEST_F(DemoDrive, TheDriversAdviceHolds) {
           << e.column << " at " << e.atMs << " ms: " << t.lines[row(e.atMs)];
     }
   }
+}
 
 // The controller's commands reach the handles as the keys do: moved notch by notch at the times
 // the keyboard drive presses its keys, the one-handle controller drives the same trace.
