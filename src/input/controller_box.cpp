@@ -9,9 +9,17 @@ namespace dravolin::input {
 
 namespace {
 
+// The box's emergency position.
+constexpr int kBoxEmergency = -9;
+
+// The box's codes are those of a handle with 6 power notches and 8 service brake steps; on a
+// train with fewer, a code beyond the train's last notch or service step means that last one, and
+// emergency is always the train's own emergency position, so the handles stay in the train's range.
 void setHandles(InputContext& ctx, int power, int brake) {
-  ctx.state.PowerHandle = power;
-  ctx.state.BrakeHandle = brake;
+  const sim::TrainParams& p = ctx.train.params;
+  ctx.state.PowerHandle = std::clamp(power, 0, std::max(p.Power, 0));
+  ctx.state.BrakeHandle = brake == kBoxEmergency ? -std::max(p.Brake, 0)
+                                                 : std::clamp(brake, 1 - std::max(p.Brake, 1), 0);
   ctx.state.PowerChangePending = true;
   ctx.state.BrakeChangePending = true;
 }
@@ -26,7 +34,7 @@ void act(InputContext& ctx, int line) {
   } else if (line <= 15) {  // brake 1 to 8
     setHandles(ctx, 0, -(line - 7));
   } else if (line == 16) {  // emergency
-    setHandles(ctx, 0, -9);
+    setHandles(ctx, 0, kBoxEmergency);
     platform::restart(ctx.sound, ctx.train.Sound_EB);
   } else if (line <= 19) {  // reverser forward, neutral, reverse
     if (sim::abs(s.Speed) > sim::Fixed::fromInt(1)) return;
