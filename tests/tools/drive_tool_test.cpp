@@ -112,6 +112,27 @@ TEST_F(DriveTool, LoadErrorsAreTheProgramsOwnMessage) {
   EXPECT_EQ(run.err.rfind("車両ファイルに誤りがあります", 0), 0u) << run.err;
 }
 
+// A random drive whose folder does not hold the demo, or whose train does not load, ends with
+// the program's own message, as any drive.
+TEST_F(DriveTool, RandomDrivesThatDoNotLoad) {
+  const ToolRun demo = drive("--random 1 --until 100");
+  EXPECT_EQ(demo.status, 1);
+  EXPECT_EQ(demo.out, "");
+  EXPECT_FALSE(demo.err.empty());
+  const ToolRun train = drive("no_such_train.dat test_line.dat --random 1 --until 100");
+  EXPECT_EQ(train.status, 1);
+  EXPECT_EQ(train.err.rfind("車両ファイルに誤りがあります", 0), 0u) << train.err;
+}
+
+// A checked drive writes no trace: it tells whether the drive kept its invariants.
+TEST_F(DriveTool, CheckedDriveOfTheSampleLine) {
+  writeText(dir_ / "script.txt", "100 start\n23000 char 5\n23500 wheel down\n57800 char 2\n");
+  const ToolRun run = drive("test_train.dat test_line.dat --until 90000 --check --script " +
+                            quoted((dir_ / "script.txt").string()));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "no fault in 900 display ticks\n");
+}
+
 TEST_F(DriveTool, UsageErrorsNameTheProblem) {
   struct Case {
     std::string script;  // empty: no script
@@ -133,6 +154,16 @@ TEST_F(DriveTool, UsageErrorsNameTheProblem) {
       {"# comment\n100 jump\n", "--until 100", "line 2: unknown event 'jump'"},
       {"100 start\n200 station 1\n", "--until 100", "line 2: the \"Move\" menu has no entry Sta1"},
       {"100 station 2\n", "--until 100", "line 1: the \"Move\" menu has no entry Sta2"},
+      {"", "--random x --until 100", "--random needs a seed, a whole number", ""},
+      {"", "--random -1 --until 100", "--random needs a seed, a whole number", ""},
+      {"", "--random 18446744073709551616 --until 100", "--random needs a seed", ""},
+      {"", "--random --until 100", "--random needs a seed", ""},
+      {"", "--random 1", "--until MS is needed", ""},
+      {"", "--random 1 --until 100 --check", "--random makes its own events", ""},
+      {"100 start\n", "--random 1 --until 100", "--random makes its own events", ""},
+      {"", "--random 1 --until 100 --columns Speed", "--random makes its own events", ""},
+      {"", "--random 1 --until 100", "a train file needs its line file", "test_train.dat "},
+      {"", "--random 1 --until 100 --soak", "unknown option '--soak'", ""},
   };
   for (const Case& c : cases) {
     std::string args = c.files + c.args;

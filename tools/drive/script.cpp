@@ -148,4 +148,39 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
   return events;
 }
 
+std::string formatScriptEvent(const ScriptEvent& e) {
+  std::string line = std::to_string(e.timeMs) + ' ';
+  switch (e.kind) {
+    case ScriptEventKind::Start:
+      return line + "start";
+    case ScriptEventKind::Char:
+      return line + "char " +
+             (e.character == ' ' ? std::string("space") : std::string(1, e.character));
+    case ScriptEventKind::Key:
+      return line + "key " + std::to_string(e.virtualKey) + (e.shift ? " shift" : "");
+    case ScriptEventKind::WheelDown:
+      return line + "wheel down";
+    case ScriptEventKind::WheelUp:
+      return line + "wheel up";
+    case ScriptEventKind::Serial: {
+      line += "serial ";
+      for (const char c : e.bytes) {
+        if (c == '\r') {
+          line += "\\r";
+        } else if (c == '\n') {
+          line += "\\n";
+        } else if (c == '\\') {
+          line += "\\\\";
+        } else {
+          line += c;
+        }
+      }
+      return line;
+    }
+    case ScriptEventKind::Station:
+      return line + "station " + std::to_string(e.station);
+  }
+  return line;
+}
+
 }  // namespace dravolin::tools

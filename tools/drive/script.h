@@ -33,4 +33,8 @@ struct ScriptEvent {
 // line ("line 3: unknown event 'jump'").
 std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::string& error);
 
+// One event as a script line (without the line end) that parseScript reads back as the same
+// event.
+std::string formatScriptEvent(const ScriptEvent& e);
+
 }  // namespace dravolin::tools
