@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -70,10 +71,12 @@ TEST(RandomScript, DrawnFromTheSeedAlone) {
 
 TEST(RandomScript, EventKindsAreOneTable) {
   std::set<std::string> names;
+  SoakRandom r(9);
   for (const RandomEventKind& k : randomEventKinds()) {
     EXPECT_GT(k.weight, 0) << k.name;
-    EXPECT_NE(k.make, nullptr) << k.name;
+    EXPECT_TRUE((k.make == nullptr) != (k.pattern == nullptr)) << k.name;
     EXPECT_TRUE(names.insert(k.name).second) << k.name;
+    EXPECT_NO_THROW(makeRandomEvent(r, kContext, k, 1)) << k.name;
   }
 }
 
@@ -111,6 +114,28 @@ TEST(ScriptLines, WrittenAsTheyAreRead) {
     ASSERT_TRUE(parsed && parsed->size() == 1) << line << ": " << error;
     EXPECT_TRUE(sameEvent(parsed->front(), e)) << line;
   }
+}
+
+TEST(RandomScript, PatternsDrawTheirChoices) {
+  SoakRandom r(3);
+  std::set<std::string> seen;
+  for (int i = 0; i < 200; ++i) {
+    const std::string wheel = expandPattern(r, "wheel {down|up}");
+    EXPECT_TRUE(wheel == "wheel down" || wheel == "wheel up") << wheel;
+    seen.insert(wheel);
+    const int n = std::stoi(expandPattern(r, "{-2..2}"));
+    EXPECT_GE(n, -2);
+    EXPECT_LE(n, 2);
+  }
+  EXPECT_EQ(seen.size(), 2u);
+  EXPECT_EQ(expandPattern(r, "start"), "start");
+  EXPECT_THROW(expandPattern(r, "key {1..3"), std::invalid_argument);
+  const RandomEventKind wheel{"wheel", 1, "wheel {down|up}"};
+  const ScriptEvent e = makeRandomEvent(r, kContext, wheel, 250);
+  EXPECT_EQ(e.timeMs, 250);
+  EXPECT_TRUE(e.kind == ScriptEventKind::WheelDown || e.kind == ScriptEventKind::WheelUp);
+  const RandomEventKind unknown{"jump", 1, "jump {1..3}"};
+  EXPECT_THROW(makeRandomEvent(r, kContext, unknown, 1), std::invalid_argument);
 }
 
 TEST(SoakRandom, StaysWithinItsBounds) {

@@ -92,6 +92,7 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
       return std::nullopt;
     }
     lastTime = e.timeMs;
+    e.text = std::string(trimmed(rest));
     std::string_view event = nextWord(rest);
     std::string_view argument = trimmed(rest);
     auto bad = [&](const std::string& what) {
@@ -150,6 +151,7 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
 
 std::string formatScriptEvent(const ScriptEvent& e) {
   std::string line = std::to_string(e.timeMs) + ' ';
+  if (!e.text.empty()) return line + e.text;
   switch (e.kind) {
     case ScriptEventKind::Start:
       return line + "start";
@@ -179,6 +181,8 @@ std::string formatScriptEvent(const ScriptEvent& e) {
     }
     case ScriptEventKind::Station:
       return line + "station " + std::to_string(e.station);
+    default:  // a kind only ever read from a script is written from its text
+      break;
   }
   return line;
 }

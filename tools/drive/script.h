@@ -27,6 +27,7 @@ struct ScriptEvent {
   std::string bytes;   // Serial: the received bytes
   int station = 0;     // Station: the station index of the "StaN" entry
   int line = 0;        // line of the script, from 1
+  std::string text;    // the event as its script line gives it after the time; empty when made
 };
 
 // Parses a whole script. On a fault returns nullopt and sets `error` to a message naming the
@@ -34,7 +35,7 @@ struct ScriptEvent {
 std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::string& error);
 
 // One event as a script line (without the line end) that parseScript reads back as the same
-// event.
+// event: its time and its text when it was read from a script, else made from its fields.
 std::string formatScriptEvent(const ScriptEvent& e);
 
 }  // namespace dravolin::tools

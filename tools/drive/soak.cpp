@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
+#include <string_view>
 
 #include "sim/virtual_time.h"
 #include "tools/drive/run_drive.h"
@@ -69,10 +71,6 @@ void makeKey(SoakRandom& r, const RandomContext&, ScriptEvent& e) {
   e.shift = r.percent(20);
 }
 
-void makeWheel(SoakRandom& r, const RandomContext&, ScriptEvent& e) {
-  e.kind = r.percent(50) ? ScriptEventKind::WheelDown : ScriptEventKind::WheelUp;
-}
-
 // A byte a serial line may carry in a script: printable, and never a blank at either end.
 char serialByte(SoakRandom& r) { return static_cast<char>(r.between(33, 126)); }
 
@@ -104,16 +102,12 @@ void makeSerial(SoakRandom& r, const RandomContext& c, ScriptEvent& e) {
 
 void makeStation(SoakRandom& r, const RandomContext& c, ScriptEvent& e) {
   if (c.stations.empty()) {
-    makeWheel(r, c, e);  // a line with no "Move" entries: a harmless event instead
+    e.kind = ScriptEventKind::WheelUp;  // a line with no "Move" entries: a harmless event instead
     return;
   }
   e.kind = ScriptEventKind::Station;
   e.station =
       c.stations[static_cast<std::size_t>(r.between(0, static_cast<int>(c.stations.size()) - 1))];
-}
-
-void makeStart(SoakRandom&, const RandomContext&, ScriptEvent& e) {
-  e.kind = ScriptEventKind::Start;
 }
 
 // The gap before the next event: bursts as from a cat on the keyboard, a driver's pace, and long
@@ -253,10 +247,56 @@ int SoakRandom::between(int lo, int hi) {
 
 const std::vector<RandomEventKind>& randomEventKinds() {
   static const std::vector<RandomEventKind> kinds = {
-      {"char", 40, makeChar},     {"key", 25, makeKey},        {"wheel", 20, makeWheel},
-      {"serial", 12, makeSerial}, {"station", 1, makeStation}, {"start", 1, makeStart},
+      {"char", 40, nullptr, makeChar},      {"key", 25, nullptr, makeKey},
+      {"wheel", 20, "wheel {down|up}"},     {"serial", 12, nullptr, makeSerial},
+      {"station", 1, nullptr, makeStation}, {"start", 1, "start"},
   };
   return kinds;
+}
+
+std::string expandPattern(SoakRandom& random, std::string_view pattern) {
+  std::string text;
+  while (!pattern.empty()) {
+    const std::size_t open = pattern.find('{');
+    text += pattern.substr(0, open);
+    if (open == std::string_view::npos) break;
+    const std::size_t close = pattern.find('}', open);
+    if (close == std::string_view::npos) throw std::invalid_argument("an unclosed { in a pattern");
+    const std::string_view choice = pattern.substr(open + 1, close - open - 1);
+    pattern.remove_prefix(close + 1);
+    if (const std::size_t dots = choice.find(".."); dots != std::string_view::npos) {
+      const std::string lo(choice.substr(0, dots)), hi(choice.substr(dots + 2));
+      text += std::to_string(random.between(std::stoi(lo), std::stoi(hi)));
+      continue;
+    }
+    std::vector<std::string_view> words;
+    for (std::string_view rest = choice;;) {
+      const std::size_t bar = rest.find('|');
+      words.push_back(rest.substr(0, bar));
+      if (bar == std::string_view::npos) break;
+      rest.remove_prefix(bar + 1);
+    }
+    text += words[static_cast<std::size_t>(random.between(0, static_cast<int>(words.size()) - 1))];
+  }
+  return text;
+}
+
+ScriptEvent makeRandomEvent(SoakRandom& random, const RandomContext& context,
+                            const RandomEventKind& kind, int timeMs) {
+  ScriptEvent e;
+  if (kind.make != nullptr) {
+    kind.make(random, context, e);
+  } else {
+    const std::string line = std::to_string(timeMs) + " " + expandPattern(random, kind.pattern);
+    std::string error;
+    auto parsed = parseScript(line, error);
+    if (!parsed || parsed->size() != 1) {
+      throw std::invalid_argument("the random event '" + line + "' is no script line: " + error);
+    }
+    e = std::move(parsed->front());
+  }
+  e.timeMs = timeMs;
+  return e;
 }
 
 std::vector<ScriptEvent> randomScript(std::uint64_t seed, int untilMs,
@@ -265,17 +305,15 @@ std::vector<ScriptEvent> randomScript(std::uint64_t seed, int untilMs,
   const std::vector<RandomEventKind>& kinds = randomEventKinds();
   int total = 0;
   for (const RandomEventKind& k : kinds) total += k.weight;
+  const RandomEventKind start{"start", 0, "start"};
   std::vector<ScriptEvent> events;
-  auto add = [&](int t, void (*make)(SoakRandom&, const RandomContext&, ScriptEvent&)) {
-    ScriptEvent e;
-    e.timeMs = t;
-    make(r, context, e);
-    e.line = static_cast<int>(events.size()) + 1;
-    events.push_back(std::move(e));
+  auto add = [&](int t, const RandomEventKind& kind) {
+    events.push_back(makeRandomEvent(r, context, kind, t));
+    events.back().line = static_cast<int>(events.size());
   };
   int t = r.between(1, 5000);
   if (t > untilMs) return events;
-  add(t, makeStart);
+  add(t, start);
   while (true) {
     t += nextGapMs(r);
     if (t > untilMs || t < 0) break;
@@ -285,12 +323,12 @@ std::vector<ScriptEvent> randomScript(std::uint64_t seed, int untilMs,
       kind = &k;
       if ((pick -= k.weight) <= 0) break;
     }
-    add(t, kind->make);
+    add(t, *kind);
     if (events.back().kind == ScriptEventKind::Start) {
       // The drive was running (every Start here comes in a pair): this one pauses it. Resume soon.
       t += r.between(1, 10000);
       if (t > untilMs || t < 0) break;
-      add(t, makeStart);
+      add(t, start);
     }
   }
   return events;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "data/sound_layout.h"
@@ -68,15 +69,27 @@ class SoakRandom {
   std::uint64_t state_;
 };
 
-// One kind of driver event: its share of the events and how one is made up.
+// One kind of driver event: its share of the events and how one is made up, either from a
+// pattern of its script line (after the time) in which {LO..HI} stands for a whole number from LO
+// to HI and {A|B|C} for one of the words, or by a function (for events drawn from the drive).
 struct RandomEventKind {
   const char* name;
   int weight;
-  void (*make)(SoakRandom& random, const RandomContext& context, ScriptEvent& event);
+  const char* pattern;
+  void (*make)(SoakRandom& random, const RandomContext& context, ScriptEvent& event) = nullptr;
 };
 
-// Every kind of event the random driver uses. A new kind of input is one more row here.
+// Every kind of event the random driver uses. A new kind of input that the script reads is one
+// more row here, with its pattern (say {"axis", 5, "axis {0..7} {-32768..32767}"}).
 const std::vector<RandomEventKind>& randomEventKinds();
+
+// The pattern with its choices drawn. Throws std::invalid_argument on an unclosed brace.
+std::string expandPattern(SoakRandom& random, std::string_view pattern);
+
+// One event of the kind at the given time. Throws std::invalid_argument when a pattern does not
+// give a script line.
+ScriptEvent makeRandomEvent(SoakRandom& random, const RandomContext& context,
+                            const RandomEventKind& kind, int timeMs);
 
 // The random driver's script for one drive: Start within the first seconds, then events at
 // irregular gaps (bursts of keys, a driver's pace, long runs without input) up to `untilMs`; a
