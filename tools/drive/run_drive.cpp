@@ -132,7 +132,7 @@ int runSoak(const DriveToolOptions& options, std::ostream& out, std::ostream& er
     d = {};
     ReducedFailure r;
     try {
-      r = reduceFailure(load, events, *failure, allocations, 400);
+      r = reduceFailure(load, events, *failure, allocations, 400, 300.0);
     } catch (const data::LoadError& e) {
       err << e.what() << '\n';
       return kExitLoadError;

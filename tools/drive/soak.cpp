@@ -1,6 +1,7 @@
 #include "tools/drive/soak.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -413,7 +414,12 @@ std::string failureKind(const std::string& message) {
 
 ReducedFailure reduceFailure(const DriveLoader& load, std::vector<ScriptEvent> events,
                              const SoakFailure& failure, AllocationCount allocations,
-                             int maxReplays) {
+                             int maxReplays, double maxSeconds) {
+  const auto started = std::chrono::steady_clock::now();
+  auto timeLeft = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() <
+           maxSeconds;
+  };
   ReducedFailure best{std::move(events), failure};
   // Events after the failure play no part in it.
   std::erase_if(best.events, [&](const ScriptEvent& e) { return e.timeMs > failure.timeMs; });
@@ -428,9 +434,10 @@ ReducedFailure reduceFailure(const DriveLoader& load, std::vector<ScriptEvent> e
   };
   // Drops ever smaller runs of events while the drive still breaks the same way.
   for (std::size_t chunk = std::max<std::size_t>(best.events.size() / 2, 1);
-       replays < maxReplays && !best.events.empty(); chunk = std::max<std::size_t>(chunk / 2, 1)) {
+       replays < maxReplays && timeLeft() && !best.events.empty();
+       chunk = std::max<std::size_t>(chunk / 2, 1)) {
     bool dropped = false;
-    for (std::size_t i = 0; i < best.events.size() && replays < maxReplays;) {
+    for (std::size_t i = 0; i < best.events.size() && replays < maxReplays && timeLeft();) {
       std::vector<ScriptEvent> candidate;
       candidate.reserve(best.events.size());
       for (std::size_t k = 0; k < best.events.size(); ++k) {

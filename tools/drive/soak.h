@@ -134,13 +134,13 @@ using DriveLoader = std::function<CheckedDrive()>;
 
 // Replays `events` on fresh drives, dropping events while the run still breaks the same
 // invariant, and returns the shortest script found (its events and the time of the failure),
-// within `maxReplays` replays.
+// within `maxReplays` replays and about `maxSeconds` of wall time.
 struct ReducedFailure {
   std::vector<ScriptEvent> events;
   SoakFailure failure;
 };
 ReducedFailure reduceFailure(const DriveLoader& load, std::vector<ScriptEvent> events,
                              const SoakFailure& failure, AllocationCount allocations,
-                             int maxReplays);
+                             int maxReplays, double maxSeconds);
 
 }  // namespace dravolin::tools
