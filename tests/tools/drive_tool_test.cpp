@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,38 @@ TEST_F(DriveTool, RandomDrivesThatDoNotLoad) {
   const ToolRun train = drive("no_such_train.dat test_line.dat --random 1 --until 100");
   EXPECT_EQ(train.status, 1);
   EXPECT_EQ(train.err.rfind("車両ファイルに誤りがあります", 0), 0u) << train.err;
+}
+
+// A failing random drive is reduced to a short script that breaks the same way when replayed. The
+// train's horn names slot 150, outside its sound layout, which the checks count as a fault.
+TEST_F(DriveTool, FailingRandomDriveIsReducedToAShortScript) {
+  std::string train = slurp(dir_ / "drive_train.dat");
+  const std::size_t at = train.find("[Sound_Horn]");
+  ASSERT_NE(at, std::string::npos);
+  const std::size_t value = train.find('\n', at) + 1;
+  train.replace(value, train.find_first_of("\r\n", value) - value, "150");
+  writeText(dir_ / "horn_train.dat", train);
+  const ToolRun run = drive("horn_train.dat test_line.dat --random 3 --until 3600000");
+  ASSERT_EQ(run.status, 3) << run.err << run.out;
+  EXPECT_NE(run.err.find("sound: played slot 150"), std::string::npos) << run.err;
+  std::istringstream lines(run.out);
+  std::string first, second, line;
+  std::getline(lines, first);
+  std::getline(lines, second);
+  EXPECT_EQ(first.rfind("# dravolin-drive --dir ", 0), 0u) << first;
+  EXPECT_NE(first.find(" horn_train.dat test_line.dat --check --until "), std::string::npos);
+  EXPECT_NE(second.find("sound: played slot 150"), std::string::npos) << second;
+  int events = 0;
+  while (std::getline(lines, line)) ++events;
+  EXPECT_GE(events, 1);
+  EXPECT_LE(events, 3) << run.out;  // Start, the horn and at most one more
+  const std::string until = first.substr(first.find("--until ") + 8);
+  writeText(dir_ / "reduced.txt", run.out);
+  const ToolRun replay =
+      drive("horn_train.dat test_line.dat --check --until " + until.substr(0, until.find(' ')) +
+            " --script " + quoted((dir_ / "reduced.txt").string()));
+  EXPECT_EQ(replay.status, 3) << replay.out;
+  EXPECT_NE(replay.err.find("sound: played slot 150"), std::string::npos) << replay.err;
 }
 
 // A checked drive writes no trace: it tells whether the drive kept its invariants.
