@@ -92,6 +92,7 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
       return std::nullopt;
     }
     lastTime = e.timeMs;
+    e.text = std::string(trimmed(rest));
     std::string_view event = nextWord(rest);
     std::string_view argument = trimmed(rest);
     auto bad = [&](const std::string& what) {
@@ -175,6 +176,44 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
     events.push_back(std::move(e));
   }
   return events;
+}
+
+std::string formatScriptEvent(const ScriptEvent& e) {
+  std::string line = std::to_string(e.timeMs) + ' ';
+  if (!e.text.empty()) return line + e.text;
+  switch (e.kind) {
+    case ScriptEventKind::Start:
+      return line + "start";
+    case ScriptEventKind::Char:
+      return line + "char " +
+             (e.character == ' ' ? std::string("space") : std::string(1, e.character));
+    case ScriptEventKind::Key:
+      return line + "key " + std::to_string(e.virtualKey) + (e.shift ? " shift" : "");
+    case ScriptEventKind::WheelDown:
+      return line + "wheel down";
+    case ScriptEventKind::WheelUp:
+      return line + "wheel up";
+    case ScriptEventKind::Serial: {
+      line += "serial ";
+      for (const char c : e.bytes) {
+        if (c == '\r') {
+          line += "\\r";
+        } else if (c == '\n') {
+          line += "\\n";
+        } else if (c == '\\') {
+          line += "\\\\";
+        } else {
+          line += c;
+        }
+      }
+      return line;
+    }
+    case ScriptEventKind::Station:
+      return line + "station " + std::to_string(e.station);
+    default:  // a kind only ever read from a script is written from its text
+      break;
+  }
+  return line;
 }
 
 }  // namespace dravolin::tools

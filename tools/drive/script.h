@@ -49,10 +49,15 @@ struct ScriptEvent {
   int index = 0;        // Axis, Button: the axis or button number
   int value = 0;        // Axis: the raw value; Button: 1 down, 0 up
   int line = 0;         // line of the script, from 1
+  std::string text;     // the event as its script line gives it after the time; empty when made
 };
 
 // Parses a whole script. On a fault returns nullopt and sets `error` to a message naming the
 // line ("line 3: unknown event 'jump'").
 std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::string& error);
+
+// One event as a script line (without the line end) that parseScript reads back as the same
+// event: its time and its text when it was read from a script, else made from its fields.
+std::string formatScriptEvent(const ScriptEvent& e);
 
 }  // namespace dravolin::tools
