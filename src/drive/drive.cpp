@@ -57,6 +57,23 @@ Drive::Drive(DriveData data, platform::SoundSlots& sound, input::ProgramInputSta
   signalState_.fit(data_.files.line.signals.size());
   protection_.EbFitted = data_.files.train.EB == 1;
   evaluation_ = Evaluation(data_.files.line, data_.state, -data_.files.train.params.Brake);
+  reserveTickTexts();
+}
+
+void Drive::reserveTickTexts() {
+  // The display tick writes these texts while the train runs; with room for the longest text
+  // each can hold, no tick allocates.
+  const data::LineFile& line = data_.files.line;
+  std::size_t station = 0;
+  for (const sim::StationRecord& st : line.stations)
+    station = std::max(station, st.nameUtf8.size());
+  const std::size_t suffix =
+      std::max({stationTexts_.Stop.size(), stationTexts_.Pass.size(), stationTexts_.Stop2.size()});
+  data_.cab.Label4.text.reserve(station + suffix);
+  std::size_t signal = 0;
+  for (const sim::SignalRecord& sg : line.signals) signal = std::max(signal, sg.nameUtf8.size());
+  data_.cab.SignalLabel.text.reserve(signal);
+  data_.cab.Title.reserve(line.lineNameUtf8.size());
 }
 
 sim::DoorSounds Drive::doorSounds() const {
@@ -73,6 +90,15 @@ void Drive::timecalc(int time) { sim::timecalc(time, data_.cab.Label3, data_.cab
 
 void Drive::MMTimer1Timer() {
   sim::MMTimer1Timer(data_.state, data_.files.train.params, data_.files.line.params);
+  keepFrameInVideo();
+}
+
+void Drive::keepFrameInVideo() {
+  // The train's picture is a frame of the line video: running backwards from its first frame,
+  // past its last one or a frame key beyond either end leaves the train on that end frame.
+  int& frame = data_.state.FrameIndex;
+  frame = std::max(frame, 0);
+  if (data_.videoFrameCount > 0) frame = std::min(frame, data_.videoFrameCount - 1);
 }
 
 void Drive::doorClosingStep() {

@@ -161,6 +161,10 @@ class Drive {
   input::InputContext inputContext();
   // Handles the events the last input event posted.
   void drainPosted(input::InputContext& ctx);
+  // Keeps FrameIndex within the line video (from frame 0 when no video is open).
+  void keepFrameInVideo();
+  // Gives the labels the display tick writes room for their longest texts.
+  void reserveTickTexts();
 
   // Display-tick steps that group several calls or gather many arguments.
   void compressorStep();

@@ -21,6 +21,8 @@ void Drive::Timer1Timer() {
   const data::LineFile& line = data_.files.line;
   const sim::TrainParams& p = train.params;
 
+  // A frame key may have moved the train since the last simulation tick.
+  keepFrameInVideo();
   ++displayTicks_;                                                           // 1
   cab::needles(s, c);                                                        // 2
   cab::digitalSpeed(s, c);                                                   // 3

@@ -292,4 +292,55 @@ std::optional<int> scriptEndMs(const std::vector<ScriptEvent>& events) {
   return std::nullopt;
 }
 
+std::string formatScriptEvent(const ScriptEvent& e) {
+  std::string line = std::to_string(e.timeMs) + ' ';
+  if (!e.text.empty()) return line + e.text;
+  switch (e.kind) {
+    case ScriptEventKind::Start:
+      return line + "start";
+    case ScriptEventKind::Char:
+      return line + "char " +
+             (e.character == ' ' ? std::string("space") : std::string(1, e.character));
+    case ScriptEventKind::Key: {
+      line += "key " + std::to_string(e.virtualKey);
+      char mods[64];
+      if (const std::size_t n = formatModifiers(e.modifiers, mods); n > 0) {
+        line += ' ';
+        line.append(mods, n);
+      }
+      return line;
+    }
+    case ScriptEventKind::WheelDown:
+      return line + "wheel down";
+    case ScriptEventKind::WheelUp:
+      return line + "wheel up";
+    case ScriptEventKind::Serial: {
+      line += "serial ";
+      for (const char c : e.bytes) {
+        if (c == '\r') {
+          line += "\\r";
+        } else if (c == '\n') {
+          line += "\\n";
+        } else if (c == '\\') {
+          line += "\\\\";
+        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+          static constexpr char kHex[] = "0123456789ABCDEF";
+          const auto b = static_cast<unsigned char>(c);
+          line += "\\x";
+          line += kHex[b >> 4];
+          line += kHex[b & 15];
+        } else {
+          line += c;
+        }
+      }
+      return line;
+    }
+    case ScriptEventKind::Station:
+      return line + "station " + std::to_string(e.station);
+    default:  // a kind only ever read from a script is written from its text
+      break;
+  }
+  return line;
+}
+
 }  // namespace dravolin::drive

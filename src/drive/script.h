@@ -74,6 +74,10 @@ std::size_t formatModifiers(unsigned modifiers, char* out);
 
 std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::string& error);
 
+// One event as a script line (without the line end) that parseScript reads back as the same
+// event: its time and its text when it was read from a script, else made from its fields.
+std::string formatScriptEvent(const ScriptEvent& e);
+
 // Hands one event to the drive's handler for it. End runs the drive's closing steps.
 void applyScriptEvent(Drive& drive, const ScriptEvent& event);
 

@@ -9,13 +9,22 @@ namespace dravolin::input {
 
 namespace {
 
+// The box's emergency position.
+constexpr int kBoxEmergency = -9;
+
+// The box's codes are those of a handle with 6 power notches and 8 service brake steps; on a
+// train with fewer, a code beyond the train's last notch or service step means that last one, and
+// emergency is always the train's own emergency position, so the handles stay in the train's range.
+//
 // A handle position from the box is a position of the whole handle: it leaves the holding brake
 // position, and no brake step is left to end on step 1.
 void setHandles(InputContext& ctx, int power, int brake) {
+  const sim::TrainParams& p = ctx.train.params;
   ctx.state.HoldingBrake = false;
   ctx.input.HoldExitLatch = false;
-  ctx.state.PowerHandle = power;
-  ctx.state.BrakeHandle = brake;
+  ctx.state.PowerHandle = std::clamp(power, 0, std::max(p.Power, 0));
+  ctx.state.BrakeHandle = brake == kBoxEmergency ? -std::max(p.Brake, 0)
+                                                 : std::clamp(brake, 1 - std::max(p.Brake, 1), 0);
   ctx.state.PowerChangePending = true;
   ctx.state.BrakeChangePending = true;
 }
@@ -34,7 +43,7 @@ void act(InputContext& ctx, int line, bool fit) {
   } else if (line <= 15) {  // brake 1 to 8
     setHandles(ctx, 0, -(fit ? std::min(line - 7, std::max(1, emergency - 1)) : line - 7));
   } else if (line == 16) {  // emergency
-    setHandles(ctx, 0, fit ? -emergency : -9);
+    setHandles(ctx, 0, kBoxEmergency);
     platform::restart(ctx.sound, ctx.train.Sound_EB);
   } else if (line <= 19) {  // reverser forward, neutral, reverse
     if (sim::abs(s.Speed) > sim::Fixed::fromInt(1)) return;

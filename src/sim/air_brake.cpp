@@ -209,6 +209,7 @@ void brakeCylinderGauge(TrainState& s, const TrainParams& p) {
       }
       if (s.BcPressure > s.BrakePressure) {
         addTo(s.BcPressure, -step);
+        clampAtZero(s.BcPressure);  // a gauge just above an empty cylinder does not go below 0
       }
     }
   }

@@ -40,7 +40,13 @@ void holdingBrake(TrainState& s);
 // Speed += ResistanceForce / m x 0.36, then Speed += TractiveForce / m x 0.36 (km/h over 0.1 s).
 void integrateSpeed(TrainState& s, const TrainParams& p);
 
-// The eight steps above in their order.
+// The eight steps above in their order; then friction is kept from reversing the motion. The
+// brakes, the starting and running resistance and the holding brake can bring the speed to exactly
+// 0 but not carry it across: when the speed reaches or crosses 0 in this step and the slope and the
+// traction alone would not have turned the train round, it becomes 0. A standing train stays at 0
+// while the pushing force (slope and traction, less the holding brake's share) is no greater than
+// the brakes' force at the current pressure plus the starting resistance at rest (8 kgf/t); a
+// greater force moves it exactly as it would have moved without this rule.
 void forcesAndSpeed(TrainState& s, const TrainParams& p);
 
 // Every 20 m of travel: shift the per-car gradient samples back by one car, sample the head

@@ -70,16 +70,40 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, CodeLine,
     ::testing::Values(
         LineCase{1, 1, 0, 0, {}}, LineCase{2, 2, 0, 0, {}}, LineCase{3, 3, 0, 0, {}},
-        LineCase{4, 4, 0, 0, {}}, LineCase{5, 5, 0, 0, {}}, LineCase{6, 6, 0, 0, {}},
+        LineCase{4, 4, 0, 0, {}}, LineCase{5, 4, 0, 0, {}}, LineCase{6, 4, 0, 0, {}},
         LineCase{7, 0, 0, 0, {}}, LineCase{8, 0, -1, 0, {}}, LineCase{9, 0, -2, 0, {}},
         LineCase{10, 0, -3, 0, {}}, LineCase{11, 0, -4, 0, {}}, LineCase{12, 0, -5, 0, {}},
-        LineCase{13, 0, -6, 0, {}}, LineCase{14, 0, -7, 0, {}}, LineCase{15, 0, -8, 0, {}},
-        LineCase{16, 0, -9, 0, {}}, LineCase{17, 2, -3, 1, {}}, LineCase{18, 2, -3, 0, {}},
+        LineCase{13, 0, -6, 0, {}}, LineCase{14, 0, -7, 0, {}}, LineCase{15, 0, -7, 0, {}},
+        LineCase{16, 0, -8, 0, {}}, LineCase{17, 2, -3, 1, {}}, LineCase{18, 2, -3, 0, {}},
         LineCase{19, 2, -3, -1, {}}, LineCase{20, 2, -3, 0, {PostedEvent::character(' ')}},
         LineCase{21, 2, -3, 0, {PostedEvent::character('3')}},
         LineCase{22, 2, -3, 0, {PostedEvent::keyDown(input::kKeyEnter)}},
         LineCase{23, 2, -3, 0, {}}),
     [](const auto& info) { return "Line" + std::to_string(info.param.line); });
+
+// The box has 6 power notches and 8 service steps; a train with fewer takes a code beyond its
+// last one as its last one, and the emergency code as its own emergency position.
+TEST(ControllerBox, HandleCodesStayInTheTrainsRange) {
+  const struct {
+    int power, brake;  // the train's notches and brake positions
+    int line;          // code line received
+    int powerHandle, brakeHandle;
+  } cases[] = {
+      {4, 8, 4, 4, 0},   {4, 8, 5, 4, 0},   {4, 8, 6, 4, 0},   {6, 9, 6, 6, 0},
+      {6, 9, 15, 0, -8}, {6, 9, 16, 0, -9}, {4, 8, 14, 0, -7}, {4, 8, 15, 0, -7},
+      {4, 8, 16, 0, -8}, {5, 4, 10, 0, -3}, {5, 4, 11, 0, -3}, {5, 4, 16, 0, -4},
+  };
+  for (const auto& c : cases) {
+    sim::TrainParams p = electricTrain();
+    p.Power = c.power;
+    p.Brake = c.brake;
+    InputRig rig(p);
+    rig.mascon = lineCodes();
+    rig.receive(code(c.line));
+    EXPECT_EQ(rig.state.PowerHandle, c.powerHandle) << c.power << "/" << c.brake << " " << c.line;
+    EXPECT_EQ(rig.state.BrakeHandle, c.brakeHandle) << c.power << "/" << c.brake << " " << c.line;
+  }
+}
 
 TEST(ControllerBox, OnlyTheFirstFiveCharactersCount) {
   // message, resulting power handle (from 0)

@@ -278,6 +278,7 @@ TEST(BrakeCylinderGauge, ElectricBrakeHoldsFiftyAboveLoseElec) {
       {"below Lose_elec follows down", 5, 20, 50, 49},
       {"reverse motion always follows", -50, 100, 0, 1},
       {"overshoot is taken back in the same tick", 5, 20.5L, 20, 20},
+      {"an empty cylinder holds the gauge at 0, not below", 5, 0, 0.4L, 0},
   };
   for (const Case& c : cases) {
     TrainState s;

@@ -393,5 +393,50 @@ TEST_F(DemoDrive, AOneHandleControllerDrivesAsTheKeyboard) {
             slurp(kGolden / "demo_e231_trace.csv"));
 }
 
+// Faults that random driving found, each as the script it was reduced to, replayed with the
+// drive's checks: each broke an invariant before it was mended.
+TEST_F(DemoDrive, RandomDrivingFindingsStayMended) {
+  ASSERT_EQ(made_->status, 0) << made_->err;
+  const struct {
+    const char* fault;
+    const char* train;
+    const char* line;
+    int untilMs;
+    const char* script;
+  } cases[] = {
+      {"the first display tick allocated the signal's name and the window caption",
+       "E231_train.dat", "E231_line2.dat", 4200, "4159 start\n"},
+      {"the controller box's P6 put a 4-notch train's power handle at 6", "E231_train.dat",
+       "E231_line2.dat", 11000, "4159 start\n10990 serial TSA65\n"},
+      {"the brake cylinder gauge of a train with electric braking fell below 0 kPa",
+       "E231_train.dat", "E231_line2.dat", 318200,
+       "616 start\n2598 wheel down\n278608 key 123 shift\n"},
+      {"a frame key (Shift+F5, 100 frames back) took the train before the line's first frame",
+       "E231_train.dat", "E231_line2.dat", 1000, "100 start\n200 key 116 shift\n"},
+  };
+  const fs::path script = *dir_ / "finding.txt";
+  for (const auto& c : cases) {
+    std::ofstream(script, std::ios::binary) << c.script;
+    const ToolRun run =
+        runTool(DRAVOLIN_DRIVE_EXE, "--dir " + quoted(dir_->string()) + " " + c.train + " " +
+                                        c.line + " --check --until " + std::to_string(c.untilMs) +
+                                        " --script " + quoted(script.string()));
+    EXPECT_EQ(run.status, 0) << c.fault << "\n" << run.err;
+    EXPECT_EQ(run.out.rfind("no fault in ", 0), 0u) << c.fault << "\n" << run.out;
+  }
+}
+
+// Ten virtual minutes of random driving on each demo train keep every invariant of the drive.
+TEST_F(DemoDrive, RandomDrivingKeepsTheInvariants) {
+  ASSERT_EQ(made_->status, 0) << made_->err;
+  const ToolRun run = runTool(DRAVOLIN_DRIVE_EXE,
+                              "--dir " + quoted(dir_->string()) + " --random 20 --until 600000");
+  EXPECT_EQ(run.status, 0) << run.err << run.out;
+  EXPECT_NE(run.out.find("E231_train.dat E231_line2.dat: seed 20, 600000 ms, "), std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("205_train.dat 205_line.dat: seed 20, 600000 ms, "), std::string::npos)
+      << run.out;
+}
+
 }  // namespace
 }  // namespace dravolin::testing

@@ -338,6 +338,59 @@ TEST_F(DriveTool, LoadErrorsAreTheProgramsOwnMessage) {
   EXPECT_EQ(run.err.rfind("車両ファイルに誤りがあります", 0), 0u) << run.err;
 }
 
+// A random drive whose folder does not hold the demo, or whose train does not load, ends with
+// the program's own message, as any drive.
+TEST_F(DriveTool, RandomDrivesThatDoNotLoad) {
+  const ToolRun demo = drive("--random 1 --until 100");
+  EXPECT_EQ(demo.status, 1);
+  EXPECT_EQ(demo.out, "");
+  EXPECT_FALSE(demo.err.empty());
+  const ToolRun train = drive("no_such_train.dat test_line.dat --random 1 --until 100");
+  EXPECT_EQ(train.status, 1);
+  EXPECT_EQ(train.err.rfind("車両ファイルに誤りがあります", 0), 0u) << train.err;
+}
+
+// A failing random drive is reduced to a short script that breaks the same way when replayed. The
+// train's horn names slot 150, outside its sound layout, which the checks count as a fault.
+TEST_F(DriveTool, FailingRandomDriveIsReducedToAShortScript) {
+  std::string train = slurp(dir_ / "drive_train.dat");
+  const std::size_t at = train.find("[Sound_Horn]");
+  ASSERT_NE(at, std::string::npos);
+  const std::size_t value = train.find('\n', at) + 1;
+  train.replace(value, train.find_first_of("\r\n", value) - value, "150");
+  writeText(dir_ / "horn_train.dat", train);
+  const ToolRun run = drive("horn_train.dat test_line.dat --random 3 --until 3600000");
+  ASSERT_EQ(run.status, 3) << run.err << run.out;
+  EXPECT_NE(run.err.find("sound: played slot 150"), std::string::npos) << run.err;
+  std::istringstream lines(run.out);
+  std::string first, second, line;
+  std::getline(lines, first);
+  std::getline(lines, second);
+  EXPECT_EQ(first.rfind("# dravolin-drive --dir ", 0), 0u) << first;
+  EXPECT_NE(first.find(" horn_train.dat test_line.dat --check --until "), std::string::npos);
+  EXPECT_NE(second.find("sound: played slot 150"), std::string::npos) << second;
+  int events = 0;
+  while (std::getline(lines, line)) ++events;
+  EXPECT_GE(events, 1);
+  EXPECT_LE(events, 3) << run.out;  // Start, the horn and at most one more
+  const std::string until = first.substr(first.find("--until ") + 8);
+  writeText(dir_ / "reduced.txt", run.out);
+  const ToolRun replay =
+      drive("horn_train.dat test_line.dat --check --until " + until.substr(0, until.find(' ')) +
+            " --script " + quoted((dir_ / "reduced.txt").string()));
+  EXPECT_EQ(replay.status, 3) << replay.out;
+  EXPECT_NE(replay.err.find("sound: played slot 150"), std::string::npos) << replay.err;
+}
+
+// A checked drive writes no trace: it tells whether the drive kept its invariants.
+TEST_F(DriveTool, CheckedDriveOfTheSampleLine) {
+  writeText(dir_ / "script.txt", "100 start\n23000 char 5\n23500 wheel down\n57800 char 2\n");
+  const ToolRun run = drive("test_train.dat test_line.dat --until 90000 --check --script " +
+                            quoted((dir_ / "script.txt").string()));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "no fault in 900 display ticks\n");
+}
+
 TEST_F(DriveTool, UsageErrorsNameTheProblem) {
   struct Case {
     std::string script;  // empty: no script
@@ -374,6 +427,16 @@ TEST_F(DriveTool, UsageErrorsNameTheProblem) {
       {"100 controller 0\n", "--until 100", "line 1: 'controller' takes a command line"},
       {"100 controller 23\n", "--until 100", "line 1: 'controller' takes"},
       {"100 controller\n", "--until 100", "line 1: 'controller' takes"},
+      {"", "--random x --until 100", "--random needs a seed, a whole number", ""},
+      {"", "--random -1 --until 100", "--random needs a seed, a whole number", ""},
+      {"", "--random 18446744073709551616 --until 100", "--random needs a seed", ""},
+      {"", "--random --until 100", "--random needs a seed", ""},
+      {"", "--random 1", "--until MS is needed", ""},
+      {"", "--random 1 --until 100 --check", "--random makes its own events", ""},
+      {"100 start\n", "--random 1 --until 100", "--random makes its own events", ""},
+      {"", "--random 1 --until 100 --columns Speed", "--random makes its own events", ""},
+      {"", "--random 1 --until 100", "a train file needs its line file", "test_train.dat "},
+      {"", "--random 1 --until 100 --soak", "unknown option '--soak'", ""},
   };
   writeText(dir_ / "bad.profile", "dravolin-profile 1\nkind wheel\n");
   for (const Case& c : cases) {

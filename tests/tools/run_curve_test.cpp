@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "fixtures/sample_trains.h"
@@ -84,6 +87,41 @@ TEST(RunCurve, GradientFillsEveryCarAndPullsTheTrain) {
   EXPECT_GT(std::stold(last[1]), 1.0L);
   EXPECT_GT(std::stold(last[5]), 0.0L);
   EXPECT_EQ(last[2], "0");
+}
+
+// Stops and stands under brake. Each golden trace runs at full power, brakes to a stop and stands
+// on; the speed reaches exactly 0 and stays there, with no swing through zero and back, while the
+// brakes (or the starting resistance alone, on a gentle slope) can hold the train. On the 25
+// permil fall the released brake lets the slope move the train again.
+TEST(RunCurve, StopsAndStandsUnderBrake) {
+  const struct {
+    const char* golden;  // in tests/tools/golden
+    std::vector<std::string> args;
+  } cases[] = {
+      {"curve_stop_level.csv", {"--until", "40000", "--set", "1:4:0", "--set", "15000:0:5"}},
+      {"curve_stop_uphill.csv",
+       {"--until", "40000", "--gradient", "10", "--set", "1:4:0", "--set", "15000:0:3"}},
+      {"curve_stop_downhill.csv",
+       {"--until", "40000", "--gradient", "-10", "--set", "1:4:0", "--set", "15000:0:5"}},
+      {"curve_stop_release_downhill.csv",
+       {"--until", "50000", "--gradient", "-25", "--set", "1:4:0", "--set", "12000:0:7", "--set",
+        "25000:0:0"}},
+      {"curve_powered_against_brake.csv", {"--until", "20000", "--set", "1:2:7"}},
+      {"curve_released_gentle_fall.csv",
+       {"--until", "20000", "--gradient", "-5", "--set", "1:0:0"}},
+  };
+  const std::filesystem::path dir = DRAVOLIN_TOOLS_GOLDEN_DIR;
+  for (const auto& c : cases) {
+    const std::string actual = run(curveTrain(), c.args);
+    const char* update = std::getenv("DRAVOLIN_UPDATE_GOLDEN");
+    if (update != nullptr && std::string(update) == "1") {
+      std::ofstream(dir / c.golden, std::ios::binary) << actual;
+    }
+    std::ifstream in(dir / c.golden, std::ios::binary);
+    std::ostringstream expected;
+    expected << in.rdbuf();
+    EXPECT_EQ(actual, expected.str()) << c.golden;
+  }
 }
 
 TEST(RunCurve, LaterSetsOverrideEarlierOnes) {

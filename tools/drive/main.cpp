@@ -1,12 +1,18 @@
 // dravolin-drive [--dir DIR] TRAIN_FILE LINE_FILE --until MS [--script FILE] [--columns LIST]
-//                [--every MS] [--sounds FILE]
+//                [--every MS] [--sounds FILE] [--check]
+// dravolin-drive [--dir DIR] [TRAIN_FILE LINE_FILE] --random SEED --until MS
 // Loads a drive as the driving window would, with no window, runs it in virtual time from a
-// script of driver events and prints a CSV trace of the chosen columns.
+// script of driver events and prints a CSV trace of the chosen columns; or drives on random
+// input, checking the drive after every display tick.
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "tools/drive/run_drive.h"
+
+namespace dravolin::tools {
+long allocationsSoFar();  // allocation_counter.cpp
+}  // namespace dravolin::tools
 
 int main(int argc, char** argv) {
   using namespace dravolin;
@@ -22,5 +28,5 @@ int main(int argc, char** argv) {
     return 0;
   }
   std::ios::sync_with_stdio(false);
-  return tools::runDriveTool(*options, std::cout, std::cerr);
+  return tools::runDriveTool(*options, std::cout, std::cerr, tools::allocationsSoFar);
 }

@@ -9,6 +9,7 @@
 #include "platform/ffmpeg_video_reader.h"
 #include "platform/file_picture_loader.h"
 #include "sim/virtual_time.h"
+#include "tools/drive/soak.h"
 
 namespace dravolin::tools {
 namespace {
@@ -39,6 +40,84 @@ void writeSoundEvents(platform::VirtualSoundSlots& sounds, std::ostream* out) {
   sounds.clearEvents();
 }
 
+// A drive with the checking sound service, the real picture loader and the line video, as the
+// headless drive loads it. Throws the data::LoadError of a file at fault.
+CheckedDrive loadCheckedDrive(const std::filesystem::path& dir, const std::string& train,
+                              const std::string& line) {
+  struct Services {
+    platform::FilePictureLoader pictures;
+    CheckedSoundSlots sounds;
+    platform::FfmpegVideoReader video;
+    input::ProgramInputState program;
+  };
+  auto services = std::make_shared<Services>();
+  services->sounds.initialise();
+  CheckedDrive d;
+  d.sounds = &services->sounds;
+  d.drive = drive::Drive::FormCreate({dir, train, line},
+                                     {services->pictures, services->sounds, &services->video},
+                                     services->program);
+  services->sounds.setLayout(d.drive->data().sounds);
+  d.services = std::move(services);
+  return d;
+}
+
+void printFailure(std::ostream& err, const std::string& where, const SoakFailure& f) {
+  err << "dravolin-drive: " << where << "at " << f.timeMs << " ms: " << f.message << '\n';
+}
+
+// The soak: each train on its line for untilMs of random driving, stopping at the first broken
+// invariant, whose reduced script goes to `out`.
+int runSoak(const DriveToolOptions& options, std::ostream& out, std::ostream& err,
+            AllocationCount allocations) {
+  std::vector<std::pair<std::string, std::string>> drives = kDemoDrives;
+  if (!options.trainFile.empty()) drives = {{options.trainFile, options.lineFile}};
+  for (std::size_t i = 0; i < drives.size(); ++i) {
+    const auto& [train, line] = drives[i];
+    auto load = [&options, &train, &line] { return loadCheckedDrive(options.dir, train, line); };
+    CheckedDrive d;
+    try {
+      d = load();
+    } catch (const data::LoadError& e) {
+      err << e.what() << '\n';
+      return kExitLoadError;
+    }
+    // Each train has a script of its own, drawn from the seed and the train's place in the list.
+    const std::uint64_t seed =
+        SoakRandom(*options.randomSeed ^ (0x9E3779B97F4A7C15ULL * (i + 1))).next();
+    const std::vector<ScriptEvent> events =
+        randomScript(seed, options.untilMs, randomContext(*d.drive));
+    SoakStats stats;
+    const auto failure =
+        runChecked(*d.drive, *d.sounds, events, options.untilMs, allocations, &stats);
+    const std::string name = train + " " + line;
+    if (!failure) {
+      out << name << ": seed " << *options.randomSeed << ", " << options.untilMs << " ms, "
+          << events.size() << " events, " << stats.displayTicks << " display ticks, up to "
+          << sim::formatFixed(sim::Fixed::round(stats.fastestKmh), 1) << " km/h, frame "
+          << stats.lastFrame << ", doors opened " << stats.stationStops << " times, no fault\n";
+      out.flush();
+      continue;
+    }
+    printFailure(err, name + " seed " + std::to_string(*options.randomSeed) + ": ", *failure);
+    d = {};
+    ReducedFailure r;
+    try {
+      r = reduceFailure(load, events, *failure, allocations, 400, 300.0);
+    } catch (const data::LoadError& e) {
+      err << e.what() << '\n';
+      return kExitLoadError;
+    }
+    out << "# dravolin-drive --dir " << options.dir.string() << ' ' << name << " --check --until "
+        << r.failure.timeMs << " --script SCRIPT\n"
+        << "# at " << r.failure.timeMs << " ms: " << r.failure.message << '\n';
+    for (const ScriptEvent& e : r.events) out << formatScriptEvent(e) << '\n';
+    out.flush();
+    return kExitCheckFailed;
+  }
+  return 0;
+}
+
 }  // namespace
 
 std::optional<DriveToolOptions> parseDriveArguments(const std::vector<std::string>& args,
@@ -50,9 +129,11 @@ std::optional<DriveToolOptions> parseDriveArguments(const std::vector<std::strin
     const std::string& a = args[i];
     if (a == "--help" || a == "-h") {
       o.help = true;
+    } else if (a == "--check") {
+      o.check = true;
     } else if (a.size() > 1 && a.starts_with("-")) {
       if (a != "--dir" && a != "--until" && a != "--script" && a != "--columns" && a != "--every" &&
-          a != "--sounds") {
+          a != "--sounds" && a != "--random") {
         error = "unknown option '" + a + "'";
         return std::nullopt;
       }
@@ -72,6 +153,16 @@ std::optional<DriveToolOptions> parseDriveArguments(const std::vector<std::strin
         until = true;
       } else if (a == "--script") {
         o.script = v;
+      } else if (a == "--random") {
+        std::uint64_t seed = 0;
+        const char* end = v.data() + v.size();
+        auto [ptr, ec] = std::from_chars(v.data(), end, seed);
+        if (v.empty() || ec != std::errc() || ptr != end) {
+          error = "--random needs a seed, a whole number from 0 to 18446744073709551615, not '" +
+                  v + "'";
+          return std::nullopt;
+        }
+        o.randomSeed = seed;
       } else if (a == "--columns") {
         o.columns = v;
       } else if (a == "--every") {
@@ -89,7 +180,17 @@ std::optional<DriveToolOptions> parseDriveArguments(const std::vector<std::strin
   if (o.help) return o;
   // A recording names its train and line and ends with its "end" event: with one as the
   // script, both may be left out.
-  if (files.size() != 2 && !(files.empty() && o.script)) {
+  if (o.randomSeed) {
+    if (o.script || o.sounds || o.check || o.columns != kDefaultColumns || o.everyMs != 100) {
+      error = "--random makes its own events and checks them; it takes only --dir and --until";
+      return std::nullopt;
+    }
+    if (files.size() == 1 || files.size() > 2) {
+      error = files.size() == 1 ? "a train file needs its line file"
+                                : "unexpected argument '" + files[2] + "'";
+      return std::nullopt;
+    }
+  } else if (files.size() != 2 && !(files.empty() && o.script)) {
     error = files.size() < 2 ? "a train file and a line file are needed"
                              : "unexpected argument '" + files[2] + "'";
     return std::nullopt;
@@ -98,7 +199,7 @@ std::optional<DriveToolOptions> parseDriveArguments(const std::vector<std::strin
     error = "--until MS is needed";
     return std::nullopt;
   }
-  if (!files.empty()) {
+  if (files.size() == 2) {
     o.trainFile = files[0];
     o.lineFile = files[1];
   }
@@ -185,7 +286,9 @@ void runDrive(drive::Drive& drive, platform::VirtualSoundSlots& sounds,
       });
 }
 
-int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostream& err) {
+int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostream& err,
+                 AllocationCount allocations) {
+  if (options.randomSeed) return runSoak(options, out, err, allocations);
   auto usage = [&err](const std::string& message) {
     err << "dravolin-drive: " << message << '\n' << kDriveUsage << '\n';
     return kExitUsageError;
@@ -229,6 +332,28 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
     if (untilMs == 0) untilMs = drive::scriptEndMs(events).value_or(0);
     if (trainFile.empty()) return usage("a train file and a line file are needed");
     if (untilMs == 0) return usage("--until MS is needed: the script has no end event");
+  }
+
+  if (options.check) {
+    CheckedDrive d;
+    try {
+      d = loadCheckedDrive(dir, trainFile, lineFile);
+    } catch (const data::LoadError& e) {
+      err << e.what() << '\n';
+      return kExitLoadError;
+    }
+    if (const std::string bad = checkStationEvents(*d.drive, events); !bad.empty()) {
+      return usage((options.script ? options.script->string() + ": " : std::string()) + bad);
+    }
+    SoakStats stats;
+    if (const auto failure =
+            runChecked(*d.drive, *d.sounds, events, untilMs, allocations, &stats)) {
+      printFailure(err, "", *failure);
+      return kExitCheckFailed;
+    }
+    out << "no fault in " << stats.displayTicks << " display ticks\n";
+    out.flush();
+    return out ? 0 : kExitLoadError;
   }
 
   platform::FilePictureLoader pictures;

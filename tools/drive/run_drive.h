@@ -3,11 +3,13 @@
 // columns and, on request, a log of the sounds started and stopped.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "drive/drive.h"
@@ -20,13 +22,15 @@ namespace dravolin::tools {
 
 inline constexpr const char* kDriveUsage =
     "usage: dravolin-drive [--dir DIR] TRAIN_FILE LINE_FILE --until MS [--script FILE] "
-    "[--columns LIST] [--every MS] [--sounds FILE]\n"
+    "[--columns LIST] [--every MS] [--sounds FILE] [--check]\n"
     "       dravolin-drive --script RECORDING [--dir DIR] [--until MS] [--columns LIST] "
-    "[--every MS] [--sounds FILE]";
+    "[--every MS] [--sounds FILE]\n"
+    "       dravolin-drive [--dir DIR] [TRAIN_FILE LINE_FILE] --random SEED --until MS";
 
 // Exit statuses.
 inline constexpr int kExitLoadError = 1;
 inline constexpr int kExitUsageError = 2;
+inline constexpr int kExitCheckFailed = 3;  // a checked or random drive broke an invariant
 
 struct DriveToolOptions {
   std::filesystem::path dir = ".";
@@ -38,8 +42,14 @@ struct DriveToolOptions {
   std::string columns{kDefaultColumns};
   int everyMs = 100;
   std::optional<std::filesystem::path> sounds;
-  bool help = false;  // --help or -h: print the usage and run nothing
+  bool help = false;                        // --help or -h: print the usage and run nothing
+  bool check = false;                       // check the invariants instead of writing a trace
+  std::optional<std::uint64_t> randomSeed;  // drive on random input (the soak)
 };
+
+// The trains and lines of a random drive when none are named: the demo's two.
+inline const std::vector<std::pair<std::string, std::string>> kDemoDrives = {
+    {"E231_train.dat", "E231_line2.dat"}, {"205_train.dat", "205_line.dat"}};
 
 // Parses the command line (without the program name). On a usage error returns nullopt and
 // puts the reason in `error`. With --help the other arguments need not be complete.
@@ -74,7 +84,10 @@ using drive::loadScriptProfiles;
 std::string checkStationEvents(const drive::Drive& drive, const std::vector<ScriptEvent>& events);
 
 // The whole tool: reads the script, loads the drive from the options' folder, runs it. Returns
-// the exit status (0, kExitLoadError or kExitUsageError) and writes messages to `err`.
-int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostream& err);
+// the exit status (0, kExitLoadError, kExitUsageError or kExitCheckFailed) and writes messages
+// to `err`. `allocations`, when the program counts its heap allocations, lets a checked drive
+// see allocations in the ticks.
+int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostream& err,
+                 long (*allocations)() = nullptr);
 
 }  // namespace dravolin::tools

@@ -6,6 +6,7 @@
 
 namespace dravolin::tools {
 
+using drive::formatScriptEvent;
 using drive::parseScript;
 using drive::ScriptEvent;
 using drive::ScriptEventKind;
