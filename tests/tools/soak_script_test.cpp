@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "drive/script_controller.h"
 #include "input/key_codes.h"
 #include "tools/drive/script.h"
 #include "tools/drive/soak.h"
@@ -15,7 +16,8 @@ namespace {
 bool sameEvent(const ScriptEvent& a, const ScriptEvent& b) {
   return a.timeMs == b.timeMs && a.kind == b.kind && a.character == b.character &&
          a.virtualKey == b.virtualKey && a.modifiers == b.modifiers && a.bytes == b.bytes &&
-         a.station == b.station;
+         a.station == b.station && a.profile == b.profile && a.index == b.index &&
+         a.value == b.value;
 }
 
 std::string scriptText(const std::vector<ScriptEvent>& events) {
@@ -40,7 +42,12 @@ TEST(RandomScript, EveryEventReadsBackFromItsScriptLine) {
     EXPECT_TRUE(sameEvent((*parsed)[i], events[i])) << formatScriptEvent(events[i]);
     kinds.insert(events[i].kind);
   }
-  EXPECT_EQ(kinds.size(), 7u);  // start, char, key, both wheel steps, serial, station
+  // start, char, key, both wheel steps, serial, station, and the USB controller's device add and
+  // remove, axis, button and command
+  EXPECT_EQ(kinds.size(), 12u);
+  // Every axis and button event comes while a device is plugged in, so the script replays.
+  drive::ScriptProfiles profiles;
+  EXPECT_EQ(drive::loadScriptProfiles(events, {}, profiles), "");
 }
 
 TEST(RandomScript, DrawnFromTheSeedAlone) {

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "drive/script_controller.h"
 #include "input/key_codes.h"
 #include "sim/virtual_time.h"
 #include "tools/drive/run_drive.h"
@@ -252,9 +253,19 @@ int SoakRandom::between(int lo, int hi) {
 
 const std::vector<RandomEventKind>& randomEventKinds() {
   static const std::vector<RandomEventKind> kinds = {
-      {"char", 40, nullptr, makeChar},      {"key", 25, nullptr, makeKey},
-      {"wheel", 20, "wheel {down|up}"},     {"serial", 12, nullptr, makeSerial},
-      {"station", 1, nullptr, makeStation}, {"start", 1, "start"},
+      {"char", 40, nullptr, makeChar},
+      {"key", 25, nullptr, makeKey},
+      {"wheel", 20, "wheel {down|up}"},
+      {"serial", 12, nullptr, makeSerial},
+      {"station", 1, nullptr, makeStation},
+      {"start", 1, "start"},
+      // A USB controller: plugged in and out, its axes and buttons, and the commands the
+      // window records of it. An axis or button drawn with none plugged in plugs one in.
+      {"device add", 2, "device add {one-handle|two-handle|buttons|gamepad}"},
+      {"device remove", 1, "device remove"},
+      {"axis", 6, "axis {0..7} {-32768..32767}"},
+      {"button", 4, "button {0..31} {down|up}"},
+      {"controller", 2, "controller {1..22}"},
   };
   return kinds;
 }
@@ -316,6 +327,9 @@ std::vector<ScriptEvent> randomScript(std::uint64_t seed, int untilMs,
     events.push_back(makeRandomEvent(r, context, kind, t));
     events.back().line = static_cast<int>(events.size());
   };
+  const RandomEventKind plugIn{"device add", 0,
+                               "device add {one-handle|two-handle|buttons|gamepad}"};
+  bool attached = false;
   int t = r.between(1, 5000);
   if (t > untilMs) return events;
   add(t, start);
@@ -329,6 +343,13 @@ std::vector<ScriptEvent> randomScript(std::uint64_t seed, int untilMs,
       if ((pick -= k.weight) <= 0) break;
     }
     add(t, *kind);
+    const ScriptEventKind made = events.back().kind;
+    if ((made == ScriptEventKind::Axis || made == ScriptEventKind::Button) && !attached) {
+      events.pop_back();
+      add(t, plugIn);
+    }
+    if (events.back().kind == ScriptEventKind::DeviceAdd) attached = true;
+    if (events.back().kind == ScriptEventKind::DeviceRemove) attached = false;
     if (events.back().kind == ScriptEventKind::Start) {
       // The drive was running (every Start here comes in a pair): this one pauses it. Resume soon.
       t += r.between(1, 10000);
@@ -348,6 +369,19 @@ std::optional<SoakFailure> runChecked(drive::Drive& drive, CheckedSoundSlots& so
   SoakStats covered;
   bool doorsOpen = drive.state().DoorsOpen;
   std::size_t next = 0;
+  // The script's USB controller, worked through the built-in profiles as in dravolin-drive.
+  static const drive::ScriptProfiles builtIn = [] {
+    drive::ScriptProfiles profiles;
+    std::vector<ScriptEvent> plugIns;
+    for (const char* name : {"one-handle", "two-handle", "buttons", "gamepad"}) {
+      plugIns.emplace_back();
+      plugIns.back().kind = ScriptEventKind::DeviceAdd;
+      plugIns.back().profile = name;
+    }
+    drive::loadScriptProfiles(plugIns, {}, profiles);
+    return profiles;
+  }();
+  drive::ScriptController controller(builtIn);
   // The ticks run while the drive runs and nothing has broken yet.
   bool ticking = false;
   auto fail = [&](int t, std::string message) {
@@ -368,8 +402,14 @@ std::optional<SoakFailure> runChecked(drive::Drive& drive, CheckedSoundSlots& so
       [&](int t) {
         if (failure) return;
         sounds.setTimeMs(t);
+        bool any = false;
         for (; next < events.size() && events[next].timeMs == t; ++next) {
           drive::applyScriptEvent(drive, events[next]);
+          for (const int line : controller.handle(events[next])) drive.ControllerCommand(line);
+          any = true;
+        }
+        if (any) {
+          for (const int line : controller.flush()) drive.ControllerCommand(line);
         }
         if (std::string bad = sounds.takeFault(); !bad.empty()) fail(t, std::move(bad));
         ticking = drive.running() && !failure;
@@ -430,6 +470,10 @@ ReducedFailure reduceFailure(const DriveLoader& load, std::vector<ScriptEvent> e
   const std::string kind = failureKind(failure.message);
   int replays = 0;
   auto stillFails = [&](const std::vector<ScriptEvent>& candidate) -> std::optional<SoakFailure> {
+    // A candidate whose controller events come with no device plugged in is no script that
+    // dravolin-drive takes: it is not tried.
+    drive::ScriptProfiles profiles;
+    if (!drive::loadScriptProfiles(candidate, {}, profiles).empty()) return std::nullopt;
     ++replays;
     CheckedDrive d = load();
     auto f = runChecked(*d.drive, *d.sounds, candidate, best.failure.timeMs, allocations);
