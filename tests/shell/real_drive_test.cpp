@@ -31,19 +31,28 @@ void wheel(QWidget* w, int angle) {
   QApplication::sendEvent(w, &e);
 }
 
-TEST(DrivingWindowWithDrive, KeysAndWheelMoveTheHandlesInTheCab) {
+// The title window of the fixture data with the program's own drive, the fake sound service and,
+// when asked, a value display window: what each test of this file drives.
+struct RealDriveSetup {
+  explicit RealDriveSetup(bool withValueDisplay) {
+    context.driving.dataDir = folder.path();
+    context.driving.sound = &sound;
+    if (withValueDisplay) context.driving.valueDisplay = &values;
+    context.driving.makeDrive = shell::makeDriveFactory(program);
+    context.trains = {};
+    context.trains[0] = shell::TrainChoice{"test_train.dat", "test_line.dat"};
+  }
   MessageRecorder messages;
   DataFolder folder;
   FakeSoundSlots sound;
   shell::ValueDisplayWindow values;
   input::ProgramInputState program;
   shell::TitleWindow::Context context;
-  context.driving.dataDir = folder.path();
-  context.driving.sound = &sound;
-  context.driving.valueDisplay = &values;
-  context.driving.makeDrive = shell::makeDriveFactory(program);
-  context.trains = {};
-  context.trains[0] = shell::TrainChoice{"test_train.dat", "test_line.dat"};
+};
+
+TEST(DrivingWindowWithDrive, KeysAndWheelMoveTheHandlesInTheCab) {
+  RealDriveSetup setup(true);
+  auto& [messages, folder, sound, values, program, context] = setup;
   shell::TitleWindow title(context);
   title.show();
   title.TrainClick(1);
@@ -105,16 +114,8 @@ TEST(DrivingWindowWithDrive, ControllerBoxOnCom1MovesTheHandles) {
   SocatPair pair;
   ASSERT_TRUE(pair.start());
   qputenv("DRAVOLIN_COM1", QByteArray::fromStdString(pair.portEnd()));
-  MessageRecorder messages;
-  DataFolder folder;
-  FakeSoundSlots sound;
-  input::ProgramInputState program;
-  shell::TitleWindow::Context context;
-  context.driving.dataDir = folder.path();
-  context.driving.sound = &sound;
-  context.driving.makeDrive = shell::makeDriveFactory(program);
-  context.trains = {};
-  context.trains[0] = shell::TrainChoice{"test_train.dat", "test_line.dat"};
+  RealDriveSetup setup(false);
+  auto& [messages, folder, sound, values, program, context] = setup;
   shell::TitleWindow title(context);
   title.TrainClick(1);
   shell::DrivingWindow* d = title.drivingWindow();
@@ -134,18 +135,8 @@ TEST(DrivingWindowWithDrive, ControllerBoxOnCom1MovesTheHandles) {
 // The value display window is the program's: a new drive neither hides it nor resets the
 // caption the controller box gave it; only F5 shows or hides it.
 TEST(DrivingWindowWithDrive, ValueDisplayWindowLastsFromOneDriveToTheNext) {
-  MessageRecorder messages;
-  DataFolder folder;
-  FakeSoundSlots sound;
-  shell::ValueDisplayWindow values;
-  input::ProgramInputState program;
-  shell::TitleWindow::Context context;
-  context.driving.dataDir = folder.path();
-  context.driving.sound = &sound;
-  context.driving.valueDisplay = &values;
-  context.driving.makeDrive = shell::makeDriveFactory(program);
-  context.trains = {};
-  context.trains[0] = shell::TrainChoice{"test_train.dat", "test_line.dat"};
+  RealDriveSetup setup(true);
+  auto& [messages, folder, sound, values, program, context] = setup;
   shell::TitleWindow title(context);
   const struct {
     const char* what;
