@@ -8,8 +8,10 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace dravolin::platform {
 
@@ -76,13 +78,32 @@ bool FfmpegFrameConverter::convert(const AVFrame& frame, Bitmap& bitmap) {
   }
   bitmap.width = w;
   bitmap.height = h;
-  bitmap.pixels.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+  // The scaler's SIMD colour conversion works in blocks of up to 16 pixels. On rows narrower
+  // than a whole number of blocks it leaves the last pixels of a row unwritten, and it writes
+  // up to 60 bytes past the last row. So the rows are scaled 16-pixel aligned, with a slack
+  // behind them that holds a guard value, then moved together and cut to the picture's size.
+  // The vector keeps its capacity, so a run of frames of one size allocates once.
+  const std::size_t rowPixels = (static_cast<std::size_t>(w) + 15) / 16 * 16;
+  const std::size_t scaled = rowPixels * static_cast<std::size_t>(h);
+  bitmap.pixels.resize(scaled);
+  bitmap.pixels.resize(scaled + kScalerSlackPixels, kScalerGuard);
   std::uint8_t* planes[4] = {reinterpret_cast<std::uint8_t*>(bitmap.pixels.data()), nullptr,
                              nullptr, nullptr};
-  const int strides[4] = {w * 4, 0, 0, 0};
-  if (sws_scale(scaler_.get(), frame.data, frame.linesize, 0, h, planes, strides) != h) {
-    return false;
+  const int strides[4] = {static_cast<int>(rowPixels * 4), 0, 0, 0};
+  const int rows = sws_scale(scaler_.get(), frame.data, frame.linesize, 0, h, planes, strides);
+  // The far half of the slack must keep its guard: a scaler that wrote that far may have written
+  // past the slack as well, into memory that is not ours to repair, and the frame is refused.
+  const bool guardKept = std::all_of(bitmap.pixels.end() - kScalerGuardPixels, bitmap.pixels.end(),
+                                     [](std::uint32_t p) { return p == kScalerGuard; });
+  if (rowPixels != static_cast<std::size_t>(w)) {
+    std::uint32_t* pixels = bitmap.pixels.data();
+    for (std::size_t row = 1; row < static_cast<std::size_t>(h); ++row) {
+      std::memmove(pixels + row * static_cast<std::size_t>(w), pixels + row * rowPixels,
+                   static_cast<std::size_t>(w) * sizeof(std::uint32_t));
+    }
   }
+  bitmap.pixels.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+  if (rows != h || !guardKept) return false;
   if ((descriptor->flags & AV_PIX_FMT_FLAG_ALPHA) != 0) {
     for (std::uint32_t& pixel : bitmap.pixels) pixel |= 0xFF000000u;  // pictures are opaque
   }

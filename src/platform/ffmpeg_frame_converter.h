@@ -3,6 +3,8 @@
 // library's own sources include it.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "platform/bitmap.h"
@@ -22,6 +24,12 @@ class FfmpegFrameConverter {
   // False (and the bitmap in an unspecified state) when the picture has no size or a pixel
   // format the scaler cannot read.
   bool convert(const AVFrame& picture, Bitmap& bitmap);
+
+  // Pixels of slack behind the last scaled row that the scaler may write into (a block is at most
+  // 16 pixels), how many at the far end must keep the guard, and the guard value.
+  static constexpr std::size_t kScalerSlackPixels = 64;
+  static constexpr std::ptrdiff_t kScalerGuardPixels = 32;
+  static constexpr std::uint32_t kScalerGuard = 0x5A17C0DEu;
 
  private:
   struct ScalerFreer {

@@ -6,10 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "platform/ffmpeg_fields.h"
+
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
 
 namespace dravolin::platform {
 namespace {
@@ -105,6 +110,53 @@ TEST(FfmpegFrameConverter, UnknownPixelFormatsAreNotShown) {
     Bitmap bitmap;
     EXPECT_FALSE(converter.convert(*frame, bitmap)) << format;
     EXPECT_EQ(pictureColours(*frame).pixelFormat, AV_PIX_FMT_NONE) << format;
+  }
+}
+
+// Pictures of every width from 1 to 70 pixels: the scaler's colour conversion works in blocks of
+// pixels and writes past the last row of a picture whose width is not a multiple of its block.
+// Every picture must come out whole, one colour as it went in, and the writing past its end must
+// stay inside the slack the converter keeps (a block as wide as 60 bytes once damaged the heap).
+TEST(FfmpegFrameConverter, EveryWidthComesOutWholeAndInsideItsBuffer) {
+  const AVPixelFormat formats[] = {AV_PIX_FMT_YUV420P,  AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUV422P,
+                                   AV_PIX_FMT_YUVA420P, AV_PIX_FMT_YUV444P,  AV_PIX_FMT_YUV440P,
+                                   AV_PIX_FMT_NV12,     AV_PIX_FMT_YUYV422,  AV_PIX_FMT_GRAY8,
+                                   AV_PIX_FMT_RGB24,    AV_PIX_FMT_BGR0};
+  for (const AVPixelFormat format : formats) {
+    FfmpegFrameConverter converter;  // one converter for all sizes, as the video reader has
+    Bitmap bitmap;
+    for (int w = 1; w <= 70; ++w) {
+      for (const int h : {1, 2, 5}) {
+        FramePtr frame(av_frame_alloc());
+        frame->width = w;
+        frame->height = h;
+        frame->format = format;
+        ASSERT_GE(av_frame_get_buffer(frame.get(), 0), 0);
+        // Flat planes: luma and chroma (or every colour byte) one value each, alpha opaque.
+        const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
+        for (int plane = 0; plane < 4 && frame->buf[plane] != nullptr; ++plane) {
+          const bool alpha = (d->flags & AV_PIX_FMT_FLAG_ALPHA) != 0 && plane == 3;
+          std::memset(frame->buf[plane]->data, alpha ? 255 : 128, frame->buf[plane]->size);
+        }
+        ASSERT_TRUE(converter.convert(*frame, bitmap)) << d->name << " " << w << "x" << h;
+        ASSERT_EQ(bitmap.pixels.size(), static_cast<std::size_t>(w * h));
+        // The rows that the scaler's plain code converts may round one step apart from the
+        // block-converted ones.
+        const std::uint32_t first = bitmap.pixel(0, 0);
+        EXPECT_EQ(first >> 24, 0xFFu);
+        for (int y = 0; y < h; ++y) {
+          for (int x = 0; x < w; ++x) {
+            const std::uint32_t p = bitmap.pixel(x, y);
+            for (const int shift : {0, 8, 16, 24}) {
+              const int step =
+                  static_cast<int>((p >> shift) & 0xFF) - static_cast<int>((first >> shift) & 0xFF);
+              ASSERT_LE(std::abs(step), 2) << d->name << " " << w << "x" << h << " at " << x << ","
+                                           << y << ": " << std::hex << p << " " << first;
+            }
+          }
+        }
+      }
+    }
   }
 }
 
