@@ -788,6 +788,7 @@ void FfmpegVideoReader::Video::checkTail() {
     // off when a packet is incomplete or the header promises more frames.
     const bool cutOff = isAvi ? !aviDataWhole : !cutPackets.empty() || stream->nb_frames > frames;
     std::vector<std::int64_t> drained;
+    std::int64_t lastBeforeDraining = kNoSlot;
     while (nextPicture(ahead.get(), number)) {
       if (cutOff && delay > 0 && draining) {
         if (!isAvi) {
@@ -795,6 +796,8 @@ void FfmpegVideoReader::Video::checkTail() {
           break;
         }
         drained.push_back(number);
+      } else {
+        lastBeforeDraining = number;
       }
       last = number;
       if (std::binary_search(cutPackets.begin(), cutPackets.end(), ahead->pkt_pos)) {
@@ -802,6 +805,16 @@ void FfmpegVideoReader::Video::checkTail() {
       }
     }
     if (!drained.empty()) {
+      // A frame missing among the drained pictures is a cut-off picture the decoder dropped,
+      // not an empty chunk: the count ends before it rather than showing the picture before.
+      std::int64_t next = lastBeforeDraining == kNoSlot ? drained.front() : lastBeforeDraining + 1;
+      for (const std::int64_t n : drained) {
+        if (n != next) {
+          frames = std::min(frames, next);
+          break;
+        }
+        ++next;
+      }
       const std::size_t held = std::min<std::size_t>(
           drained.size(), static_cast<std::size_t>(std::max(1, codec->has_b_frames)));
       frames = std::min(frames, drained[drained.size() - held]);
