@@ -8,6 +8,14 @@ pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)
 find_package(JPEG REQUIRED)
 # USB controllers, gamepads and joysticks.
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+# The line maker: geodesic distances (GeographicLib, found by the module Debian ships with it) and
+# the GPX reader's XML parser (expat).
+list(APPEND CMAKE_MODULE_PATH /usr/share/cmake/geographiclib)
+find_package(GeographicLib REQUIRED)
+add_library(dravolin_geographiclib INTERFACE)
+target_include_directories(dravolin_geographiclib SYSTEM INTERFACE ${GeographicLib_INCLUDE_DIRS})
+target_link_libraries(dravolin_geographiclib INTERFACE ${GeographicLib_LIBRARIES})
+find_package(EXPAT REQUIRED)
 if(DRAVOLIN_TESTS)
   find_package(GTest REQUIRED)
   include(GoogleTest)
