@@ -1,0 +1,21 @@
+// The local clock of a ride: the line file's times are times of day, and a receiver's clock is
+// UTC. The time zone is one the C library knows by name ("Asia/Tokyo", a file of the system's
+// zone database) or, when none is named, the system's own.
+#pragma once
+
+#include <string>
+
+namespace dravolin::author {
+
+struct LocalClock {
+  std::string zone;  // as named, or empty for the system's
+};
+
+// Seconds since 1970 on the local wall clock (UTC plus the zone's offset at that instant).
+// Throws AuthorError for a zone name the system does not know.
+double localSeconds(double utcS, const LocalClock& clock);
+
+// The zone's abbreviation and offset at `utcS` ("JST +09:00").
+std::string zoneLabel(double utcS, const LocalClock& clock);
+
+}  // namespace dravolin::author
