@@ -12,6 +12,7 @@ set(DRAVOLIN_APP_ID org.dravolin.Dravolin)
 # Manual pages, from each program's --help.
 set(man_pages
   "dravolin|drive a train along a recorded line video"
+  "dravolin-author|make a line from a cab ride's footage and GPS track"
   "dravolin-check|check a train and a line without driving"
   "dravolin-curve|print the run curve of a train on a straight line"
   "dravolin-drive|drive a train in virtual time from a script and print a trace"

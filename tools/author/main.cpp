@@ -1,0 +1,237 @@
+// dravolin-author VIDEO TRACK OUTDIR [--offset SECONDS] [--name NAME] [--tz ZONE]
+//                 [--trains DIR] [--signals METRES]
+//
+// Makes OUTDIR a data folder with a line made from a cab ride: the footage VIDEO and the GPS
+// track TRACK (GPX, NMEA, or the MP4 with the camera's own GPS stream, which may be VIDEO
+// itself). Prints what it made, one record a line; a fault of the files is printed on standard
+// error with exit status 1, a wrong command line with status 2.
+#include <unistd.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "author/line_folder.h"
+#include "author/measure.h"
+#include "platform/ffmpeg_footage.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace dravolin;
+
+const char kUsage[] =
+    "usage: dravolin-author VIDEO TRACK OUTDIR [--offset SECONDS] [--name NAME] [--tz ZONE]\n"
+    "                       [--trains DIR] [--signals METRES] [--verbose]\n"
+    "\n"
+    "Makes OUTDIR a data folder whose line is the ride filmed in VIDEO, with the GPS track\n"
+    "TRACK: a GPX 1.0/1.1 file, an NMEA 0183 log, or an MP4 with the camera's GPS stream\n"
+    "(GPMF; TRACK may be VIDEO itself). The title screen opens OUTDIR; its trains drive the\n"
+    "new line.\n"
+    "\n"
+    "  --offset SECONDS  the track's clock minus the camera's (its creation time, else the\n"
+    "                    track's first fix) instead of the offset found by matching the stops\n"
+    "  --name NAME       the line's name (default: the video's file name)\n"
+    "  --tz ZONE         time zone of the timetable, e.g. Asia/Tokyo (default: the system's)\n"
+    "  --trains DIR      the data folder whose trains and settings the new folder takes\n"
+    "                    (default: the installed demo)\n"
+    "  --signals METRES  automatic block signals this far apart (default: none)\n"
+    "  --verbose         also print the stands the picture and the track show, and how they\n"
+    "                    were paired\n"
+    "\n"
+    "Prints one record a line: offset (and how sure), video_start, line, track,\n"
+    "station I TYPE ARRIVE DEPART RANGE_START RANGE_END METRES NAME, slope PERMIL FROM TO,\n"
+    "tunnel FIRST LAST, signal FRAME NAME (frames of the line video), then\n"
+    "\"wrote OUTDIR\". Exit status: 0 made, 1 a fault of the files, 2 a wrong command line.\n";
+
+int usageError(const std::string& why) {
+  std::cerr << "dravolin-author: " << why << '\n' << kUsage;
+  return 2;
+}
+
+bool parseDouble(const std::string& text, double& v) {
+  const char* end = text.data() + text.size();
+  const auto [p, ec] = std::from_chars(text.data(), end, v);
+  return ec == std::errc() && p == end && std::isfinite(v);
+}
+
+// Progress on standard error: a line that is rewritten on a terminal, else one line per tenth.
+class Progress {
+ public:
+  bool operator()(double share, const std::string& step) {
+    const int percent = static_cast<int>(share * 100);
+    const bool tty = isatty(STDERR_FILENO) != 0;
+    if (step != step_ || percent / (tty ? 1 : 10) != percent_ / (tty ? 1 : 10)) {
+      std::fprintf(stderr, tty ? "\r%s %3d%%\033[K" : "%s %3d%%\n", step.c_str(), percent);
+      std::fflush(stderr);
+      step_ = step;
+      percent_ = percent;
+    }
+    return true;
+  }
+  ~Progress() {
+    if (!step_.empty() && isatty(STDERR_FILENO) != 0) std::fprintf(stderr, "\n");
+  }
+
+ private:
+  std::string step_;
+  int percent_ = -1;
+};
+
+// The measurements behind the offset: what stood still in the picture and in the track.
+void printStands(const author::RideMeasurements& ride, const author::LineDraft& d) {
+  char line[256];
+  const author::PictureAnalysis& an = ride.pictureAnalysis;
+  std::snprintf(line, sizeof line, "picture floor %.3f threshold %.3f frames %zu", an.floor,
+                an.threshold, ride.picture.timeS.size());
+  std::cout << line << '\n';
+  for (const author::PictureStand& s : an.stands) {
+    std::snprintf(line, sizeof line, "picture_stand %.3f %.3f%s%s", s.from, s.to,
+                  s.cutAtStart ? " cut_at_start" : "", s.cutAtEnd ? " cut_at_end" : "");
+    std::cout << line << '\n';
+  }
+  for (const author::Span& s : ride.profile.stops) {
+    std::snprintf(line, sizeof line, "track_stop %.3f %.3f", s.from - d.sync.offsetS,
+                  s.to - d.sync.offsetS);
+    std::cout << line << '\n';
+  }
+  for (const author::Span& s : ride.profile.gaps) {
+    std::snprintf(line, sizeof line, "track_gap %.3f %.3f", s.from - d.sync.offsetS,
+                  s.to - d.sync.offsetS);
+    std::cout << line << '\n';
+  }
+  for (const author::StopPair& p : d.sync.pairs) {
+    std::snprintf(line, sizeof line, "pair %d %d arrival %+.3f departure %+.3f", p.pictureStand,
+                  p.trackStop, p.arrivalOffsetS ? *p.arrivalOffsetS - d.sync.offsetS : NAN,
+                  p.departureOffsetS ? *p.departureOffsetS - d.sync.offsetS : NAN);
+    std::cout << line << '\n';
+  }
+}
+
+void print(const author::RideMeasurements& ride, const author::LineDraft& d) {
+  char line[512];
+  std::snprintf(line, sizeof line, "offset %+.3f sure %s basis %s stops %zu events %d spread %.3f",
+                d.userOffset(), d.sync.sureness.c_str(), d.sync.basis.c_str(), d.sync.pairs.size(),
+                d.sync.events, d.sync.spreadS);
+  std::cout << line << '\n';
+  std::cout << "video_start " << author::formatTime(d.sync.offsetS) << " UTC\n";
+  std::snprintf(line, sizeof line,
+                "line frames %d-%d fps %.3f length %.1f rows %zu worst_distance %.2f "
+                "worst_speed %.2f reencode %d",
+                d.firstFrame, d.lastFrame, d.lineFps, d.lengthM, d.speed.rows.size(),
+                d.speed.worstDistanceM, d.speed.worstSpeedKmh, d.reencode ? 1 : 0);
+  std::cout << line << '\n';
+  std::cout << "track " << ride.track.format << " fixes " << ride.track.points.size()
+            << " checksum_failures " << ride.track.checksumFailures << " without_fix "
+            << ride.track.withoutFix << '\n';
+  for (std::size_t i = 0; i < d.stations.size(); ++i) {
+    const author::DraftStation& s = d.stations[i];
+    std::snprintf(line, sizeof line, "station %zu %d %d %d %d %d %.2f %s", i, s.type, s.arriveFrame,
+                  s.departFrame, s.rangeStart, s.rangeEnd, s.distanceM, s.name.c_str());
+    std::cout << line << '\n';
+  }
+  for (const author::DraftSlope& s : d.slopes) {
+    std::snprintf(line, sizeof line, "slope %.4f %d %d", s.permil, s.fromFrame, s.toFrame);
+    std::cout << line << '\n';
+  }
+  for (const author::DraftTunnel& t : d.tunnels) {
+    std::cout << "tunnel " << t.firstFrame << ' ' << t.lastFrame << '\n';
+  }
+  for (const author::DraftSignal& s : d.signalList) {
+    std::cout << "signal " << s.boundary << ' ' << s.name << '\n';
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> files;
+  author::LineOptions options;
+  std::string trains;
+  bool verbose = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const auto value = [&](std::string& out) {
+      if (i + 1 >= argc) return false;
+      out = argv[++i];
+      return true;
+    };
+    std::string v;
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    } else if (arg == "--offset") {
+      double s = 0;
+      if (!value(v) || !parseDouble(v, s)) return usageError("--offset needs a number of seconds");
+      options.userOffsetS = s;
+    } else if (arg == "--name") {
+      if (!value(options.lineName) || options.lineName.empty()) {
+        return usageError("--name needs a name");
+      }
+    } else if (arg == "--tz") {
+      if (!value(options.clock.zone)) return usageError("--tz needs a time zone");
+    } else if (arg == "--trains") {
+      if (!value(trains)) return usageError("--trains needs a folder");
+    } else if (arg == "--signals") {
+      double m = 0;
+      if (!value(v) || !parseDouble(v, m) || m < 100 || m > 100000) {
+        return usageError("--signals needs a distance of 100 to 100000 metres");
+      }
+      options.signalSpacingM = static_cast<int>(m);
+    } else if (arg == "--verbose") {
+      verbose = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return usageError("unknown option " + arg);
+    } else {
+      files.push_back(arg);
+    }
+  }
+  if (files.size() != 3) return usageError("VIDEO, TRACK and OUTDIR are needed");
+
+  author::FolderOptions folder;
+  folder.outDir = files[2];
+  if (!trains.empty()) {
+    folder.trainsDir = trains;
+  } else {
+    std::error_code ec;
+    const fs::path self = fs::canonical("/proc/self/exe", ec);
+    const auto found = author::installedTrainsFolder(self.parent_path(), DRAVOLIN_INSTALL_DATADIR);
+    if (!found) {
+      std::cerr << "dravolin-author: 列車のフォルダ（インストールされたデモ）が見つかりません。"
+                   "--trains で指定してください\n";
+      return 1;
+    }
+    folder.trainsDir = *found;
+  }
+  if (options.lineName.empty()) options.lineName = fs::path(files[0]).stem().string();
+  options.dataName = author::dataNameOf(files[0]);
+
+  platform::FfmpegFootage footage;
+  try {
+    Progress progress;
+    const author::RideMeasurements ride =
+        author::measureRide(files[0], files[1], footage,
+                            [&](double s, const std::string& step) { return progress(s, step); });
+    const author::LineDraft draft = author::buildLine(ride, options);
+    if (verbose) printStands(ride, draft);
+    author::writeLineFolder(ride, draft, folder, footage,
+                            [&](double s, const std::string& step) { return progress(s, step); });
+    print(ride, draft);
+  } catch (const author::AuthorError& e) {
+    std::cerr << "dravolin-author: " << e.what() << '\n';
+    return 1;
+  } catch (const platform::FootageError& e) {
+    std::cerr << "dravolin-author: " << e.what() << '\n';
+    return 1;
+  } catch (const fs::filesystem_error& e) {
+    std::cerr << "dravolin-author: " << e.what() << '\n';
+    return 1;
+  }
+  std::cout << "wrote " << folder.outDir.string() << '\n';
+  std::cout.flush();
+  return std::cout ? 0 : 1;
+}
