@@ -90,6 +90,25 @@ double Plan::gradientAt(double m) const {
   return 0;
 }
 
+void placeFrames(Plan& plan) {
+  // Camera position of every frame, with the same formula the loader uses for distances.
+  const int frames = plan.rows.empty() ? 0 : plan.rows.back().f1 + 1;
+  plan.frameM.resize(frames);
+  double total = 0;
+  std::size_t ri = 0;
+  for (int f = 0; f < frames; ++f) {
+    while (ri + 1 < plan.rows.size() && f >= plan.rows[ri].f1) {
+      const SpeedRow& r = plan.rows[ri];
+      total += (r.v0 + r.v1) * (r.f1 - r.f0) / 2.16 / 100.0;
+      ++ri;
+    }
+    const SpeedRow& r = plan.rows[ri];
+    const double p = std::min(f, r.f1);
+    const double vp = static_cast<double>(r.v1 - r.v0) / (r.f1 - r.f0) * (p - r.f0) + r.v0;
+    plan.frameM[f] = total + (vp + r.v0) / 7.2 * ((p - r.f0) / kFps);
+  }
+}
+
 Plan makePlan() {
   Plan plan;
   RunBuilder run;
@@ -132,22 +151,7 @@ Plan makePlan() {
   run.cruise(3);
   plan.rows = run.rows;
 
-  // Camera position of every frame, with the same formula the loader uses for distances.
-  const int frames = run.frame() + 1;
-  plan.frameM.resize(frames);
-  double total = 0;
-  std::size_t ri = 0;
-  for (int f = 0; f < frames; ++f) {
-    while (ri + 1 < plan.rows.size() && f >= plan.rows[ri].f1) {
-      const SpeedRow& r = plan.rows[ri];
-      total += (r.v0 + r.v1) * (r.f1 - r.f0) / 2.16 / 100.0;
-      ++ri;
-    }
-    const SpeedRow& r = plan.rows[ri];
-    const double p = std::min(f, r.f1);
-    const double vp = static_cast<double>(r.v1 - r.v0) / (r.f1 - r.f0) * (p - r.f0) + r.v0;
-    plan.frameM[f] = total + (vp + r.v0) / 7.2 * ((p - r.f0) / kFps);
-  }
+  placeFrames(plan);
 
   const char* names[][2] = {
       {"桜ヶ丘", "さくらがおか"}, {"川辺", "かわべ"}, {"中町", "なかまち"}, {"緑台", "みどりだい"}};

@@ -83,4 +83,8 @@ struct Plan {
 // Builds the plan of the demo line (always the same).
 Plan makePlan();
 
+// Fills plan.frameM from plan.rows: the camera position of every frame up to the last row's end,
+// by the loader's distance formula.
+void placeFrames(Plan& plan);
+
 }  // namespace dravolin::demo

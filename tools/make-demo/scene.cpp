@@ -715,6 +715,10 @@ void Scene::render(int frame, QImage& image) const {
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
   p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  // The view is drawn for 480 x 240; a picture of another size gets it scaled.
+  if (image.width() != 480 || image.height() != 240) {
+    p.scale(image.width() / 480.0, image.height() / 240.0);
+  }
   if (plan_.inTunnel(s + kNear)) {
     drawTunnelInside(p, s);
     drawWires(p, s);

@@ -15,7 +15,7 @@ namespace dravolin::demo {
 class Scene {
  public:
   explicit Scene(const Plan& plan);
-  // Draws the view at `frame` into `image` (480 x 240).
+  // Draws the view at `frame` into `image` (480 x 240, or scaled to another size).
   void render(int frame, QImage& image) const;
 
   // Things placed along the line, drawn far to near.

@@ -1,0 +1,241 @@
+#include <gtest/gtest.h>
+#include <QGuiApplication>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "author/speed_table.h"
+#include "data/drive_files.h"
+#include "data/text_encoding.h"
+#include "fixtures/run_tool.h"
+#include "platform/file_picture_loader.h"
+#include "tools/ride_footage.h"
+
+namespace dravolin::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using author::testing::Fix;
+
+constexpr double kFrameS = 1.0 / 30;
+
+void writeText(const fs::path& p, const std::string& text) {
+  std::ofstream(p, std::ios::binary) << text;
+}
+
+// The records of the tool's output that start with `kind`, split at blanks.
+std::vector<std::vector<std::string>> records(const std::string& out, const std::string& kind) {
+  std::vector<std::vector<std::string>> found;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream words(line);
+    std::vector<std::string> w;
+    for (std::string x; words >> x;) w.push_back(x);
+    if (!w.empty() && w[0] == kind) found.push_back(w);
+  }
+  return found;
+}
+
+// A ride filmed and recorded once for the whole file: the footage twice (without and with the
+// camera's GPS stream), the track as GPX and as NMEA, the fast demo for the trains.
+class AuthorTool : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new fs::path(fs::temp_directory_path() /
+                        ("dravolin_author_tool_" + std::to_string(::getpid())));
+    fs::remove_all(*dir_);
+    fs::create_directories(*dir_);
+  }
+  static void TearDownTestSuite() {
+    // DRAVOLIN_AUTHOR_KEEP=1 keeps the footage, the tracks and the lines for a look.
+    const char* keep = std::getenv("DRAVOLIN_AUTHOR_KEEP");
+    if (keep == nullptr || *keep == '\0') fs::remove_all(*dir_);
+    delete dir_;
+    truth_.reset();
+    app_.reset();
+  }
+
+  static void makeRide() {
+    truth_ = std::make_unique<RideTruth>(rideTruth());
+    fixes_ = rideFixes(*truth_);
+    // Waypoints by the first two stations (the third stays unnamed).
+    const author::testing::Route route = rideRoute(*truth_);
+    std::vector<author::Waypoint> waypoints;
+    for (const char* name : {"若葉台", "川原町"}) {
+      const double m = truth_->plan.stations[waypoints.size()].stopM + 20;
+      author::Waypoint w;
+      w.name = name;
+      double h = 0;
+      route.at(m, w.latitudeDeg, w.longitudeDeg, h);
+      w.latitudeDeg += 30 / 111132.0;  // beside the line
+      waypoints.push_back(w);
+    }
+    writeText(*dir_ / "ride.gpx", author::testing::gpxText(fixes_, waypoints));
+    writeText(*dir_ / "ride10.gpx", author::testing::gpxText(fixes_, waypoints, true));
+    writeText(*dir_ / "ride.nmea", author::testing::nmeaText(fixes_, 97));
+    int argc = 1;
+    char name[] = "test";
+    char* argv[] = {name, nullptr};
+    if (QGuiApplication::instance() == nullptr)
+      app_ = std::make_unique<QGuiApplication>(argc, argv);
+    writeRideFootage(*truth_, 240, 120, (*dir_ / "ride.mp4").string(),
+                     (*dir_ / "ride_gps.mp4").string(),
+                     author::testing::gpmfPayloads(fixes_, false));
+    const ToolRun demo =
+        runTool(DRAVOLIN_MAKE_DEMO_EXE, quoted((*dir_ / "demo").string()) + " --fast");
+    ASSERT_EQ(demo.status, 0) << demo.err;
+  }
+
+  static ToolRun author(const std::string& args) { return runTool(DRAVOLIN_AUTHOR_EXE, args); }
+
+  static fs::path* dir_;
+  static std::unique_ptr<RideTruth> truth_;
+  static std::vector<Fix> fixes_;
+  static std::unique_ptr<QGuiApplication> app_;
+};
+
+fs::path* AuthorTool::dir_ = nullptr;
+std::unique_ptr<RideTruth> AuthorTool::truth_;
+std::vector<Fix> AuthorTool::fixes_;
+std::unique_ptr<QGuiApplication> AuthorTool::app_;
+
+struct Format {
+  const char* name;
+  const char* video;
+  const char* track;
+  bool named;           // the track has the waypoints
+  double offsetFrames;  // how close the offset must come
+};
+
+// The same ride through each of the track formats: the line must put every stop within 0.5 s of
+// the truth, keep its distance within 0.5 % (at least 3 m) of the true distance and the
+// gradients within 1 permil, and find the offset of the camera's clock within a frame where the
+// track has the receiver's speed (GPX 1.0, NMEA) or comes from the video's own stream (GPMF).
+// From positions alone (GPX 1.1) the fixes time the stops less finely: within 4 frames.
+TEST_F(AuthorTool, RideBecomesALineInEveryTrackFormat) {
+  makeRide();
+  const Format formats[] = {{"gpx 1.1", "ride.mp4", "ride.gpx", true, 4},
+                            {"gpx 1.0", "ride.mp4", "ride10.gpx", true, 1},
+                            {"nmea", "ride.mp4", "ride.nmea", false, 1},
+                            {"gpmf", "ride_gps.mp4", "ride_gps.mp4", false, 1}};
+  const RideTruth& t = *truth_;
+  const double trueOffset = t.videoStartUtc - t.cameraClockUtc;
+  for (const Format& f : formats) {
+    SCOPED_TRACE(f.name);
+    const fs::path out = *dir_ / ("line_" + std::to_string(&f - formats));
+    const ToolRun run =
+        author(quoted((*dir_ / f.video).string()) + " " + quoted((*dir_ / f.track).string()) + " " +
+               quoted(out.string()) + " --trains " + quoted((*dir_ / "demo").string()) +
+               " --name テスト線 --tz Asia/Tokyo");
+    ASSERT_EQ(run.status, 0) << run.err << run.out;
+    std::printf("[%s]\n%s", f.name, run.out.c_str());
+
+    // The offset, within a frame.
+    const auto offset = records(run.out, "offset");
+    ASSERT_EQ(offset.size(), 1u);
+    EXPECT_NEAR(std::strtod(offset[0][1].c_str(), nullptr), trueOffset, f.offsetFrames * kFrameS);
+
+    // The stations at the stands, within half a second on the sides the footage shows.
+    const auto stations = records(run.out, "station");
+    ASSERT_EQ(stations.size(), t.stands.size());
+    for (std::size_t i = 0; i < stations.size(); ++i) {
+      const int arrive = std::stoi(stations[i][3]), depart = std::stoi(stations[i][4]);
+      if (i > 0) {
+        EXPECT_NEAR(arrive, t.stands[i].first, 15) << "station " << i;
+      }
+      if (i + 1 < stations.size()) {
+        EXPECT_NEAR(depart, t.stands[i].second, 15) << "station " << i;
+      }
+    }
+    EXPECT_EQ(stations[0].back(), f.named ? "若葉台" : "駅1");
+    EXPECT_EQ(stations[2].back(), f.named ? "駅1" : "駅3");
+
+    // The loader's distances against the true ones, every second.
+    platform::FilePictureLoader pictures;
+    data::LoadContext ctx;
+    ctx.dataDir = out;
+    ctx.pictures = &pictures;
+    const data::DriveFiles files = data::readDriveFiles("205_train.dat", "205_line.dat", ctx);
+    const auto& rows = files.line.params.SpeedUnit;
+    ASSERT_FALSE(rows.empty());
+    const int first = rows.front().startFrame;
+    double worst = 0;
+    int worstFrame = 0;
+    for (int frame = first; frame < rows.back().endFrame; frame += 30) {
+      const double truthM = t.plan.frameM[static_cast<std::size_t>(frame)] -
+                            t.plan.frameM[static_cast<std::size_t>(first)];
+      const double err = std::abs(author::derivedDistanceM(rows, frame) - truthM);
+      if (err / std::max(3.0, 0.005 * truthM) > worst) {
+        worst = err / std::max(3.0, 0.005 * truthM);
+        worstFrame = frame;
+      }
+    }
+    EXPECT_LE(worst, 1.0) << "distance error, in shares of the allowance, at frame " << worstFrame;
+
+    // The gradient over the inside of every stretch of the truth.
+    const auto slopes = records(run.out, "slope");
+    ASSERT_FALSE(slopes.empty());
+    for (const demo::SlopePlan& s : t.plan.slopes) {
+      double sum = 0, count = 0;
+      for (double m = s.fromM + 50; m <= std::min(s.toM, t.plan.lengthM()) - 50; m += 10) {
+        const int frame =
+            author::frameAtDistance(rows, m - t.plan.frameM[static_cast<std::size_t>(first)]);
+        for (const auto& r : slopes) {
+          if (frame >= std::stoi(r[2]) && frame < std::stoi(r[3])) {
+            sum += std::strtod(r[1].c_str(), nullptr);
+            count += 1;
+          }
+        }
+      }
+      if (count == 0) continue;
+      EXPECT_NEAR(sum / count, s.permil, 1.0) << "stretch from " << s.fromM << " m";
+    }
+    EXPECT_EQ(records(run.out, "tunnel").size(), 1u);
+
+    // The programs' own loading takes the line with either title button's train.
+    for (const char* pair : {"205_train.dat 205_line.dat", "E231_train.dat E231_line2.dat"}) {
+      const ToolRun check =
+          runTool(DRAVOLIN_CHECK_EXE, "--dir " + quoted(out.string()) + " " + pair);
+      EXPECT_EQ(check.status, 0) << pair << ": " << check.err;
+    }
+  }
+
+  // A demo train on the line made from GPX, at the recorded speeds (Shift+F1) once the doors have
+  // closed: it leaves the first station at its departure and stands in the second one's range
+  // with the doors open and the station's name shown.
+  const fs::path line = *dir_ / "line_0";
+  writeText(*dir_ / "auto.txt", "100 start\n31500 key 112 shift\n");
+  const ToolRun drive = runTool(
+      DRAVOLIN_DRIVE_EXE, "--dir " + quoted(line.string()) +
+                              " 205_train.dat 205_line.dat --until 160000 --every 5000 --script " +
+                              quoted((*dir_ / "auto.txt").string()) +
+                              " --columns t_ms,Speed,FrameIndex,DoorsOpen,StationLabel");
+  ASSERT_EQ(drive.status, 0) << drive.err;
+  std::istringstream trace(drive.out);
+  std::map<int, std::vector<std::string>> at;
+  for (std::string l; std::getline(trace, l);) {
+    std::vector<std::string> f;
+    std::istringstream fields(l);
+    for (std::string v; std::getline(fields, v, ',');) f.push_back(v);
+    if (f.size() == 5 && f[0] != "t_ms") at[std::stoi(f[0])] = f;
+  }
+  ASSERT_TRUE(at.count(30000) && at.count(160000)) << drive.out;
+  EXPECT_EQ(at[30000][4], "若葉台");
+  EXPECT_EQ(at[30000][3], "1");
+  EXPECT_GT(std::stod(at[60000][1]), 50);
+  const auto& end = at[160000];
+  EXPECT_EQ(std::stod(end[1]), 0);
+  EXPECT_EQ(end[3], "1") << "doors open";
+  EXPECT_EQ(end[4], "川原町");
+  EXPECT_NEAR(std::stoi(end[2]), t.stands[1].first, 30) << "stands where the camera stood";
+}
+
+}  // namespace
+}  // namespace dravolin::testing
