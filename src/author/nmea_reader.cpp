@@ -42,7 +42,8 @@ int hexDigit(char c) {
 bool timeOfDay(std::string_view t, double& seconds) {
   if (t.size() < 6) return false;
   double hms = 0;
-  if (!number(t, hms) || hms < 0) return false;
+  // Checked before the conversion: a long run of digits is no time and no int either.
+  if (!number(t, hms) || hms < 0 || hms >= 240000) return false;
   const int h = static_cast<int>(hms / 10000);
   const int m = static_cast<int>(hms / 100) % 100;
   const double s = hms - h * 10000.0 - m * 100.0;
