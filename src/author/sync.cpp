@@ -14,6 +14,9 @@ constexpr double kPairToleranceS = 3.0;
 // after it (before it), which pins the receiver's drift.
 constexpr double kBrakingS = 12.0;
 constexpr double kStandingS = 10.0;
+// Only the slow end of a braking or a start is fitted, where trains brake and start steadily
+// (further out a train cruises or eases its brake).
+constexpr double kEventSpeedMps = 7.0;
 // Shorter stands are not timed: their departure lies among the fixes of their arrival.
 constexpr double kTimedStandS = 6.0;
 
@@ -104,7 +107,7 @@ std::optional<double> fitEvent(const TrackProfile& p, const Span& stop, double g
   uy /= len;
   std::vector<double> t, s;
   for (std::size_t i = 0; i < p.timeS.size(); ++i) {
-    if (p.timeS[i] < from || p.timeS[i] > to) continue;
+    if (p.timeS[i] < from || p.timeS[i] > to || p.speedMps[i] > kEventSpeedMps) continue;
     t.push_back(p.timeS[i]);
     s.push_back((p.eastM[i] - sx) * ux + (p.northM[i] - sy) * uy);
   }
@@ -144,7 +147,10 @@ std::optional<double> fitEventBySpeed(const TrackProfile& p, const Span& stop, d
   const double to = sign < 0 ? guess + standing : guess + kBrakingS + 3;
   std::vector<double> t, v;
   for (std::size_t i = 0; i < p.timeS.size(); ++i) {
-    if (p.timeS[i] < from || p.timeS[i] > to || p.reportedSpeedMps[i] < 0) continue;
+    if (p.timeS[i] < from || p.timeS[i] > to || p.reportedSpeedMps[i] < 0 ||
+        p.speedMps[i] > kEventSpeedMps) {
+      continue;
+    }
     t.push_back(p.timeS[i]);
     v.push_back(p.reportedSpeedMps[i]);
   }
@@ -220,7 +226,7 @@ SyncResult synchronise(const TrackProfile& track, const PictureMotion& picture,
 
   if (input.userOffsetS) {
     r.offsetS = base + *input.userOffsetS;
-    r.basis = "指定された値 (--offset)";
+    r.basis = "指定された値";
   } else if (input.containerOffsetS) {
     r.offsetS = *input.containerOffsetS;
     r.basis = "動画内の GPS 記録の時刻";

@@ -1,5 +1,6 @@
 // What the program keeps between runs: the last data folder, the scale, where the windows were,
-// full screen, the sound volume, the keypad swap and the controller box's port. Stored with
+// full screen, the sound volume, the keypad swap, the controller box's port and the line maker's
+// last folders. Stored with
 // QSettings in an INI file under the user's configuration folder ($XDG_CONFIG_HOME, usually
 // ~/.config/dravolin/dravolin.conf). The data files themselves are never written.
 #pragma once
@@ -19,10 +20,12 @@ struct AppSettings {
   std::optional<int> scale;  // 1 to 4, when the user has chosen one
   // Frame positions of the windows by name ("driving", "values", "help").
   std::map<QString, QPoint> windowPositions;
-  bool fullScreen = false;  // the driving window in full screen
-  int volumePercent = 100;  // 0 to 100, the master volume slider
-  bool keypadSwap = false;  // Scroll Lock's exchange of the keypad's "2" and "8"
-  QString controllerPort;   // "COM1", "COM2" or a device path; empty: the default
+  bool fullScreen = false;     // the driving window in full screen
+  int volumePercent = 100;     // 0 to 100, the master volume slider
+  bool keypadSwap = false;     // Scroll Lock's exchange of the keypad's "2" and "8"
+  QString controllerPort;      // "COM1", "COM2" or a device path; empty: the default
+  QString authorInputFolder;   // the line maker's last folder of footage and tracks
+  QString authorOutputFolder;  // the line maker's last folder written
 
   bool operator==(const AppSettings&) const = default;
 };

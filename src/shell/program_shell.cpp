@@ -15,7 +15,9 @@
 #include <tuple>
 
 #include "input/input_state.h"
+#include "platform/ffmpeg_footage.h"
 #include "platform/sound_slots.h"
+#include "shell/author_window.h"
 #include "shell/data_folder.h"
 #include "shell/help_window.h"
 #include "shell/messages.h"
@@ -62,11 +64,19 @@ ProgramShell::ProgramShell(Context context, AppSettings settings,
   // Queued: the title window whose menu ran the command is replaced by a new one.
   connect(openFolder_, &QAction::triggered, this, &ProgramShell::chooseDataFolder,
           Qt::QueuedConnection);
+  makeLine_ = new QAction(kMakeLine, this);
+  connect(makeLine_, &QAction::triggered, this, [this] {
+    AuthorWindow* w = authorWindow();
+    w->show();
+    w->raise();
+    w->activateWindow();
+  });
   buildWindows();
   saveSettings();
 }
 
 ProgramShell::~ProgramShell() {
+  author_.reset();
   if (title_ != nullptr) title_->disconnect(this);
   saveSettings();
   title_.reset();
@@ -97,6 +107,7 @@ void ProgramShell::buildWindows() {
   delete titleVolume_;
   titleVolume_ = makeVolumeMenu(nullptr, title_.get());
   title_->addAction(openFolder_);
+  title_->addAction(makeLine_);
   title_->addAction(titleVolume_->menuAction());
   title_->setContextMenuPolicy(Qt::ActionsContextMenu);
 
@@ -149,6 +160,23 @@ bool ProgramShell::openDataFolder(const std::filesystem::path& folder) {
   saveSettings();
   buildWindows();
   return true;
+}
+
+AuthorWindow* ProgramShell::authorWindow() {
+  if (author_ == nullptr) {
+    if (footage_ == nullptr) footage_ = std::make_unique<platform::FfmpegFootage>();
+    AuthorWindow::Context c;
+    c.footage = footage_.get();
+    // A written line takes the trains of the data folder open now.
+    c.trainsFolder = [this] { return folder_; };
+    c.drive = [this](const std::filesystem::path& folder) {
+      if (openDataFolder(folder) && author_ != nullptr) author_->hide();
+    };
+    c.settings = &settings_;
+    c.saveSettings = [this] { saveSettings(); };
+    author_ = std::make_unique<AuthorWindow>(std::move(c));
+  }
+  return author_.get();
 }
 
 void ProgramShell::chooseDataFolder() {

@@ -24,9 +24,16 @@ namespace dravolin::input {
 struct ProgramInputState;
 }
 
+namespace dravolin::platform {
+class FootageService;
+}
+
 namespace dravolin::shell {
 
+class AuthorWindow;
+
 inline constexpr const char* kOpenDataFolder = "データフォルダを開く(&O)...";
+inline constexpr const char* kMakeLine = "路線作成(&L)...";
 inline constexpr const char* kFullScreen = "全画面表示(&F)";
 inline constexpr const char* kVolume = "音量(&V)";
 inline constexpr const char* kWindowMenu = "ウィンドウ(&W)";
@@ -65,6 +72,9 @@ class ProgramShell final : public QObject {
   const std::filesystem::path& dataFolder() const { return folder_; }
   const AppSettings& settings() const { return settings_; }
   QAction* openFolderAction() const { return openFolder_; }
+  QAction* makeLineAction() const { return makeLine_; }
+  // The line maker's window (路線作成), made when first asked for.
+  AuthorWindow* authorWindow();
 
  Q_SIGNALS:
   // The title window was closed: the program ends.
@@ -90,6 +100,9 @@ class ProgramShell final : public QObject {
   std::unique_ptr<TitleWindow> title_;
   QPointer<DrivingWindow> driving_;
   QAction* openFolder_ = nullptr;
+  QAction* makeLine_ = nullptr;
+  std::unique_ptr<platform::FootageService> footage_;
+  std::unique_ptr<AuthorWindow> author_;
   QMenu* titleVolume_ = nullptr;
 };
 

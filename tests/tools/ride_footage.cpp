@@ -21,6 +21,11 @@ const demo::SpeedRow kRows[] = {
     {5220, 6420, 54, 54}, {6420, 6960, 54, 0}, {6960, 7499, 0, 0},
 };
 
+// Stand 16 s, away to 36 km/h, stop, stand 16 s to the end.
+const demo::SpeedRow kBriefRows[] = {
+    {0, 480, 0, 0}, {480, 780, 0, 36}, {780, 1080, 36, 36}, {1080, 1440, 36, 0}, {1440, 1919, 0, 0},
+};
+
 }  // namespace
 
 double RideTruth::fromM(double t) const {
@@ -34,12 +39,20 @@ double RideTruth::speedMps(double t) const {
   return plan.speedAt(static_cast<int>(std::floor(t * kFps))) / 3.6;
 }
 
-RideTruth rideTruth() {
+RideTruth rideTruth(bool brief) {
   RideTruth r;
   demo::Plan& p = r.plan;
-  p.rows.assign(std::begin(kRows), std::end(kRows));
+  if (brief) {
+    p.rows.assign(std::begin(kBriefRows), std::end(kBriefRows));
+  } else {
+    p.rows.assign(std::begin(kRows), std::end(kRows));
+  }
   demo::placeFrames(p);
-  r.stands = {{0, 600}, {4020, 4620}, {6960, p.frameCount()}};
+  if (brief) {
+    r.stands = {{0, 480}, {1440, p.frameCount()}};
+  } else {
+    r.stands = {{0, 600}, {4020, 4620}, {6960, p.frameCount()}};
+  }
   const char* names[][2] = {
       {"若葉台", "わかばだい"}, {"川原町", "かわらまち"}, {"東浜", "ひがしはま"}};
   for (std::size_t i = 0; i < r.stands.size(); ++i) {
@@ -52,7 +65,7 @@ RideTruth rideTruth() {
   }
   p.curves = {{300, 700, 1.0 / 500.0, 0}, {1750, 2100, -1.0 / 800.0, 0}};
   p.slopes = {{0, 250, 0}, {250, 1100, 6}, {1100, 1800, -4}, {1800, 1e6, 3}};
-  p.tunnel = {700, 950};
+  p.tunnel = brief ? demo::Range{1e6, 1e6 + 1} : demo::Range{700, 950};
   p.bridge = {-200, -100};
   p.crossingM = -1000;
   p.passingM = 1e7;

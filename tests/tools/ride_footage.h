@@ -23,7 +23,9 @@ struct RideTruth {
   double durationS() const { return plan.frameCount() / 30.0; }
 };
 
-RideTruth rideTruth();
+// The ride of the line maker's tool tests (250 s), or a short one (64 s: a stand, a run of a
+// few hundred metres, a stand) for the window's test.
+RideTruth rideTruth(bool brief = false);
 
 author::testing::Route rideRoute(const RideTruth& truth);
 // The receiver's fixes over the ride, from a few seconds before the footage to after it, lost in
