@@ -15,6 +15,7 @@
 #include "data/drive_files.h"
 #include "data/text_encoding.h"
 #include "fixtures/run_tool.h"
+#include "platform/ffmpeg_mp4_writer.h"
 #include "platform/file_picture_loader.h"
 #include "tools/ride_footage.h"
 
@@ -235,6 +236,87 @@ TEST_F(AuthorTool, RideBecomesALineInEveryTrackFormat) {
   EXPECT_EQ(end[3], "1") << "doors open";
   EXPECT_EQ(end[4], "川原町");
   EXPECT_NEAR(std::stoi(end[2]), t.stands[1].first, 30) << "stands where the camera stood";
+
+  // A folder it did not make is not written over; one it made is made afresh.
+  const std::string ride =
+      quoted((*dir_ / "ride.mp4").string()) + " " + quoted((*dir_ / "ride.nmea").string()) + " ";
+  const std::string trains = " --trains " + quoted((*dir_ / "demo").string());
+  fs::create_directories(*dir_ / "mine");
+  writeText(*dir_ / "mine" / "notes.txt", "mine");
+  const ToolRun refused = author(ride + quoted((*dir_ / "mine").string()) + trains);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("空でないフォルダ"), std::string::npos) << refused.err;
+  EXPECT_TRUE(fs::exists(*dir_ / "mine" / "notes.txt"));
+  EXPECT_FALSE(fs::exists(*dir_ / "mine.part"));
+  const ToolRun inTrains = author(ride + quoted((*dir_ / "demo" / "line").string()) + trains);
+  EXPECT_EQ(inTrains.status, 1);
+  EXPECT_NE(inTrains.err.find("重なる"), std::string::npos) << inTrains.err;
+  writeText(line / "stale.txt", "from before");
+  const ToolRun again = author(ride + quoted(line.string()) + trains + " --signals 500");
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_FALSE(fs::exists(line / "stale.txt"));
+  EXPECT_EQ(records(again.out, "signal").size(), 4u);
+}
+
+struct UsageCase {
+  const char* args;
+  int status;
+  const char* message;
+};
+
+// Wrong command lines exit 2 with the usage; files that cannot be used exit 1 with the reason,
+// naming the file.
+TEST_F(AuthorTool, RefusesWrongCommandLinesAndFilesItCannotUse) {
+  const fs::path gpx = *dir_ / "bad.gpx";
+  writeText(gpx,
+            "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\"><trk><trkseg>\n"
+            "<trkpt lat=\"35\" lon=\"139\"/></trkseg></trk></gpx>");
+  writeText(*dir_ / "notes.txt", "hello");
+  {
+    platform::FfmpegMp4Writer::Options o;
+    o.width = 32;
+    o.height = 16;
+    platform::FfmpegMp4Writer tiny((*dir_ / "tiny.mp4").string(), o);
+    platform::Bitmap grey{32, 16, std::vector<std::uint32_t>(32 * 16, 0xFF808080u)};
+    for (int f = 0; f < 30; ++f) tiny.addFrame(grey);
+    tiny.finish();
+  }
+  const std::string d = dir_->string() + "/";
+  const std::vector<UsageCase> cases = {
+      {"a.mp4 b.gpx", 2, "VIDEO, TRACK and OUTDIR"},
+      {"a.mp4 b.gpx out --offset soon", 2, "--offset"},
+      {"a.mp4 b.gpx out --signals 50", 2, "--signals"},
+      {"a.mp4 b.gpx out --bogus", 2, "unknown option"},
+      {"a.mp4 b.gpx out --name", 2, "--name"},
+  };
+  for (const UsageCase& c : cases) {
+    SCOPED_TRACE(c.args);
+    const ToolRun run = author(c.args);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("usage: dravolin-author"), std::string::npos);
+  }
+  const struct {
+    std::string args;
+    const char* message;
+  } files[] = {
+      {quoted(d + "none.mp4") + " " + quoted(gpx.string()) + " " + quoted(d + "out"),
+       "none.mp4: 動画ファイルを読み込めません"},
+      {quoted(d + "notes.txt") + " " + quoted(gpx.string()) + " " + quoted(d + "out"),
+       "notes.txt: 動画ファイルを読み込めません"},
+      {quoted(d + "tiny.mp4") + " " + quoted(gpx.string()) + " " + quoted(d + "out"),
+       "bad.gpx: 2行目: 点に時刻 time がありません"},
+      {quoted(d + "tiny.mp4") + " " + quoted(d + "notes.txt") + " " + quoted(d + "out"),
+       "notes.txt: GPX、NMEA、GPS 記録を含む MP4 のどれでもありません"},
+      {quoted(d + "tiny.mp4") + " " + quoted(d + "tiny.mp4") + " " + quoted(d + "out"),
+       "tiny.mp4: GPS 記録 (GPMF) の流れがありません"},
+  };
+  for (const auto& f : files) {
+    const ToolRun run = author(f.args + " --trains " + quoted(d + "demo"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(f.message), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, "");
+  }
 }
 
 }  // namespace

@@ -21,6 +21,7 @@ TEST(ToolHelp, EveryToolPrintsItsUsageAndExitsZero) {
       {DRAVOLIN_MAKE_DEMO_EXE, "usage: dravolin-make-demo "},
       {DRAVOLIN_VIDEO_EXE, "usage: dravolin-video "},
       {DRAVOLIN_TIMER_CHECK_EXE, "usage: dravolin-timer-check "},
+      {DRAVOLIN_AUTHOR_EXE, "usage: dravolin-author "},
   };
   for (const auto& tool : tools) {
     for (const char* option : {"--help", "-h"}) {
