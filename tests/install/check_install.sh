@@ -19,8 +19,8 @@ fail() {
 DESTDIR="$work/root" cmake --install "$build" --prefix /usr >/dev/null
 root="$work/root/usr"
 "$root/bin/dravolin" --version | grep -q '^Dravolin ' || fail "bin/dravolin --version"
-for program in dravolin dravolin-check dravolin-curve dravolin-drive dravolin-make-demo \
-  dravolin-timer-check dravolin-video; do
+for program in dravolin dravolin-author dravolin-check dravolin-curve dravolin-drive \
+  dravolin-make-demo dravolin-timer-check dravolin-video; do
   [ -x "$root/bin/$program" ] || fail "bin/$program is missing"
   [ -s "$root/share/man/man1/$program.1.gz" ] || fail "the manual page of $program is missing"
   man --warnings -l "$root/share/man/man1/$program.1.gz" 2>&1 >/dev/null | grep . &&
@@ -43,7 +43,7 @@ appstreamcli validate --no-net --pedantic "$root"/share/metainfo/*.metainfo.xml 
   appstreamcli validate --no-net "$root"/share/metainfo/*.metainfo.xml
 
 listing=$(dpkg-deb -c "$deb" | awk '{print $6}')
-for path in ./usr/bin/dravolin ./usr/bin/dravolin-make-demo \
+for path in ./usr/bin/dravolin ./usr/bin/dravolin-make-demo ./usr/bin/dravolin-author \
   ./usr/share/applications/dravolin.desktop \
   ./usr/share/icons/hicolor/48x48/apps/dravolin.png \
   ./usr/share/icons/hicolor/128x128/apps/dravolin.png \
