@@ -13,6 +13,7 @@
 #include "input/input_state.h"
 #include "platform/virtual_sound_slots.h"
 #include "shell/app_settings.h"
+#include "shell/author_window.h"
 #include "shell/cab_widget.h"
 #include "shell/data_folder.h"
 #include "shell/program_shell.h"
@@ -88,6 +89,8 @@ TEST(AppSettings, EveryValueSurvivesAWriteAndARead) {
   written.volumePercent = 35;
   written.keypadSwap = true;
   written.controllerPort = "/dev/ttyUSB0";
+  written.authorInputFolder = "/home/driver/rides";
+  written.authorOutputFolder = "/home/driver/lines";
   {
     QSettings store(file, QSettings::IniFormat);
     shell::writeAppSettings(store, written);
@@ -270,6 +273,14 @@ TEST(ProgramShell, AnotherDataFolderOpensWithItsOwnTitleWindowAndIsKept) {
   // The title window's menu offers the folder command with Ctrl+O.
   EXPECT_TRUE(shell.titleWindow()->actions().contains(shell.openFolderAction()));
   EXPECT_EQ(shell.openFolderAction()->shortcut(), QKeySequence(QKeySequence::Open));
+  // ... and the line maker's window, the same one each time.
+  EXPECT_TRUE(shell.titleWindow()->actions().contains(shell.makeLineAction()));
+  shell.makeLineAction()->trigger();
+  shell::AuthorWindow* maker = shell.authorWindow();
+  EXPECT_TRUE(maker->isVisible());
+  EXPECT_EQ(maker->windowTitle(), "路線作成");
+  shell.makeLineAction()->trigger();
+  EXPECT_EQ(shell.authorWindow(), maker);
 }
 
 TEST(ProgramShell, VolumeKeypadSwapAndPortAreAppliedAndKept) {
