@@ -138,11 +138,14 @@ platform::Bitmap signalPictures() {
 std::vector<std::uint8_t> departureChime() {
   constexpr int rate = 22050;
   constexpr int samples = rate * 3;
-  std::vector<std::uint8_t> out;
-  const auto put = [&out](std::uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+  std::vector<std::uint8_t> out(44 + static_cast<std::size_t>(samples) * 2);
+  std::size_t at = 0;
+  const auto put = [&out, &at](std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out[at++] = static_cast<std::uint8_t>(v >> (8 * i));
   };
-  const auto text = [&out](const char* s) { out.insert(out.end(), s, s + 4); };
+  const auto text = [&out, &at](const char* s) {
+    for (int i = 0; i < 4; ++i) out[at++] = static_cast<std::uint8_t>(s[i]);
+  };
   text("RIFF");
   put(36 + samples * 2, 4);
   text("WAVE");
@@ -156,17 +159,15 @@ std::vector<std::uint8_t> departureChime() {
   put(16, 2);
   text("data");
   put(samples * 2, 4);
-  // Two strokes of a bell each second, a fifth apart, dying away.
+  // Two strokes of a bell each second, a fourth apart, dying away.
   const double notes[] = {659.25, 493.88};
   for (int i = 0; i < samples; ++i) {
     const double t = static_cast<double>(i) / rate;
     const int stroke = static_cast<int>(t / 0.5);
     const double since = t - stroke * 0.5;
     const double f = notes[stroke % 2];
-    const double v = std::exp(-since * 5.0) *
-                     (std::sin(2 * std::numbers::pi * f * t) +
-                      0.3 * std::sin(2 * std::numbers::pi * 2.76 * f * t)) *
-                     0.3;
+    const double w = 2 * std::numbers::pi * f * t;
+    const double v = std::exp(-since * 5.0) * (std::sin(w) + 0.3 * std::sin(2.76 * w)) * 0.3;
     put(static_cast<std::uint16_t>(
             static_cast<std::int16_t>(std::lround(std::clamp(v, -1.0, 1.0) * 32767))),
         2);

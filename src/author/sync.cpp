@@ -257,7 +257,7 @@ SyncResult synchronise(const TrackProfile& track, const PictureMotion& picture,
       if (!prior) {
         throw AuthorError(videoFile + " と " + trackFile +
                           ": 時刻を合わせられません（一致する停車がなく、動画に作成日時もありませ"
-                          "ん）。--offset で指定してください");
+                          "ん）。時刻のずれ (--offset) を指定してください");
       }
       r.offsetS = *prior;
       r.basis = "動画の作成日時（一致する停車なし）";

@@ -166,7 +166,8 @@ AuthorWindow::AuthorWindow(Context context, QWidget* parent)
   connect(export_, &QPushButton::clicked, this, &AuthorWindow::chooseExport);
   connect(chart_, &RideChart::cursorMoved, this, &AuthorWindow::showCursor);
   connect(offset_, &QDoubleSpinBox::valueChanged, this, [this](double v) {
-    if (!draft_) return;
+    // Also without a line: a ride whose clocks could not be matched is given its offset here.
+    if (!ride_) return;
     const QSignalBlocker block(offsetSlider_);
     offsetSlider_->setValue(static_cast<int>(std::lround((v - sliderCentre_) * kSliderSteps)));
     options_.userOffsetS = v;

@@ -151,7 +151,7 @@ std::string nmeaText(const std::vector<Fix>& fixes, int damagedEvery) {
   char body[256];
   for (const Fix& f : fixes) {
     const std::tm tm = utcOf(f.utc);
-    char hms[16], date[8];
+    char hms[64], date[48];
     std::snprintf(hms, sizeof hms, "%02d%02d%05.2f", tm.tm_hour, tm.tm_min,
                   tm.tm_sec + (f.utc - std::floor(f.utc)));
     std::snprintf(date, sizeof date, "%02d%02d%02d", tm.tm_mday, tm.tm_mon + 1, tm.tm_year % 100);
@@ -234,7 +234,7 @@ std::vector<GpmfPayload> gpmfPayloads(const std::vector<Fix>& fixes, bool gps9) 
       append(klv("GPS9", '?', 32, 1, sample));
     } else {
       const std::tm tm = utcOf(f.utc);
-      char u[24];
+      char u[352];
       std::snprintf(u, sizeof u, "%02d%02d%02d%02d%02d%06.3f", tm.tm_year % 100, tm.tm_mon + 1,
                     tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec + (f.utc - std::floor(f.utc)));
       std::vector<std::uint8_t> fix;
