@@ -132,6 +132,8 @@ RideMeasurements measureRide(const std::string& videoFile, const std::string& tr
         throw platform::FootageCancelled();
       }
       PictureStand& s = stands[i];
+      // Only stands long enough to be timed against the track's stops (see sync.h).
+      if (s.length() < kTimedStandS) continue;
       const double middle = (s.from + s.to) / 2;
       const double from = s.from, to = s.to;
       if (!s.cutAtStart) {

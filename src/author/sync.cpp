@@ -17,8 +17,6 @@ constexpr double kStandingS = 10.0;
 // Only the slow end of a braking or a start is fitted, where trains brake and start steadily
 // (further out a train cruises or eases its brake).
 constexpr double kEventSpeedMps = 7.0;
-// Shorter stands are not timed: their departure lies among the fixes of their arrival.
-constexpr double kTimedStandS = 6.0;
 
 // Solves the 3 x 3 system m c = r by Gaussian elimination with pivoting; false when singular.
 bool solve3(const double m0[3][3], const double r0[3], double c[3]) {
@@ -169,9 +167,16 @@ std::optional<double> fitEventBySpeed(const TrackProfile& p, const Span& stop, d
   return searchMinimum(residual, guess);
 }
 
-// How many stands pair at `offset`.
-int pairedCount(const TrackProfile& track, const PictureAnalysis& an, double offset) {
-  return static_cast<int>(pairStops(track, an, offset).size());
+// The stands long enough to stand for a stop when the clocks are matched: short ones (a signal
+// check, a dark moment of the picture) can be many and would only add candidates; all of them
+// when none is that long.
+template <class T>
+std::vector<T> longStands(const std::vector<T>& all) {
+  std::vector<T> out;
+  for (const T& s : all) {
+    if (s.length() >= kTimedStandS) out.push_back(s);
+  }
+  return out.empty() ? all : out;
 }
 
 }  // namespace
@@ -234,10 +239,15 @@ SyncResult synchronise(const TrackProfile& track, const PictureMotion& picture,
     // Every offset that lines up one stand's start or end with one of the track's, and the
     // creation time: the one that pairs the most stands wins, the nearest to the creation time
     // among equals.
+    PictureAnalysis picture;
+    picture.stands = longStands(an.stands);
+    TrackProfile stops;
+    stops.timeS = {track.begin(), track.end()};
+    stops.stops = longStands(track.stops);
     std::vector<double> candidates;
     if (prior) candidates.push_back(*prior);
-    for (const PictureStand& ps : an.stands) {
-      for (const Span& ts : track.stops) {
+    for (const PictureStand& ps : picture.stands) {
+      for (const Span& ts : stops.stops) {
         if (!ps.cutAtStart) candidates.push_back(ts.from - ps.from);
         if (!ps.cutAtEnd) candidates.push_back(ts.to - ps.to);
       }
@@ -245,7 +255,7 @@ SyncResult synchronise(const TrackProfile& track, const PictureMotion& picture,
     int bestCount = -1;
     double best = 0;
     for (const double c : candidates) {
-      const int count = pairedCount(track, an, c);
+      const int count = static_cast<int>(pairStops(stops, picture, c).size());
       const double distance = prior ? std::abs(c - *prior) : 0;
       if (count > bestCount ||
           (count == bestCount && prior && distance < std::abs(best - *prior))) {

@@ -19,6 +19,10 @@
 
 namespace dravolin::author {
 
+// Stands shorter than this are not timed: a short stand puts its departure among the fixes of
+// its arrival. They also take no part in finding the offset when longer ones are there.
+inline constexpr double kTimedStandS = 6.0;
+
 struct StopPair {
   int pictureStand = 0;                    // index into PictureAnalysis::stands
   int trackStop = 0;                       // index into TrackProfile::stops
