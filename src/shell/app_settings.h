@@ -1,6 +1,5 @@
 // What the program keeps between runs: the last data folder, the scale, where the windows were,
-// full screen, the sound volume, the keypad swap, the controller box's port and the line maker's
-// last folders. Stored with
+// full screen, the sound volume, the keypad swap and the controller box's port. Stored with
 // QSettings in an INI file under the user's configuration folder ($XDG_CONFIG_HOME, usually
 // ~/.config/dravolin/dravolin.conf). The data files themselves are never written.
 #pragma once
