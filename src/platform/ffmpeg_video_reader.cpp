@@ -377,8 +377,10 @@ bool FfmpegVideoReader::Video::openDecoder() {
 
 // The index of an AVI must name, in file order, every chunk of this stream and nothing else: an
 // index with garbage offsets over intact chunks would otherwise make a jump, and every frame read
-// after it, land on another frame than the one it names. The check walks the chunk headers from
-// each entry to the next (8 bytes read a chunk, the frame data is skipped).
+// after it, land on another frame than the one it names; an index that stops early (the
+// demultiplexer's own, made from the chunks it read while probing a file without an index) would
+// leave the frames after it out. The check walks the chunk headers from each entry to the next,
+// and from the last one to the end of the file (8 bytes read a chunk, the frame data is skipped).
 bool FfmpegVideoReader::Video::indexMatchesChunks() {
   const int entries = avformat_index_get_entries_count(stream);
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -395,6 +397,25 @@ bool FfmpegVideoReader::Video::indexMatchesChunks() {
     return h[0] == '0' + number / 10 % 10 && h[1] == '0' + number % 10 &&
            (h[2] == 'd' || h[2] == 'i');
   };
+  // The next chunk of this stream from `at` on: other streams' chunks, "JUNK" and the index are
+  // skipped, "LIST" ("movi", "rec ") and "RIFF" ("AVIX", the later parts of a large file) are
+  // entered. kEnd when the file ends first, kLost when the walk goes on without end.
+  constexpr std::int64_t kEnd = -1;
+  constexpr std::int64_t kLost = -2;
+  const auto nextOfStream = [&](std::int64_t at) {
+    std::uint8_t h[12];
+    for (int steps = 0; steps <= 1'000'000; ++steps) {
+      if (!header(at, h)) return kEnd;
+      if (std::memcmp(h, "LIST", 4) == 0 || std::memcmp(h, "RIFF", 4) == 0) {
+        at += 12;
+      } else if (ours(h)) {
+        return at;
+      } else {
+        at += 8 + size32(h + 4) + (size32(h + 4) & 1);
+      }
+    }
+    return kLost;
+  };
   bool ok = true;
   std::int64_t expected = -1;  // where the walk says the next chunk of the stream is
   for (int i = 0; i < entries && ok; ++i) {
@@ -402,24 +423,10 @@ bool FfmpegVideoReader::Video::indexMatchesChunks() {
     std::uint8_t h[12];
     ok = e != nullptr && header(e->pos, h) && ours(h) && size32(h + 4) == e->size &&
          (expected < 0 || e->pos == expected);
-    if (!ok || i + 1 == entries) break;
-    // Walk on to the next chunk of this stream: other streams' chunks and "JUNK" are skipped,
-    // "LIST" chunks ("rec ") are entered.
-    std::int64_t at = e->pos + 8 + size32(h + 4) + (size32(h + 4) & 1);
-    for (int steps = 0;; ++steps) {
-      if (steps > 1'000'000 || !header(at, h)) {
-        ok = false;
-        break;
-      }
-      if (std::memcmp(h, "LIST", 4) == 0) {
-        at += 12;
-      } else if (ours(h)) {
-        break;
-      } else {
-        at += 8 + size32(h + 4) + (size32(h + 4) & 1);
-      }
-    }
-    expected = at;
+    if (!ok) break;
+    expected = nextOfStream(e->pos + 8 + size32(h + 4) + (size32(h + 4) & 1));
+    // Between entries the walk must find the next one; after the last, no chunk may follow.
+    ok = i + 1 < entries ? expected >= 0 : expected == kEnd;
   }
   ::close(fd);
   return ok;
