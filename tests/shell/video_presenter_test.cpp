@@ -26,6 +26,11 @@ class CountingVideo : public platform::VideoReader {
     b = {2, 1, {0xFF000000u | static_cast<std::uint32_t>(n), 0xFF000000u}};
     return true;
   }
+  int width() const override { return 2; }
+  int height() const override { return 1; }
+  bool getViewFrame(int, const platform::VideoView&, platform::ViewPicture&) override {
+    return false;
+  }
   std::vector<int> decoded;
 
  private:
