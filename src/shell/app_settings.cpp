@@ -14,6 +14,8 @@ constexpr const char* kVolume = "soundVolume";
 constexpr const char* kKeypadSwap = "keypadSwap";
 constexpr const char* kControllerPort = "controllerPort";
 constexpr const char* kWindows = "windows";
+constexpr const char* kVideoWhole = "videoWhole";
+constexpr const char* kBlendFrames = "blendFrames";
 
 std::optional<int> intValue(const QSettings& store, const char* key) {
   bool ok = false;
@@ -41,6 +43,8 @@ AppSettings readAppSettings(QSettings& store) {
     s.volumePercent = std::clamp(*v, 0, 100);
   s.keypadSwap = store.value(kKeypadSwap, false).toBool();
   s.controllerPort = store.value(kControllerPort).toString();
+  s.videoWhole = store.value(kVideoWhole, false).toBool();
+  s.blendFrames = store.value(kBlendFrames, true).toBool();
   store.beginGroup(kWindows);
   for (const QString& name : store.childKeys()) {
     const QVariant v = store.value(name);
@@ -61,6 +65,8 @@ void writeAppSettings(QSettings& store, const AppSettings& s) {
   store.setValue(kVolume, s.volumePercent);
   store.setValue(kKeypadSwap, s.keypadSwap);
   store.setValue(kControllerPort, s.controllerPort);
+  store.setValue(kVideoWhole, s.videoWhole);
+  store.setValue(kBlendFrames, s.blendFrames);
   store.remove(kWindows);
   store.beginGroup(kWindows);
   for (const auto& [name, position] : s.windowPositions) store.setValue(name, position);

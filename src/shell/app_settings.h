@@ -1,5 +1,6 @@
 // What the program keeps between runs: the last data folder, the scale, where the windows were,
-// full screen, the sound volume, the keypad swap and the controller box's port. Stored with
+// full screen, the sound volume, the keypad swap, the controller box's port and the line video's
+// fit and blending. Stored with
 // QSettings in an INI file under the user's configuration folder ($XDG_CONFIG_HOME, usually
 // ~/.config/dravolin/dravolin.conf). The data files themselves are never written.
 #pragma once
@@ -23,6 +24,8 @@ struct AppSettings {
   int volumePercent = 100;  // 0 to 100, the master volume slider
   bool keypadSwap = false;  // Scroll Lock's exchange of the keypad's "2" and "8"
   QString controllerPort;   // "COM1", "COM2" or a device path; empty: the default
+  bool videoWhole = false;  // a large line video shown whole on black bars (else: width filled)
+  bool blendFrames = true;  // the frames around the train's position blended (補間 重ね合わせ)
 
   bool operator==(const AppSettings&) const = default;
 };

@@ -30,6 +30,7 @@
 #include "platform/file_picture_loader.h"
 #include "platform/qt_serial_port.h"
 #include "platform/qt_timers.h"
+#include "platform/video_decoding_thread.h"
 #include "platform/virtual_time_sound_slots.h"
 #include "shell/drive_handlers.h"
 #include "shell/video_presenter.h"
@@ -94,14 +95,21 @@ class DrivingWindow final : public QMainWindow {
     // Called once when the drive ends: the train has stopped at the last station, or the
     // window is closing (after its closing steps, the recording complete).
     std::function<void(DrivingWindow& window)> onDriveEnded;
+    // How a line video larger than the cab view fits it, and whether the two frames around the
+    // train's position are blended (the Display menu's settings, kept by the program).
+    platform::VideoFit videoFit = platform::VideoFit::FillWidth;
+    bool blendFrames = true;
   };
 
   // How the video presentation went, for the measuring run.
   struct Stats {
-    long framesChanged = 0;      // simulation ticks after which FrameIndex differed
-    long framesDrawn = 0;        // frames presented while running
-    long lateFrames = 0;         // presented more than 50 ms after their index was reached
+    long framesChanged = 0;  // simulation ticks after which FrameIndex differed
+    long framesDrawn = 0;    // frames presented while running
+    // Frames whose picture was on the screen more than 50 ms after their index was reached, or
+    // never while the index stood longer.
+    long lateFrames = 0;
     std::uint32_t maxGapMs = 0;  // longest time between two presented frames while running
+    int maxTickLateMs = 0;       // the latest a display tick ran after its due time
   };
 
   // Loads the drive `request` names; throws data::LoadError.
@@ -138,6 +146,16 @@ class DrivingWindow final : public QMainWindow {
   const VideoPresenter& presenter() const { return *presenter_; }
   const platform::CabViewSurface& surface() const { return *surface_; }
   const Stats& stats() const { return stats_; }
+  // The line video's decoding thread; null without a line video.
+  const platform::VideoDecodingThread* videoFrames() const { return frames_.get(); }
+
+  // The Display menu's video settings.
+  void setVideoFit(platform::VideoFit fit);
+  platform::VideoFit videoFit() const { return context_.videoFit; }
+  void setBlendFrames(bool on);
+  bool blendFrames() const { return context_.blendFrames; }
+  QAction* fitAction(platform::VideoFit fit) const;
+  QAction* blendAction(bool on) const;
 
   // Full screen: the cab as large as the largest whole factor lets it be, centred on black,
   // without the menu bar; off again, the window as it was. The windowed scale stays the one
@@ -157,6 +175,8 @@ class DrivingWindow final : public QMainWindow {
 
  Q_SIGNALS:
   void closed();
+  // The user changed a video setting of the Display menu.
+  void videoSettingsChanged();
 
  protected:
   bool event(QEvent* event) override;
@@ -167,7 +187,11 @@ class DrivingWindow final : public QMainWindow {
 
  private:
   void buildMenus(const drive::DriveData& data);
+  void buildVideoMenus();
   void presentFrame();
+  drive::FramePosition framePosition();
+  // The view of the cab's picture at the scale it is shown at now.
+  void updateVideoView();
   void afterInput();
   void FormActivate();
   void runClosingSteps();
@@ -209,6 +233,8 @@ class DrivingWindow final : public QMainWindow {
   drive::LoadRequest request_;
   bool endReported_ = false;
   platform::CabViewSurface* surface_ = nullptr;  // hidden; the cab widget paints its picture
+  // The line video's decoding thread (after the reader it takes over, before the presenter).
+  std::unique_ptr<platform::VideoDecodingThread> frames_;
   std::unique_ptr<VideoPresenter> presenter_;
   CabWidget* cab_ = nullptr;
   QTimer retry_;  // one more presentation pass when a change came within 33 ms of a frame
@@ -226,6 +252,10 @@ class DrivingWindow final : public QMainWindow {
   QMenu* show1_ = nullptr;
   QAction* menuD1_ = nullptr;
   QAction* menuD2_ = nullptr;
+  QAction* fillWidth_ = nullptr;
+  QAction* whole_ = nullptr;
+  QAction* blendOff_ = nullptr;
+  QAction* blendOn_ = nullptr;
   QMenu* controller1_ = nullptr;
   QToolButton* back_ = nullptr;
   QWidget* fullScreenFrame_ = nullptr;  // the black frame around the cab in full screen
@@ -235,6 +265,7 @@ class DrivingWindow final : public QMainWindow {
   Stats stats_;
   int previousIndex_ = 0;
   std::uint32_t indexReachedMs_ = 0;
+  bool indexShown_ = true;  // the picture of the index reached has been on the screen
   std::optional<std::uint32_t> lastPresentMs_;
 };
 

@@ -225,6 +225,14 @@ void ProgramShell::onDrivingShown(DrivingWindow* window) {
   if (!settings_.controllerPort.isEmpty()) {
     window->controllerPort().setPortName(settings_.controllerPort.toStdString());
   }
+  window->setVideoFit(settings_.videoWhole ? platform::VideoFit::Whole
+                                           : platform::VideoFit::FillWidth);
+  window->setBlendFrames(settings_.blendFrames);
+  connect(window, &DrivingWindow::videoSettingsChanged, this, [this, window] {
+    settings_.videoWhole = window->videoFit() == platform::VideoFit::Whole;
+    settings_.blendFrames = window->blendFrames();
+    saveSettings();
+  });
   place(window, kDrivingName);
   if (settings_.fullScreen) full->setChecked(true);
   connect(window, &DrivingWindow::closed, this, [this, window] { onDrivingClosed(window); });

@@ -247,9 +247,11 @@ void addValues(Table& t) {
   t["ValueVisible"] = [](const DriveView& v) { return flag(v.values->visible); };
 }
 
-// The line video on the cab view: the frame shown last and how many frames were put on it.
+// The line video on the cab view: the frame shown last, the share of the next frame blended
+// over it (in 1/256) and how many pictures were put on it.
 void addVideo(Table& t) {
   t["ShownFrame"] = [](const DriveView& v) { return integer(v.shown->lastShown()); };
+  t["ShownBlend"] = [](const DriveView& v) { return integer(v.shown->lastBlend()); };
   t["FramesShown"] = [](const DriveView& v) { return integer(v.shown->presentations()); };
 }
 

@@ -239,15 +239,16 @@ void runDrive(drive::Drive& drive, platform::VirtualSoundSlots& sounds,
   sounds.clearEvents();
   sounds.setEventLog(out.sounds != nullptr);
   std::size_t next = 0;
-  // The idle handler's pass, on a cab view that has every frame: a due frame is drawn while
-  // running, at most one every 33 ms.
+  // The idle handler's pass, on a cab view that has every frame ready: a due picture (another
+  // frame, or another share of the next frame blended over it, as the window's default blends)
+  // is drawn while running, at most one every 33 ms.
   constexpr int kMinFrameIntervalMs = 33;
   long long lastDrawMs = 0;
   const auto idlePass = [&](int t) {
     drive::ShownFrame& shown = drive.shownFrame();
-    const int frame = drive.state().FrameIndex;
-    if (drive.running() && shown.due(frame) && t - lastDrawMs >= kMinFrameIntervalMs) {
-      shown.presented(frame);
+    const drive::FramePosition position = shown.position(drive.state(), true);
+    if (drive.running() && shown.due(position) && t - lastDrawMs >= kMinFrameIntervalMs) {
+      shown.presented(position.frame, position.blend);
       lastDrawMs = t;
     }
   };
