@@ -265,8 +265,9 @@ DriveData loadDriveData(const LoadRequest& request, const StartupServices& servi
   // The line video is optional: without it the cab view shows no picture.
   if (services.video != nullptr) {
     const std::string video = lineVideoName(ctx, d.files.settings.Path + d.files.line.dataName);
+    d.videoPath = ctx.resolve(video);
     d.videoFrameCount =
-        services.video->open(ctx.resolve(video).string()) ? services.video->frameCount() : -1;
+        services.video->open(d.videoPath.string()) ? services.video->frameCount() : -1;
   }
 
   report(progress, kProgressCreatingSound);

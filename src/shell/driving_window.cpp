@@ -416,10 +416,12 @@ void DrivingWindow::presentFrame() {
     if (lastPresentMs_) stats_.maxGapMs = std::max(stats_.maxGapMs, now - *lastPresentMs_);
     lastPresentMs_ = now;
     // The first time the picture of the index reached is on the screen (not a nearby one).
-    if (!indexShown_ && drive_->shownFrame().lastShown() == position.frame) {
+    const int shown = drive_->shownFrame().lastShown();
+    if (!indexShown_ && shown == position.frame) {
       indexShown_ = true;
       if (now - indexReachedMs_ > kLateAfterMs) ++stats_.lateFrames;
     }
+    Q_EMIT framePresented(shown, position.frame);
   } else if (pass.retryInMs > 0 && !retry_.isActive()) {
     retry_.start(static_cast<int>(pass.retryInMs));
   }

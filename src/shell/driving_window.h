@@ -177,6 +177,9 @@ class DrivingWindow final : public QMainWindow {
   void closed();
   // The user changed a video setting of the Display menu.
   void videoSettingsChanged();
+  // A picture of the line video was presented while running: the frame it shows and the
+  // frame of the train's position then.
+  void framePresented(int shownFrame, int frameIndex);
 
  protected:
   bool event(QEvent* event) override;

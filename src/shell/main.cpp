@@ -7,12 +7,14 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <system_error>
 
@@ -22,6 +24,7 @@
 #include "drive/script_controller.h"
 #include "input/input_state.h"
 #include "input/profile_library.h"
+#include "platform/ffmpeg_decode_reference.h"
 #include "platform/openal_sound_slots.h"
 #include "platform/sdl_input_devices.h"
 #include "platform/sqlite_drive_history.h"
@@ -49,7 +52,11 @@ double cpuSeconds() {
          static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-// Loads the drive in its window, starts it and reports the video presentation.
+// Loads the drive in its window, starts it and reports the video presentation: what was drawn,
+// how late, the process's processor time and, at the recording speed, that of FFmpeg's own
+// single-threaded decoding of the same frames, measured after the run. With --jumps the train
+// moves on a third of the video every 2 s, and the longest wait for the picture of its new
+// place is reported.
 int measure(const shell::AppOptions& options, shell::DrivingWindow::Context context) {
   drive::LoadRequest request;
   request.dataDir = ".";
@@ -64,19 +71,55 @@ int measure(const shell::AppOptions& options, shell::DrivingWindow::Context cont
   }
   window->show();
   window->start1Click();
-  if (!options.still) window->drive().state().AutoSpeed = true;
-  const auto wallStart = std::chrono::steady_clock::now();
+  sim::TrainState& state = window->drive().state();
+  if (!options.still) state.AutoSpeed = true;
+  const int firstFrame = state.FrameIndex;
+  const int videoFrames = window->drive().data().videoFrameCount;
+
+  using Clock = std::chrono::steady_clock;
+  QTimer jumpTimer;
+  int jumps = 0;
+  double maxJumpMs = 0;
+  std::optional<Clock::time_point> jumpedAt;
+  if (options.jumps && videoFrames > 0) {
+    QObject::connect(&jumpTimer, &QTimer::timeout, [&] {
+      state.FrameIndex = (state.FrameIndex + videoFrames / 3) % videoFrames;
+      jumpedAt = Clock::now();
+      ++jumps;
+    });
+    QObject::connect(window.get(), &shell::DrivingWindow::framePresented, [&](int shown, int at) {
+      if (jumpedAt && shown == at) {
+        maxJumpMs = std::max(
+            maxJumpMs, std::chrono::duration<double, std::milli>(Clock::now() - *jumpedAt).count());
+        jumpedAt.reset();
+      }
+    });
+    jumpTimer.start(2000);
+  }
+
+  const auto wallStart = Clock::now();
   const double cpuStart = cpuSeconds();
   QTimer::singleShot(static_cast<int>(*options.measureSeconds * 1000), [&] {
-    const double wall =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    const double wall = std::chrono::duration<double>(Clock::now() - wallStart).count();
     const double cpu = cpuSeconds() - cpuStart;
+    jumpTimer.stop();
     const shell::DrivingWindow::Stats& s = window->stats();
     std::printf(
         "frames_drawn %ld\nframes_changed %ld\nlate_frames %ld\nmax_gap_ms %u\n"
-        "cpu_percent %.1f\n",
+        "cpu_percent %.1f\nmax_tick_late_ms %d\n",
         s.framesDrawn, s.framesChanged, s.lateFrames, s.maxGapMs,
-        wall > 0 ? 100.0 * cpu / wall : 0.0);
+        wall > 0 ? 100.0 * cpu / wall : 0.0, s.maxTickLateMs);
+    if (options.jumps) std::printf("jumps %d\nmax_jump_ms %.0f\n", jumps, maxJumpMs);
+    const int lastFrame = state.FrameIndex;
+    if (!options.still && !options.jumps && videoFrames > 0 && lastFrame > firstFrame) {
+      // FFmpeg's own decoding of the frames the drive went through, on one thread.
+      const platform::DecodeReference r = platform::decodeSingleThreaded(
+          window->drive().data().videoPath.string(), firstFrame, lastFrame);
+      if (r.ok && wall > 0) {
+        std::printf("ffmpeg_frames %ld\nffmpeg_cpu_percent %.1f\ncpu_ratio %.2f\n", r.frames,
+                    100.0 * r.cpuSeconds / wall, r.cpuSeconds > 0 ? cpu / r.cpuSeconds : 0.0);
+      }
+    }
     std::fflush(stdout);
     QApplication::exit(0);
   });

@@ -128,7 +128,11 @@ VideoPresenter::Pass VideoPresenter::pass(const drive::FramePosition& wanted, bo
 }
 
 bool VideoPresenter::redraw(const drive::FramePosition& position, bool running) {
-  if (stopped_) return false;
+  // Without a video, or for a frame outside it, there is nothing to wait for.
+  if (stopped_ || frames_ == nullptr || position.frame < 0 ||
+      position.frame >= frames_->frameCount()) {
+    return false;
+  }
   pending_ = normalised(position);
   return pass(position, running).presented;
 }

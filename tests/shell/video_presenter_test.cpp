@@ -261,6 +261,7 @@ TEST(VideoPresenter, NoVideoDrawsNothing) {
   clock.now = 500;
   EXPECT_FALSE(presenter.pass(at(3), true).presented);
   EXPECT_FALSE(presenter.redraw(at(3), true));
+  EXPECT_FALSE(presenter.redrawWaiting()) << "nothing to wait for";
   EXPECT_EQ(view.presents, 0);
 }
 

@@ -281,11 +281,12 @@ TEST(DrivingWindow, DriveFromChoiceToCloseAndBack) {
   EXPECT_TRUE(d->running());
   EXPECT_EQ(std::count(h.drive->log.begin(), h.drive->log.end(), "start1Click"), 3);
 
-  // A changed index draws its frame; an unchanged one draws nothing.
+  // A changed index draws its frame, as soon as the decoding thread has its picture; an
+  // unchanged one draws nothing.
   QTest::qWait(40);
   h.drive->state().FrameIndex = 5;
   d->simulationTick();
-  EXPECT_EQ(frameNumberShown(d->surface().frontBuffer()), 5);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return frameNumberShown(d->surface().frontBuffer()) == 5; }));
   const long drawn = d->stats().framesDrawn;
   QTest::qWait(40);
   d->simulationTick();
@@ -301,7 +302,7 @@ TEST(DrivingWindow, DriveFromChoiceToCloseAndBack) {
   d->simulationTick();
   EXPECT_EQ(frameNumberShown(d->surface().frontBuffer()), 5);
   d->redrawAction()->trigger();
-  EXPECT_EQ(frameNumberShown(d->surface().frontBuffer()), 9);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return frameNumberShown(d->surface().frontBuffer()) == 9; }));
 
   // Keys, characters and the wheel reach the drive's handlers.
   QKeyEvent f5(QEvent::KeyPress, Qt::Key_F5, Qt::ShiftModifier);
