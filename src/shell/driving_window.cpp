@@ -111,6 +111,7 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
   presenter_ =
       std::make_unique<VideoPresenter>(*surface_, frames_.get(), clock_, drive_->shownFrame());
   updateVideoView();
+  presenter_->prepare(framePosition());  // decoded while the still picture shows
   cab_->setVideo(&surface_->frontBuffer());
   cab_->setModel(&drive_->cab());
   setWindowTitle(qs(drive_->cab().Title));

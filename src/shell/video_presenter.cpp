@@ -127,6 +127,12 @@ VideoPresenter::Pass VideoPresenter::pass(const drive::FramePosition& wanted, bo
   return result;
 }
 
+void VideoPresenter::prepare(const drive::FramePosition& wanted) {
+  const drive::FramePosition p = normalised(wanted);
+  if (stopped_ || frames_ == nullptr || p.frame < 0 || p.frame >= frames_->frameCount()) return;
+  frames_->wish({p.frame, p.blend > 0 ? p.next : -1, p.direction(), view_});
+}
+
 bool VideoPresenter::redraw(const drive::FramePosition& position, bool running) {
   // Without a video, or for a frame outside it, there is nothing to wait for.
   if (stopped_ || frames_ == nullptr || position.frame < 0 ||

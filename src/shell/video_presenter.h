@@ -52,6 +52,9 @@ class VideoPresenter {
   void setView(const platform::VideoView& view);
   const platform::VideoView& view() const { return view_; }
 
+  // Has the pictures of `position` and those after it made ahead, without presenting them (the
+  // start position while the still picture shows, so that Start finds them ready).
+  void prepare(const drive::FramePosition& position);
   // One pass of the idle handler with one copy of the position. Nothing once stopped.
   Pass pass(const drive::FramePosition& position, bool running);
   // The redraw command: presents `position` whatever the time and whether running: now when its
