@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "cab/instruments.h"
 #include "sim/clock.h"
 #include "sim/fixed.h"
 #include "sim/simulation_tick.h"
@@ -93,6 +94,7 @@ void Drive::MMTimer1Timer() {
   sim::MMTimer1Timer(data_.state, data_.files.train.params, data_.files.line.params);
   keepFrameInVideo();
   bufferStop();
+  cab::ammeterTarget(data_.state, data_.files.train.params);
 }
 
 int Drive::lineEndFrame() const {
