@@ -300,6 +300,11 @@ void DriveRecorder::end(int timeMs) {
 }
 
 int pruneRecordings(const std::filesystem::path& folder, int keep) {
+  return pruneRecordings(folder, keep, {});
+}
+
+int pruneRecordings(const std::filesystem::path& folder, int keep,
+                    const std::set<std::string>& alsoKeep) {
   std::error_code ec;
   std::vector<std::filesystem::path> files;
   for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
@@ -310,6 +315,7 @@ int pruneRecordings(const std::filesystem::path& folder, int keep) {
   std::sort(files.begin(), files.end());
   int removed = 0;
   for (std::size_t i = 0; i + static_cast<std::size_t>(std::max(keep, 0)) < files.size(); ++i) {
+    if (alsoKeep.contains(files[i].filename().string())) continue;
     if (std::filesystem::remove(files[i], ec)) ++removed;
   }
   return removed;

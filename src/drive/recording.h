@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -112,6 +113,10 @@ class DriveRecorder {
 // Keeps the newest `keep` recordings ("*.drs") of a folder and deletes the older ones, by name
 // (the names start with the date and time). Returns how many were deleted.
 int pruneRecordings(const std::filesystem::path& folder, int keep);
+// The same, but the recordings named in `alsoKeep` (file names, such as the recordings of the
+// trains' best drives) are kept whatever their age, besides the newest `keep`.
+int pruneRecordings(const std::filesystem::path& folder, int keep,
+                    const std::set<std::string>& alsoKeep);
 
 // The file name of a recording started at `started` ("YYYY-MM-DD hh:mm:ss") with a sequence
 // number: "20261207-150405-1.drs".

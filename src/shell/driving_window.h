@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,9 @@ class DrivingWindow final : public QMainWindow {
     // Where the drive's recording goes (kept to the newest keepRecordings); empty: not recorded.
     std::filesystem::path recordingsFolder;
     int keepRecordings = 50;
+    // File names of recordings kept besides the newest (the trains' best drives); none: only
+    // the newest are kept.
+    std::function<std::set<std::string>()> keptRecordings;
     // A replay: the recording's events, played at real speed in place of the driver's inputs.
     std::shared_ptr<const std::vector<drive::ScriptEvent>> replay;
     // The profiles of the replay's "device add" events (drive::loadScriptProfiles).

@@ -49,7 +49,9 @@ void DrivingWindow::startRecording(const drive::LoadRequest& request) {
   }
   // A recording that cannot be written leaves the drive as it is; the summary says so.
   if (recorder_.open(path, header)) {
-    drive::pruneRecordings(context_.recordingsFolder, context_.keepRecordings);
+    drive::pruneRecordings(
+        context_.recordingsFolder, context_.keepRecordings,
+        context_.keptRecordings ? context_.keptRecordings() : std::set<std::string>{});
   }
   drive_->setRecorder(&recorder_);
 }

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <system_error>
 
@@ -247,6 +248,14 @@ int main(int argc, char** argv) {
   driving.recordingsFolder = userData / "recordings";
   platform::SqliteDriveHistory history(userData / "history.db");
   driving.onDriveEnded = [&history](shell::DrivingWindow& w) { shell::endOfDrive(w, &history); };
+  // The trains' best drives keep their recordings, however old.
+  driving.keptRecordings = [&history] {
+    std::set<std::string> names;
+    for (const std::string& file : history.bestRecordings()) {
+      names.insert(std::filesystem::path(file).filename().string());
+    }
+    return names;
+  };
 
   // The title window first, then the help and value display windows it hands to each drive.
   shell::ProgramShell::Context shellContext;

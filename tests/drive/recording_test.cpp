@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -187,6 +188,29 @@ TEST_F(Recording, OnlyTheNewestAreKept) {
   EXPECT_TRUE(fs::exists(dir_ / "20261207-100003-1.drs"));
   EXPECT_TRUE(fs::exists(dir_ / "notes.txt"));
   EXPECT_EQ(drive::recordingFileName("2026-12-07 15:04:05", 2), "20261207-150405-2.drs");
+}
+
+// Besides the newest, the recordings named to be kept (the trains' best drives) stay, however
+// old; a name that is not there, or among the newest anyway, changes nothing.
+TEST_F(Recording, TheBestDrivesRecordingsAreKept) {
+  for (int i = 0; i < 54; ++i) {
+    char name[64];
+    std::snprintf(name, sizeof name, "20261207-%06d-1.drs", 100000 + i);
+    write(name, "x");
+  }
+  const std::set<std::string> best = {"20261207-100000-1.drs", "20261207-100003-1.drs",
+                                      "20261207-100053-1.drs", "19991231-235959-1.drs"};
+  EXPECT_EQ(drive::pruneRecordings(dir_, 50, best), 2);
+  for (int i = 0; i < 54; ++i) {
+    char name[64];
+    std::snprintf(name, sizeof name, "20261207-%06d-1.drs", 100000 + i);
+    EXPECT_EQ(fs::exists(dir_ / name), i != 1 && i != 2) << name;
+  }
+  // Kept ones are not counted among the newest: the next prune keeps them and 50 others.
+  write("20261207-100054-1.drs", "x");
+  EXPECT_EQ(drive::pruneRecordings(dir_, 50, best), 1);
+  EXPECT_FALSE(fs::exists(dir_ / "20261207-100004-1.drs"));
+  EXPECT_TRUE(fs::exists(dir_ / "20261207-100000-1.drs"));
 }
 
 }  // namespace
