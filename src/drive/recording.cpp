@@ -1,6 +1,7 @@
 #include "drive/recording.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cinttypes>
 #include <memory>
@@ -236,6 +237,19 @@ std::optional<RecordingHeader> parseRecordingHeader(std::string_view text, std::
 
 std::string checkRecordedFiles(const RecordingHeader& header,
                                const std::filesystem::path& dataFolder) {
+  bool settingsFile = false;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(dataFolder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    settingsFile = settingsFile || name == "dravolin.dat";
+  }
+  if (!settingsFile) {
+    return "the recording's data folder " + dataFolder.string() +
+           " is not a data folder (it has no dravolin.dat)";
+  }
   for (const RecordedFile& f : header.files) {
     const std::optional<RecordedFile> now = hashFile(dataFolder, f.path);
     if (!now) return "the file " + f.path + " of the recording is missing";

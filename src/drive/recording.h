@@ -92,7 +92,8 @@ std::string formatRecordingHeader(const RecordingHeader& header);
 std::optional<RecordingHeader> parseRecordingHeader(std::string_view text, std::string& error);
 
 // Compares every file of the header with the file as it is now: empty when all are the same,
-// else a message naming the first file that differs or is missing.
+// else a message naming the first file that differs or is missing. A folder without
+// "dravolin.dat" (in any letter case) is no data folder: it is refused before any file is read.
 std::string checkRecordedFiles(const RecordingHeader& header,
                                const std::filesystem::path& dataFolder);
 

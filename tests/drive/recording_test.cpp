@@ -200,6 +200,7 @@ TEST_F(Recording, LongDriveIsWrittenWhole) {
 
 // A file that changed since the recording, or went missing, is named; an unchanged set passes.
 TEST_F(Recording, ChangedFilesAreNamed) {
+  write("DRAVOLIN.DAT", "[Path]\n");
   write("train.dat", "[Cars]\n10\n");
   write("line.dat", "[Station]\n");
   drive::RecordingHeader h{dir_.string(), "train.dat", "line.dat", "", {}, {}};
@@ -212,6 +213,9 @@ TEST_F(Recording, ChangedFilesAreNamed) {
   fs::remove(dir_ / "line.dat");
   EXPECT_NE(drive::checkRecordedFiles(h, dir_).find("line.dat of the recording is missing"),
             std::string::npos);
+
+  // A folder that is no data folder is refused before any of its files is read.
+  EXPECT_NE(drive::checkRecordedFiles(h, "/etc").find("is not a data folder"), std::string::npos);
 
   // A hash edited by hand in the recording is refused as well.
   write("line.dat", "[Station]\n");

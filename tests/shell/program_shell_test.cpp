@@ -8,6 +8,8 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
+#include <QSlider>
+#include <QWidgetAction>
 #include <fstream>
 
 #include "input/input_state.h"
@@ -406,10 +408,33 @@ TEST(ProgramShell, VolumeKeypadSwapAndPortAreAppliedAndKept) {
   shell::DrivingWindow* d = shell.titleWindow()->drivingWindow();
   ASSERT_NE(d, nullptr) << ::testing::PrintToString(h.messages.texts);
   EXPECT_EQ(d->controllerPort().portName(), "COM2");
+  // In the cab a volume key shows the new volume in the status line, and the menu's slider and
+  // its label follow it.
+  d->show();
+  for (QAction* a : d->actions()) {
+    if (a->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_Down)) a->trigger();
+  }
+  EXPECT_EQ(shell.settings().volumePercent, 60);
+  EXPECT_TRUE(d->statusLine()->isVisible());
+  EXPECT_EQ(d->statusLine()->text(), "音量 60%");
+  QWidgetAction* sliderAction = nullptr;
+  for (QAction* top : d->menuBar()->actions()) {
+    if (top->menu() == nullptr) continue;
+    for (QAction* a : top->menu()->actions()) {
+      if (a->menu() == nullptr) continue;
+      for (QAction* inner : a->menu()->actions()) {
+        if (auto* w = qobject_cast<QWidgetAction*>(inner)) sliderAction = w;
+      }
+    }
+  }
+  ASSERT_NE(sliderAction, nullptr);
+  EXPECT_EQ(sliderAction->defaultWidget()->findChild<QSlider*>()->value(), 60);
+  EXPECT_EQ(sliderAction->defaultWidget()->findChild<QLabel*>()->text(), "60%");
+  saveScreenshot(*d, "volume_status.png");
   d->close();
   QSettings reread(h.store.fileName(), QSettings::IniFormat);
   const shell::AppSettings kept = shell::readAppSettings(reread);
-  EXPECT_EQ(kept.volumePercent, 70);
+  EXPECT_EQ(kept.volumePercent, 60);
   EXPECT_FALSE(kept.keypadSwap);
   EXPECT_EQ(kept.controllerPort, "COM2");
 }
