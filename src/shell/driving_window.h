@@ -89,8 +89,13 @@ class DrivingWindow final : public QMainWindow {
     // File names of recordings kept besides the newest (the trains' best drives); none: only
     // the newest are kept.
     std::function<std::set<std::string>()> keptRecordings;
-    // A replay: the recording's events, played at real speed in place of the driver's inputs.
+    // The program's input state kept across drives (the keypad swap): recorded with the drive,
+    // and set from a recording for its replay. None: not recorded, not set.
+    input::ProgramInputState* program = nullptr;
+    // A replay: the recording's events, played at real speed in place of the driver's inputs,
+    // from the settings the recording started with.
     std::shared_ptr<const std::vector<drive::ScriptEvent>> replay;
+    drive::RecordedSettings replaySettings;
     // The profiles of the replay's "device add" events (drive::loadScriptProfiles).
     std::shared_ptr<const drive::ScriptProfiles> replayProfiles;
     // Called after every virtual millisecond has run (tests trace the drive with it).
@@ -137,8 +142,11 @@ class DrivingWindow final : public QMainWindow {
   // The status line over the foot of the cab: controller messages, shown for a few seconds.
   QLabel* statusLine() const { return status_; }
   void showStatus(const QString& text);
-  // The Controller menu's USB controller settings (calibration dialog).
+  // The Controller menu's USB controller settings (calibration dialog). While it is open the
+  // drive is paused and the devices give it no command; closing it resumes a drive that ran.
   void usbControllerSetupClick();
+  // Whether the calibration dialog is open.
+  bool calibrating() const { return calibrating_; }
   const VideoPresenter& presenter() const { return *presenter_; }
   const platform::CabViewSurface& surface() const { return *surface_; }
   const Stats& stats() const { return stats_; }
@@ -225,6 +233,8 @@ class DrivingWindow final : public QMainWindow {
   std::string stillName_;
   bool stillReported_ = false;
   bool closing_ = false;
+  bool calibrating_ = false;  // the devices' commands do not reach the drive
+  bool doorsOpen_ = true;     // as the last display tick left them: a change writes the recording
   QAction* start1_ = nullptr;
   QMenu* goTo1_ = nullptr;
   QMenu* show1_ = nullptr;

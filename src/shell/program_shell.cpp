@@ -186,10 +186,11 @@ QMenu* ProgramShell::makeVolumeMenu(QWidget* parent, QWidget* window) {
     label->setText(QString("%1%").arg(v));
   });
   connect(slider, &QSlider::sliderReleased, this, &ProgramShell::saveSettings);
-  // A menu opened again shows the volume set elsewhere.
-  connect(menu, &QMenu::aboutToShow, slider, [this, slider] {
+  // A menu opened again shows the volume set elsewhere (the keys), on the slider and its label.
+  connect(menu, &QMenu::aboutToShow, slider, [this, slider, label] {
     const QSignalBlocker block(slider);
     slider->setValue(settings_.volumePercent);
+    label->setText(QString("%1%").arg(settings_.volumePercent));
   });
   connect(menu, &QMenu::aboutToHide, this, &ProgramShell::saveSettings);
   menu->addSeparator();
@@ -199,9 +200,19 @@ QMenu* ProgramShell::makeVolumeMenu(QWidget* parent, QWidget* window) {
     QAction* a = menu->addAction(text);
     a->setShortcut(QKeySequence(key));
     const int delta = step;
-    connect(a, &QAction::triggered, this, [this, delta] {
+    connect(a, &QAction::triggered, this, [this, delta, slider, label, window] {
       setVolume(settings_.volumePercent + delta);
       saveSettings();
+      const QString text = QString("%1%").arg(settings_.volumePercent);
+      {
+        const QSignalBlocker block(slider);
+        slider->setValue(settings_.volumePercent);
+      }
+      label->setText(text);
+      // The keys work without the menu: the driving window says what they set.
+      if (auto* driving = qobject_cast<DrivingWindow*>(window)) {
+        driving->showStatus(QString(kVolumeStatus).arg(settings_.volumePercent));
+      }
     });
     if (window != nullptr) window->addAction(a);
   }

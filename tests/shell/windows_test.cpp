@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -14,6 +15,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <QtTest>
@@ -500,6 +502,62 @@ TEST(DrivingWindow, UsbControllerCommandsReachTheDriveAndPlugInIsShown) {
     if (e.kind == drive::ScriptEventKind::Controller) commands.push_back(e.text);
   }
   EXPECT_EQ(commands, (std::vector<std::string>{"controller 3", "controller 21"})) << recorded;
+}
+
+// Calibrating walks the handle through every position: while the dialog is open the drive
+// stands paused and the device's moves give it no command; closing the dialog resumes the drive
+// as Start does, and only when it ran before.
+TEST(DrivingWindow, CalibratingPausesTheDriveAndItsDevices) {
+  for (const bool running : {true, false}) {
+    SCOPED_TRACE(running ? "running" : "paused");
+    Harness h;
+    FakeInputDevices devices;  // device 7, plugged in at the start
+    const input::ProfileLibrary library;
+    TemporaryFolder calibrations;
+    h.context.driving.devices = &devices;
+    h.context.driving.profiles = &library;
+    h.context.driving.calibrationFolder = calibrations.path();
+    TitleWindow w(h.context);
+    w.TrainClick(2);
+    DrivingWindow* d = w.drivingWindow();
+    ASSERT_NE(d, nullptr);
+    d->show();
+    d->start1Click();
+    if (!running) d->start1Click();
+    const auto starts = [&] {
+      return std::count(h.drive->log.begin(), h.drive->log.end(), "start1Click");
+    };
+    const long startsBefore = starts();
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+      seen = true;
+      EXPECT_TRUE(d->calibrating());
+      EXPECT_FALSE(d->running());
+      // The driver walks the handle from EB to P5 and back to N.
+      for (const int value : {-32768, -20000, 0, 20000, 32767, 0}) {
+        devices.axes[0] = value;
+        devices.handlers.axis(7, 0, value);
+      }
+      if (QWidget* dialog = QApplication::activeModalWidget()) {
+        static_cast<QDialog*>(dialog)->reject();
+      } else {
+        ADD_FAILURE() << "no dialog";
+      }
+    });
+    d->usbControllerSetupClick();
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(d->calibrating());
+    EXPECT_EQ(d->running(), running);
+    EXPECT_EQ(starts() - startsBefore, running ? 2 : 0) << "paused, then resumed";
+    EXPECT_EQ(
+        std::count_if(h.drive->log.begin(), h.drive->log.end(),
+                      [](const std::string& l) { return l.starts_with("ControllerCommand"); }),
+        0);
+    // Afterwards the device works the drive again.
+    devices.handlers.axis(7, 0, 21844);
+    EXPECT_EQ(h.drive->log.back().substr(0, 17), "ControllerCommand");
+    d->close();
+  }
 }
 
 TEST(DrivingWindow, StartUpErrorShowsItsMessageAndEndsTheProgram) {

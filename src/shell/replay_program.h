@@ -1,0 +1,19 @@
+// The program as `dravolin --replay RECORDING` runs it: the recorded drive in its window at real
+// speed, then its summary; the program ends when both are closed.
+#pragma once
+
+#include <string>
+
+#include "shell/driving_window.h"
+
+namespace dravolin::shell {
+
+// Checks the recording (its header, its events, its files against their hashes), makes the data
+// folder the working folder and plays the drive from the recorded settings, the driver's inputs
+// shown in the status line. Runs the event loop until the last window that keeps the program
+// running closes: the cab, then the summary window of the drive; the value display window
+// (`context.valueDisplay`), shown or not, does not keep it running. Returns the event loop's
+// status, or 1 when the recording is refused (the reason on standard error and in a message).
+int playRecording(const std::string& file, DrivingWindow::Context context);
+
+}  // namespace dravolin::shell
