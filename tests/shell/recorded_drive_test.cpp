@@ -456,8 +456,9 @@ TEST(RecordedDrive, RecordingIsWrittenAtAPauseAndAtAStation) {
   d.close();
 }
 
-// `dravolin --replay` ends when its cab (closed by the recording's end) and the drive's summary
-// are closed, although the program's value display window is still shown.
+// `dravolin --replay` ends when its cab (closed by the recording's end) and the drive's summary,
+// if it has one, are closed, although the program's value display window is still shown. This
+// drive judges no station after the start, so it ends with no summary.
 TEST(RecordedDrive, AReplayEndsWithItsCabAndItsSummary) {
   MessageRecorder messages;
   DataFolder folder;
@@ -499,7 +500,7 @@ TEST(RecordedDrive, AReplayEndsWithItsCabAndItsSummary) {
   fs::current_path(workingFolder);
   EXPECT_FALSE(timedOut) << "the program stayed with its value display window";
   EXPECT_EQ(status, 0);
-  EXPECT_TRUE(summaryClosed);
+  EXPECT_FALSE(summaryClosed) << "a drive that judged no station after the start has no summary";
 }
 
 }  // namespace
