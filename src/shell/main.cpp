@@ -22,6 +22,7 @@
 #include "drive/script_controller.h"
 #include "input/input_state.h"
 #include "input/profile_library.h"
+#include "platform/openal_environment.h"
 #include "platform/openal_sound_slots.h"
 #include "platform/sdl_input_devices.h"
 #include "platform/sqlite_drive_history.h"
@@ -35,6 +36,7 @@
 #include "shell/messages.h"
 #include "shell/program_shell.h"
 #include "shell/screen_fit.h"
+#include "shell/sound_watch.h"
 #include "shell/title_window.h"
 #include "shell/value_display_window.h"
 
@@ -94,7 +96,8 @@ int refuseReplay(const std::string& reason) {
 
 // Plays a recorded drive in its window at real speed, the driver's inputs shown in the status
 // line, once its files are checked against the recording's hashes.
-int replay(const std::string& file, shell::DrivingWindow::Context context) {
+int replay(const std::string& file, shell::DrivingWindow::Context context,
+           shell::SoundWatch& soundWatch) {
   std::ifstream in(file, std::ios::binary);
   if (!in) return refuseReplay("cannot read " + file);
   std::ostringstream bytes;
@@ -134,6 +137,7 @@ int replay(const std::string& file, shell::DrivingWindow::Context context) {
   } catch (const data::LoadError& e) {
     return refuseReplay(e.message());
   }
+  soundWatch.setShow([&window](const QString& text) { window->showStatus(text); });
   window->show();
   return QApplication::exec();
 }
@@ -156,6 +160,9 @@ int main(int argc, char** argv) {
     std::printf("%s", shell::usageText());
     return 0;
   }
+  // Before anything else starts a thread or uses OpenAL Soft: where the sound libraries'
+  // messages go, and how the desktop's sound server may treat the program's stream.
+  const platform::SoundEnvironmentPlan soundEnvironment = platform::prepareSoundEnvironment();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Dravolin");
   QApplication::setDesktopFileName("dravolin");
@@ -195,14 +202,20 @@ int main(int argc, char** argv) {
     }
   }
 
+  // Without an output the program runs silent and keeps trying to open one (the watch).
   platform::OpenAlSoundSlots sound;
-  const bool soundOpened = sound.initialise();
+  if (!sound.initialise() && sound.outputState() == platform::SoundSlots::OutputState::Missing) {
+    const std::string log = soundEnvironment.logFile.empty()
+                                ? std::string()
+                                : " (messages in " + soundEnvironment.logFile.string() + ")";
+    std::fprintf(stderr, "dravolin: no sound output; running silent%s\n", log.c_str());
+  }
+  shell::SoundWatch soundWatch(sound, nullptr);
   input::ProgramInputState program;
 
   shell::DrivingWindow::Context driving;
   driving.dataDir = ".";
   driving.sound = &sound;
-  driving.soundOpened = soundOpened;
   driving.scale = scale;
   driving.makeDrive = shell::makeDriveFactory(program);
   driving.endProgram = [](int status) { std::exit(status); };
@@ -232,7 +245,7 @@ int main(int argc, char** argv) {
   if (options->replayFile) {
     shell::ValueDisplayWindow values;
     driving.valueDisplay = &values;
-    return replay(std::filesystem::absolute(*options->replayFile).string(), driving);
+    return replay(std::filesystem::absolute(*options->replayFile).string(), driving, soundWatch);
   }
   if (options->measureSeconds) {
     shell::ValueDisplayWindow values;
@@ -267,6 +280,7 @@ int main(int argc, char** argv) {
   shellContext.store = store.get();
   shellContext.notice = notice;
   shell::ProgramShell shell(shellContext, settings, std::filesystem::current_path(ec));
+  soundWatch.setShow([&shell](const QString& text) { shell.showSoundStatus(text); });
   QObject::connect(&shell, &shell::ProgramShell::quitRequested, &app, &QApplication::quit);
   return QApplication::exec();
 }
