@@ -6,7 +6,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,19 +33,21 @@ namespace dravolin::testing {
 
 namespace fs = std::filesystem;
 
-// Whether a program is on the PATH.
-inline bool onPath(const std::string& name) {
+// Where a program is on the PATH; empty when it is not.
+inline std::string onPath(const std::string& name) {
   const char* path = std::getenv("PATH");
-  std::string list = path != nullptr ? path : "/usr/bin:/bin";
+  const std::string list = path != nullptr ? path : "/usr/bin:/bin";
   for (std::size_t from = 0; from <= list.size();) {
     const std::size_t to = std::min(list.find(':', from), list.size());
-    if (::access((fs::path(list.substr(from, to - from)) / name).c_str(), X_OK) == 0) return true;
+    const fs::path file = fs::path(list.substr(from, to - from)) / name;
+    if (::access(file.c_str(), X_OK) == 0) return file.string();
     from = to + 1;
   }
-  return false;
+  return {};
 }
 
-// A child process with some environment variables of its own and its output in a file.
+// A child process with some environment variables of its own and its output in a file. It is
+// killed with the test program, however that ends.
 class ChildProcess {
  public:
   ChildProcess() = default;
@@ -55,6 +57,8 @@ class ChildProcess {
 
   bool start(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
              const fs::path& output) {
+    // Everything the child needs is made before the fork.
+    const std::string program = onPath(args.at(0));
     std::vector<std::string> envStrings;
     for (char** e = environ; *e != nullptr; ++e) {
       const std::string entry = *e;
@@ -67,14 +71,19 @@ class ChildProcess {
     std::vector<char*> envp;
     for (std::string& e : envStrings) envp.push_back(e.data());
     envp.push_back(nullptr);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                     0644);
-    posix_spawn_file_actions_adddup2(&files, 1, 2);
-    const int failed = posix_spawnp(&pid_, argv[0], &files, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&files);
-    if (failed != 0) pid_ = -1;
+    const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (program.empty() || out < 0) return false;
+    const pid_t parent = ::getpid();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (::getppid() != parent) ::_exit(127);
+      ::dup2(out, 1);
+      ::dup2(out, 2);
+      ::execve(program.c_str(), argv.data(), envp.data());
+      ::_exit(127);
+    }
+    ::close(out);
     return pid_ > 0;
   }
   // Sends `signal` and waits for the end.
@@ -125,7 +134,9 @@ class PrivateSoundServer {
   static constexpr const char* kSecondSink = "dravolin_second";
 
   // Whether the server and its tools are installed (scripts/setup installs them).
-  static bool installed() { return onPath("pulseaudio") && onPath("pactl") && onPath("parec"); }
+  static bool installed() {
+    return !onPath("pulseaudio").empty() && !onPath("pactl").empty() && !onPath("parec").empty();
+  }
 
   PrivateSoundServer() {
     fs::create_directories(home());
