@@ -286,6 +286,7 @@ void DrivingWindow::start1Click() {
   // The drive's part first, at the millisecond the clock gives it; then the ticks follow.
   drive_->start1Click();
   virtualClock_->setRunning(run);
+  timedSound_.setPaused(!run);  // the output only: virtual time stands still by itself
   start1_->setText(run ? kPauseCaption : kResumeCaption);
   if (!run) {
     retry_.stop();
@@ -452,11 +453,9 @@ void DrivingWindow::runClosingSteps() {
   virtualClock_->stop();                 // both ticks stop before anything is freed
   if (port_.connected()) port_.close();  // shows the disconnect message
   drive_->FormCloseQuery();
-  if (!context_.sound->initialise() && context_.soundOpened) {
-    showMessage(kSoundInitFailed);
-    showMessage(kEndingForSafety);
-    if (context_.endProgram) context_.endProgram(1);
-  }
+  // A service that cannot open its output again goes on silent and keeps trying; the title
+  // window says so. Nothing is unsafe about a silent title screen: the program goes on.
+  context_.sound->initialise();
 }
 
 void DrivingWindow::closeEvent(QCloseEvent* event) {

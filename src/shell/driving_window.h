@@ -5,7 +5,8 @@
 // Creation runs the start-up loading (which throws data::LoadError with the text to show).
 // Closing runs the closing steps in their order: no more video, both ticks stopped, the
 // controller port closed, the drive's resets and sounds stopped, the sound service initialised
-// afresh; then closed() is emitted and the window may be deleted.
+// afresh (a service that cannot open its output goes on silent); then closed() is emitted and
+// the window may be deleted. Pausing the drive pauses the sound.
 #pragma once
 
 #include <QMainWindow>
@@ -60,8 +61,6 @@ class ValueDisplayWindow;
 
 inline constexpr const char* kPauseCaption = "一時停止(&S)";
 inline constexpr const char* kResumeCaption = "運転再開(&S)";
-inline constexpr const char* kSoundInitFailed = "DirectSoundを初期化できませんでした。";
-inline constexpr const char* kEndingForSafety = "安全のため一旦終了いたします。";
 
 class DrivingWindow final : public QMainWindow {
   Q_OBJECT
@@ -70,7 +69,6 @@ class DrivingWindow final : public QMainWindow {
   struct Context {
     std::filesystem::path dataDir = ".";
     platform::SoundSlots* sound = nullptr;  // the program's sound service (required)
-    bool soundOpened = false;               // whether it opened a device at program start
     ValueDisplayWindow* valueDisplay = nullptr;
     HelpWindow* help = nullptr;
     int scale = 1;  // 1 to 4

@@ -17,6 +17,7 @@
 #include "data/load_error.h"
 #include "input/input_state.h"
 #include "input/profile_library.h"
+#include "platform/openal_environment.h"
 #include "platform/openal_sound_slots.h"
 #include "platform/sdl_input_devices.h"
 #include "platform/sqlite_drive_history.h"
@@ -31,6 +32,7 @@
 #include "shell/program_shell.h"
 #include "shell/replay_program.h"
 #include "shell/screen_fit.h"
+#include "shell/sound_watch.h"
 #include "shell/title_window.h"
 #include "shell/value_display_window.h"
 
@@ -99,6 +101,9 @@ int main(int argc, char** argv) {
     std::printf("%s", shell::usageText());
     return 0;
   }
+  // Before anything else starts a thread or uses OpenAL Soft: where the sound libraries'
+  // messages go, and how the desktop's sound server may treat the program's stream.
+  const platform::SoundEnvironmentPlan soundEnvironment = platform::prepareSoundEnvironment();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Dravolin");
   QApplication::setDesktopFileName("dravolin");
@@ -154,14 +159,20 @@ int main(int argc, char** argv) {
     }
   }
 
+  // Without an output the program runs silent and keeps trying to open one (the watch).
   platform::OpenAlSoundSlots sound;
-  const bool soundOpened = sound.initialise();
+  if (!sound.initialise() && sound.outputState() == platform::SoundSlots::OutputState::Missing) {
+    const std::string log = soundEnvironment.logFile.empty()
+                                ? std::string()
+                                : " (messages in " + soundEnvironment.logFile.string() + ")";
+    std::fprintf(stderr, "dravolin: no sound output; running silent%s\n", log.c_str());
+  }
+  shell::SoundWatch soundWatch(sound, nullptr);
   input::ProgramInputState program;
 
   shell::DrivingWindow::Context driving;
   driving.dataDir = ".";
   driving.sound = &sound;
-  driving.soundOpened = soundOpened;
   driving.scale = scale;
   driving.makeDrive = shell::makeDriveFactory(program);
   driving.program = &program;
@@ -191,7 +202,11 @@ int main(int argc, char** argv) {
   if (options->replayFile) {
     shell::ValueDisplayWindow values;
     driving.valueDisplay = &values;
-    return shell::playRecording(std::filesystem::absolute(*options->replayFile).string(), driving);
+    return shell::playRecording(
+        std::filesystem::absolute(*options->replayFile).string(), driving,
+        [&soundWatch](shell::DrivingWindow& w) {
+          soundWatch.setShow([&w](const QString& text) { w.showStatus(text); });
+        });
   }
   if (options->measureSeconds) {
     shell::ValueDisplayWindow values;
@@ -233,6 +248,7 @@ int main(int argc, char** argv) {
   shellContext.store = store.get();
   shellContext.notice = notice;
   shell::ProgramShell shell(shellContext, settings, std::filesystem::current_path(ec));
+  soundWatch.setShow([&shell](const QString& text) { shell.showSoundStatus(text); });
   QObject::connect(&shell, &shell::ProgramShell::quitRequested, &app, &QApplication::quit);
   return QApplication::exec();
 }

@@ -20,6 +20,7 @@
 #include "shell/help_window.h"
 #include "shell/messages.h"
 #include "shell/screen_fit.h"
+#include "shell/sound_watch.h"
 #include "shell/value_display_window.h"
 
 namespace dravolin::shell {
@@ -91,7 +92,10 @@ void ProgramShell::buildWindows() {
   place(values_.get(), kValuesName);
   title_ = std::make_unique<TitleWindow>(titleContext);
   title_->setCompanions(help_.get(), values_.get());
-  if (!context_.notice.isEmpty()) title_->setNotice(context_.notice);
+  if (const QString notice = titleNotice(context_.notice, context_.title.driving.sound);
+      !notice.isEmpty()) {
+    title_->setNotice(notice);
+  }
 
   // The title window's own menu (right button) and its shortcut keys.
   delete titleVolume_;
@@ -245,6 +249,14 @@ void ProgramShell::onDrivingClosed(DrivingWindow* window) {
   settings_.controllerPort = QString::fromStdString(window->controllerPort().portName());
   if (context_.program != nullptr) settings_.keypadSwap = context_.program->KeypadSwap;
   saveSettings();
+}
+
+void ProgramShell::showSoundStatus(const QString& text) {
+  if (driving_ != nullptr && driving_->isVisible()) {
+    driving_->showStatus(text);
+  } else if (title_ != nullptr) {
+    title_->setNotice(text);
+  }
 }
 
 void ProgramShell::saveSettings() {

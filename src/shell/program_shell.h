@@ -61,6 +61,9 @@ class ProgramShell final : public QObject {
   void setVolume(int percent);
   // Writes the settings now (they are also written on every change that matters and at quit).
   void saveSettings();
+  // A text about the sound output, in the status line of the driving window while one is
+  // open, else in the title window's.
+  void showSoundStatus(const QString& text);
 
   TitleWindow* titleWindow() const { return title_.get(); }
   const std::filesystem::path& dataFolder() const { return folder_; }

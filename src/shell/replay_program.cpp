@@ -27,7 +27,8 @@ int refuseReplay(const std::string& reason) {
 
 }  // namespace
 
-int playRecording(const std::string& file, DrivingWindow::Context context) {
+int playRecording(const std::string& file, DrivingWindow::Context context,
+                  const std::function<void(DrivingWindow&)>& made) {
   std::ifstream in(file, std::ios::binary);
   if (!in) return refuseReplay("cannot read " + file);
   std::ostringstream bytes;
@@ -74,6 +75,7 @@ int playRecording(const std::string& file, DrivingWindow::Context context) {
   } catch (const data::LoadError& e) {
     return refuseReplay(e.message());
   }
+  if (made) made(*window);
   window->show();
   return QApplication::exec();
 }

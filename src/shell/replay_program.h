@@ -2,6 +2,7 @@
 // speed, then its summary; the program ends when both are closed.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "shell/driving_window.h"
@@ -14,6 +15,9 @@ namespace dravolin::shell {
 // running closes: the cab, then the summary window of the drive; the value display window
 // (`context.valueDisplay`), shown or not, does not keep it running. Returns the event loop's
 // status, or 1 when the recording is refused (the reason on standard error and in a message).
-int playRecording(const std::string& file, DrivingWindow::Context context);
+// `made`, when given, is called with the cab once it exists (the program's sound watch shows its
+// messages in the cab's status line).
+int playRecording(const std::string& file, DrivingWindow::Context context,
+                  const std::function<void(DrivingWindow&)>& made = {});
 
 }  // namespace dravolin::shell

@@ -20,6 +20,7 @@
 #include "platform/ffmpeg_audio_reader.h"
 #include "platform/file_picture_loader.h"
 #include "shell/messages.h"
+#include "shell/sound_watch.h"
 
 namespace dravolin::shell {
 
@@ -341,6 +342,10 @@ void TitleWindow::onDrivingClosed() {
   loading_->hide();
   setClientSize(640, 480);
   refreshHistory();
+  // A sound service that could not open its output again goes on silent and says so here.
+  if (const QString silent = titleNotice({}, context_.driving.sound); !silent.isEmpty()) {
+    setNotice(silent);
+  }
   show();
   Q_EMIT drivingWindowClosed();
 }
