@@ -126,6 +126,7 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
   DriveClock::Handlers ticks;
   ticks.eachMs = [this](int t) {
     timedSound_.setTimeMs(t);
+    recorder_.flushDue(t);
     if (context_.replay) replayMs(t);
   };
   ticks.simulationTick = [this] { guarded([this] { simulationTick(); }); };
@@ -166,7 +167,7 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
     devices_ = std::make_unique<input::ControllerDevices>(
         *context_.devices, *context_.profiles, context_.calibrationFolder,
         [this](int line) {
-          if (closing_) return;
+          if (closing_ || calibrating_) return;
           guarded([&] { drive_->ControllerCommand(line); });
           afterInput();
         },
@@ -182,13 +183,14 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
     values.visible = valueDisplay_->isVisible();
     values.caption = valueDisplay_->windowTitle().toStdString();
     valueDisplay_->onKey = [this](QKeyEvent* e) { forwardKey(e); };
-    valueDisplay_->onClosed = [this] { drive_->valueDisplay().visible = false; };
+    valueDisplay_->onClosed = [this] { drive_->valuesClosed(); };
     syncValueDisplay();
   }
   if (help_ != nullptr) {
     help_->onKey = [this](QKeyEvent* e) { forwardKey(e); };
   }
   previousIndex_ = drive_->state().FrameIndex;
+  doorsOpen_ = drive_->state().DoorsOpen;
   if (context_.replay) {
     setUpReplay();
   } else if (!context_.recordingsFolder.empty()) {
@@ -279,11 +281,18 @@ void DrivingWindow::showStatus(const QString& text) {
 
 void DrivingWindow::usbControllerSetupClick() {
   if (context_.devices == nullptr || context_.profiles == nullptr) return;
+  // Calibrating moves the handle through every position: the drive stands paused meanwhile, and
+  // resumes as Start resumes it, if it ran before.
+  const bool wasRunning = running();
+  if (wasRunning) start1Click();
+  calibrating_ = true;
   CalibrationDialog dialog(*context_.devices, *context_.profiles, context_.calibrationFolder, this);
   connect(&dialog, &CalibrationDialog::saved, this, [this](int id) {
     if (devices_) devices_->reload(id);
   });
   dialog.exec();
+  calibrating_ = false;
+  if (wasRunning && !running()) start1Click();
 }
 
 bool DrivingWindow::running() const { return virtualClock_->running(); }
@@ -299,8 +308,12 @@ void DrivingWindow::start1Click() {
   // The drive's part first, at the millisecond the clock gives it; then the ticks follow.
   drive_->start1Click();
   virtualClock_->setRunning(run);
+  timedSound_.setPaused(!run);  // the output only: virtual time stands still by itself
   start1_->setText(run ? kPauseCaption : kResumeCaption);
-  if (!run) retry_.stop();
+  if (!run) {
+    retry_.stop();
+    recorder_.flush();  // virtual time stands still until the drive resumes
+  }
   // The current frame is drawn once more, whichever frame was shown before.
   drive_->shownFrame().requestRedraw();
   // The frame drawn again for the Start counts from the Start.
@@ -431,6 +444,11 @@ void DrivingWindow::presentFrame() {
 void DrivingWindow::displayTick() {
   stats_.maxTickLateMs = std::max(stats_.maxTickLateMs, virtualClock_->lateMs());
   drive_->Timer1Timer();
+  // The doors open or close at a station: the recording so far is written out.
+  if (drive_->state().DoorsOpen != doorsOpen_) {
+    doorsOpen_ = drive_->state().DoorsOpen;
+    recorder_.flush();
+  }
   if (const drive::Evaluation* e = drive_->evaluation(); e != nullptr && e->finished()) {
     reportDriveEnd();
   }
@@ -541,11 +559,9 @@ void DrivingWindow::runClosingSteps() {
   virtualClock_->stop();                 // both ticks stop before anything is freed
   if (port_.connected()) port_.close();  // shows the disconnect message
   drive_->FormCloseQuery();
-  if (!context_.sound->initialise() && context_.soundOpened) {
-    showMessage(kSoundInitFailed);
-    showMessage(kEndingForSafety);
-    if (context_.endProgram) context_.endProgram(1);
-  }
+  // A service that cannot open its output again goes on silent and keeps trying; the title
+  // window says so. Nothing is unsafe about a silent title screen: the program goes on.
+  context_.sound->initialise();
 }
 
 void DrivingWindow::closeEvent(QCloseEvent* event) {

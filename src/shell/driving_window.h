@@ -5,7 +5,8 @@
 // Creation runs the start-up loading (which throws data::LoadError with the text to show).
 // Closing runs the closing steps in their order: no more video, both ticks stopped, the
 // controller port closed, the drive's resets and sounds stopped, the sound service initialised
-// afresh; then closed() is emitted and the window may be deleted.
+// afresh (a service that cannot open its output goes on silent); then closed() is emitted and
+// the window may be deleted. Pausing the drive pauses the sound.
 #pragma once
 
 #include <QMainWindow>
@@ -17,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -60,8 +62,6 @@ class ValueDisplayWindow;
 
 inline constexpr const char* kPauseCaption = "一時停止(&S)";
 inline constexpr const char* kResumeCaption = "運転再開(&S)";
-inline constexpr const char* kSoundInitFailed = "DirectSoundを初期化できませんでした。";
-inline constexpr const char* kEndingForSafety = "安全のため一旦終了いたします。";
 
 class DrivingWindow final : public QMainWindow {
   Q_OBJECT
@@ -70,7 +70,6 @@ class DrivingWindow final : public QMainWindow {
   struct Context {
     std::filesystem::path dataDir = ".";
     platform::SoundSlots* sound = nullptr;  // the program's sound service (required)
-    bool soundOpened = false;               // whether it opened a device at program start
     ValueDisplayWindow* valueDisplay = nullptr;
     HelpWindow* help = nullptr;
     int scale = 1;  // 1 to 4
@@ -86,8 +85,16 @@ class DrivingWindow final : public QMainWindow {
     // Where the drive's recording goes (kept to the newest keepRecordings); empty: not recorded.
     std::filesystem::path recordingsFolder;
     int keepRecordings = 50;
-    // A replay: the recording's events, played at real speed in place of the driver's inputs.
+    // File names of recordings kept besides the newest (the trains' best drives); none: only
+    // the newest are kept.
+    std::function<std::set<std::string>()> keptRecordings;
+    // The program's input state kept across drives (the keypad swap): recorded with the drive,
+    // and set from a recording for its replay. None: not recorded, not set.
+    input::ProgramInputState* program = nullptr;
+    // A replay: the recording's events, played at real speed in place of the driver's inputs,
+    // from the settings the recording started with.
     std::shared_ptr<const std::vector<drive::ScriptEvent>> replay;
+    drive::RecordedSettings replaySettings;
     // The profiles of the replay's "device add" events (drive::loadScriptProfiles).
     std::shared_ptr<const drive::ScriptProfiles> replayProfiles;
     // Called after every virtual millisecond has run (tests trace the drive with it).
@@ -141,8 +148,11 @@ class DrivingWindow final : public QMainWindow {
   // The status line over the foot of the cab: controller messages, shown for a few seconds.
   QLabel* statusLine() const { return status_; }
   void showStatus(const QString& text);
-  // The Controller menu's USB controller settings (calibration dialog).
+  // The Controller menu's USB controller settings (calibration dialog). While it is open the
+  // drive is paused and the devices give it no command; closing it resumes a drive that ran.
   void usbControllerSetupClick();
+  // Whether the calibration dialog is open.
+  bool calibrating() const { return calibrating_; }
   const VideoPresenter& presenter() const { return *presenter_; }
   const platform::CabViewSurface& surface() const { return *surface_; }
   const Stats& stats() const { return stats_; }
@@ -250,6 +260,8 @@ class DrivingWindow final : public QMainWindow {
   std::string stillName_;
   bool stillReported_ = false;
   bool closing_ = false;
+  bool calibrating_ = false;  // the devices' commands do not reach the drive
+  bool doorsOpen_ = true;     // as the last display tick left them: a change writes the recording
   QAction* start1_ = nullptr;
   QMenu* goTo1_ = nullptr;
   QMenu* show1_ = nullptr;

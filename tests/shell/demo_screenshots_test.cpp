@@ -125,16 +125,22 @@ TEST(DemoScreenshots, TitleAndCabAtAStationInTheTunnelAndAtCaution) {
   EXPECT_EQ(cab.Label4.text.substr(0, 6), "川辺");  // the next station
   saveScreenshot(*d, "demo_station.png");
 
-  // F1 slides the timetable card in, 30 pixels a display tick: readable whole beside the signal
-  // picture and above the clock and the speed. F1 again slides it out.
+  // F1 slides the timetable card in, 30 pixels a display tick: readable whole beside the sign
+  // column (the signal, the stop marker, the limit, gradient and other signs, the stop line)
+  // and above the clock and the speed. F1 again slides it out.
   QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
   QApplication::sendEvent(d, &f1);
   for (int i = 0; i < 10; ++i) d->displayTick();
   redraw(*d);
   ASSERT_TRUE(cab.Staf.exists);
   EXPECT_EQ(cab.Staf.left, 640 - cab.Staf.width);
-  EXPECT_GE(cab.Staf.left, cab.SignalImage.left + cab.SignalImage.width);
   const QRect card(cab.Staf.left, cab.Staf.top, cab.Staf.width, cab.Staf.height);
+  for (const sim::CabPicture* sign :
+       {&cab.SignalImage, &cab.stop, &cab.SpeedLimitImage, &cab.SlopeImage, &cab.OtherImage}) {
+    EXPECT_FALSE(card.intersects(QRect(sign->left, sign->top, sign->width, sign->height)))
+        << sign->left << "," << sign->top;
+  }
+  EXPECT_FALSE(card.intersects(QRect(cab.stopline.left, 0, cab.stopline.width, 240)));
   for (const sim::CabLabel* label : {&cab.Label3, &cab.digi_speed}) {
     EXPECT_FALSE(card.intersects(shell::CabWidget::labelRect(cab, *label))) << label->text;
   }

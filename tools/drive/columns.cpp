@@ -204,6 +204,17 @@ void addEvaluation(Table& t) {
   t["Eval.Score"] = [](const DriveView& v) {
     return v.evaluation == nullptr ? std::string() : integer(v.evaluation->score());
   };
+  // How the drive would end now (complete, abandoned, not-driven), and whether it is practice.
+  t["Eval.Kind"] = [](const DriveView& v) {
+    return v.evaluation == nullptr ? std::string()
+                                   : std::string(drive::driveKindName(v.evaluation->kind()));
+  };
+  t["Eval.Practice"] = [](const DriveView& v) {
+    return v.evaluation == nullptr ? std::string() : flag(v.evaluation->practice());
+  };
+  t["Eval.Finished"] = [](const DriveView& v) {
+    return v.evaluation == nullptr ? std::string() : flag(v.evaluation->finished());
+  };
   auto pending = [&t](const char* name, int drive::ProtectionEvents::*member) {
     t[name] = [member](const DriveView& v) {
       return v.evaluation == nullptr ? std::string() : integer(v.evaluation->pending().*member);

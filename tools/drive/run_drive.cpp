@@ -54,6 +54,7 @@ CheckedDrive loadCheckedDrive(const std::filesystem::path& dir, const std::strin
   services->sounds.initialise();
   CheckedDrive d;
   d.sounds = &services->sounds;
+  d.program = &services->program;
   d.drive = drive::Drive::FormCreate({dir, train, line},
                                      {services->pictures, services->sounds, &services->video},
                                      services->program);
@@ -301,6 +302,8 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
   std::string trainFile = options.trainFile;
   std::string lineFile = options.lineFile;
   int untilMs = options.untilMs;
+  // A recording's drive starts with the settings it was recorded with.
+  drive::RecordedSettings settings;
   if (options.script) {
     std::ifstream in(*options.script, std::ios::binary);
     if (!in) return usage("cannot read the script " + options.script->string());
@@ -324,6 +327,7 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
         trainFile = header->trainFile;
         lineFile = header->lineFile;
       }
+      settings = header->settings;
       if (const std::string changed = drive::checkRecordedFiles(*header, dir); !changed.empty()) {
         err << "dravolin-drive: " << options.script->string() << ": " << changed
             << "; the recording cannot be replayed\n";
@@ -343,6 +347,7 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
       err << e.what() << '\n';
       return kExitLoadError;
     }
+    drive::applySettings(settings, *d.program, d.drive->valueDisplay());
     if (const std::string bad = checkStationEvents(*d.drive, events); !bad.empty()) {
       return usage((options.script ? options.script->string() + ": " : std::string()) + bad);
     }
@@ -370,6 +375,7 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
     err << e.what() << '\n';
     return kExitLoadError;
   }
+  drive::applySettings(settings, program, drive->valueDisplay());
   if (const std::string bad = checkStationEvents(*drive, events); !bad.empty()) {
     return usage((options.script ? options.script->string() + ": " : std::string()) + bad);
   }
