@@ -1,6 +1,6 @@
 // Cost of the sound service: mixing one display tick (100 ms) of output with many slots playing
-// at odd pitches, through OpenAL Soft's loopback device at the program's output format; and
-// reading a WAV file's bytes.
+// at odd pitches, through OpenAL Soft's loopback device at the program's output format; the
+// watch over the output and its restoring after a loss; and reading a WAV file's bytes.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -55,6 +55,43 @@ void BM_MixOneDisplayTick(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * (kRate / 10));
 }
 BENCHMARK(BM_MixOneDisplayTick)->Arg(1)->Arg(32)->Arg(256)->Unit(benchmark::kMicrosecond);
+
+// The watch over the output, once per display tick: one question to the device while it is
+// there. And the output opened again with every slot playing: the waves loaded into the new
+// device from memory and each slot set going from its position.
+void BM_CheckOutput(benchmark::State& state) {
+  OpenAlSoundSlots slots(OpenAlSoundSlots::Output::loopback());
+  if (!slots.initialise()) {
+    state.SkipWithError("no loopback device");
+    return;
+  }
+  std::int64_t now = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(slots.checkOutput(now += 100));
+  }
+}
+BENCHMARK(BM_CheckOutput);
+
+void BM_RestoreAllSlots(benchmark::State& state) {
+  OpenAlSoundSlots slots(OpenAlSoundSlots::Output::loopback());
+  if (!slots.initialise()) {
+    state.SkipWithError("no loopback device");
+    return;
+  }
+  slots.setOutputFormat(kRate, 8, false);
+  for (int i = 0; i < OpenAlSoundSlots::kSlotCount; ++i) {
+    slots.assign(i, slots.addWave(tone(kRate)));
+    slots.playLooped(i);
+  }
+  std::int64_t now = 0;
+  for (auto _ : state) {
+    slots.closeOutput();
+    slots.checkOutput(now);
+    now += OpenAlSoundSlots::kRetryMs;
+    benchmark::DoNotOptimize(slots.checkOutput(now));
+  }
+}
+BENCHMARK(BM_RestoreAllSlots)->Unit(benchmark::kMillisecond);
 
 // One second of 16-bit or 24-bit mono at 22050 Hz as WAV bytes.
 std::vector<std::byte> wavBytes(int bits) {

@@ -9,7 +9,8 @@ option(DRAVOLIN_INSTALL_DEMO "Install the demo line (written by dravolin-make-de
 set(packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
 set(DRAVOLIN_APP_ID org.dravolin.Dravolin)
 
-# Manual pages, from each program's --help.
+# Manual pages, from each program's --help; the program's own page also gets its keys and
+# folders.
 set(man_pages
   "dravolin|drive a train along a recorded line video"
   "dravolin-author|make a line from a cab ride's footage and GPS track"
@@ -25,11 +26,15 @@ foreach(entry IN LISTS man_pages)
   list(GET entry 0 program)
   list(GET entry 1 summary)
   set(out ${CMAKE_BINARY_DIR}/man/${program}.1.gz)
+  set(sections ${packaging_dir}/${program}-man-sections.roff)
+  if(NOT EXISTS ${sections})
+    set(sections "")
+  endif()
   add_custom_command(OUTPUT ${out}
     COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${program}> -DNAME=${program}
             "-DSUMMARY=${summary}" -DVERSION=${PROJECT_VERSION} -DOUT=${out}
-            -P ${PROJECT_SOURCE_DIR}/cmake/MakeManPage.cmake
-    DEPENDS ${program} ${PROJECT_SOURCE_DIR}/cmake/MakeManPage.cmake
+            "-DSECTIONS=${sections}" -P ${PROJECT_SOURCE_DIR}/cmake/MakeManPage.cmake
+    DEPENDS ${program} ${PROJECT_SOURCE_DIR}/cmake/MakeManPage.cmake ${sections}
     COMMENT "Manual page of ${program}"
     VERBATIM)
   list(APPEND man_files ${out})
@@ -42,7 +47,14 @@ add_custom_command(OUTPUT ${changelog}
   COMMAND sh -c "gzip -9n < '${packaging_dir}/changelog' > '${changelog}'"
   DEPENDS ${packaging_dir}/changelog
   VERBATIM)
-add_custom_target(dravolin_install_files ALL DEPENDS ${man_files} ${changelog})
+# The README, compressed as Debian wants documentation, with the pictures it shows.
+set(readme ${CMAKE_BINARY_DIR}/packaging/README.md.gz)
+add_custom_command(OUTPUT ${readme}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+  COMMAND sh -c "gzip -9n < '${PROJECT_SOURCE_DIR}/README.md' > '${readme}'"
+  DEPENDS ${PROJECT_SOURCE_DIR}/README.md
+  VERBATIM)
+add_custom_target(dravolin_install_files ALL DEPENDS ${man_files} ${changelog} ${readme})
 
 install(FILES ${man_files} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${packaging_dir}/dravolin.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -55,8 +67,10 @@ foreach(size 48 128 256)
 endforeach()
 install(FILES ${packaging_dir}/icons/dravolin.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-install(FILES ${packaging_dir}/copyright ${changelog}
+install(FILES ${packaging_dir}/copyright ${changelog} ${readme}
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/dravolin)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/dravolin/docs
+        FILES_MATCHING PATTERN "*.png")
 if(DRAVOLIN_INSTALL_DEMO)
   install(CODE "
     set(DEMO_GENERATOR \"$<TARGET_FILE:dravolin-make-demo>\")

@@ -1,6 +1,7 @@
 # Writes the manual page of one program from its --help text, gzipped as Debian wants it.
 #   cmake -DPROGRAM=exe -DNAME=name -DSUMMARY=text -DVERSION=x.y.z -DOUT=file.1.gz
-#         -P MakeManPage.cmake
+#         [-DSECTIONS=file.roff] -P MakeManPage.cmake
+# SECTIONS, when given, is roff text of further sections (keys, files) put after the synopsis.
 # The exit status of --help is not looked at: a program that prints its usage and exits with a
 # usage error still gets its usage text as the page.
 foreach(var PROGRAM NAME SUMMARY VERSION OUT)
@@ -31,6 +32,10 @@ string(REGEX REPLACE "\n+$" "" help "${help}")
 string(REGEX REPLACE "^([.'])" "\\\\&\\1" help "${help}")
 string(REGEX REPLACE "\n([.'])" "\n\\\\&\\1" help "${help}")
 set(body "${help}\n")
+set(sections "")
+if(DEFINED SECTIONS AND NOT SECTIONS STREQUAL "")
+  file(READ "${SECTIONS}" sections)
+endif()
 string(REPLACE "-" "\\-" name_roff "${NAME}")
 string(TOUPPER "${NAME}" title)
 
@@ -40,8 +45,12 @@ ${name_roff} \\- ${SUMMARY}
 .SH SYNOPSIS
 .nf
 ${body}.fi
-.SH SEE ALSO
-The README of Dravolin describes every program, the data files and the demo.
+${sections}.SH SEE ALSO
+The README of Dravolin describes every program, the data files and the demo:
+.I /usr/share/doc/dravolin/README.md.gz
+(under
+.I share/doc/dravolin
+of another installation prefix).
 ")
 
 get_filename_component(out_dir "${OUT}" DIRECTORY)

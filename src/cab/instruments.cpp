@@ -1,5 +1,6 @@
 #include "cab/instruments.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 
@@ -87,6 +88,32 @@ void slewMeters(sim::TrainState& s) {
     if (s.MotorCurrent > s.MotorCurrentTarget) s.MotorCurrent -= 20;
     if (s.MotorCurrent < s.MotorCurrentTarget) s.MotorCurrent += 20;
   }
+}
+
+void ammeterTarget(sim::TrainState& s, const sim::TrainParams& p) {
+  s.MotorCurrentTarget = 0;
+  const long double tonnes = p.Tons.ld();
+  if (!p.electric() || tonnes <= 0) return;
+  // Newtons per tonne of train to km/h/s: a = F / (t x 1000) x 3.6.
+  const auto amperes = [tonnes](long double force) {
+    return static_cast<long double>(kAmperesPerKmhPerS) * force * 3.6L / (tonnes * 1000.0L);
+  };
+  const int n = p.Brake;
+  const bool electricBrake = p.Mc == 1 && -n < s.BrakeNotch && s.BrakeNotch < 0 &&
+                             s.Speed > Fixed::fromInt(p.Lose_elec) && p.EBPress > 0;
+  long double current = 0;
+  if (s.PowerNotch > 0 && s.TractiveForce != Fixed()) {
+    current = amperes(sim::abs(s.TractiveForce).ld());
+  } else if (electricBrake && s.BrakePressure > Fixed()) {
+    // The braking force of the display tick (tonnes x BrakeRate x pressure share / 3.6), of
+    // which the motored cars brake electrically.
+    const long double braking = tonnes * 1000.0L * p.BrakeRate.ld() *
+                                (s.BrakePressure.ld() / static_cast<long double>(p.EBPress)) / 3.6L;
+    const long double motored = std::clamp(p.Mt.ld() / tonnes, 0.0L, 1.0L);
+    current = -amperes(braking * motored);
+  }
+  current = std::clamp(current, -1.0e6L, 1.0e6L);
+  s.MotorCurrentTarget = sim::roundToInt(current);
 }
 
 void tunnelPanel(const sim::TrainState& s, std::span<const data::TunnelRecord> tunnels,

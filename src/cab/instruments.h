@@ -44,6 +44,17 @@ void slideTimetableCard(bool shown, sim::CabModel& cab);
 // Moves the voltmeter 0.5 and the ammeter 20 per tick towards their targets.
 void slewMeters(sim::TrainState& s);
 
+// Amperes of traction current per km/h/s of the train's acceleration (tractive force over the
+// train's mass): full power of the demo's trains, about 2.9 km/h/s, reads about 725 A.
+inline constexpr int kAmperesPerKmhPerS = 250;
+
+// The ammeter's target after a simulation tick, in amperes: while powering, the tractive force
+// of the tick as the train's acceleration times kAmperesPerKmhPerS; while an electric train with
+// electric braking brakes electrically (a service brake notch above "[Lose_elec]", as the
+// electric-brake lamp shows), the same for the motored cars' share (Mt of Tons) of the braking
+// force, negative; otherwise, and always for a diesel train, 0.
+void ammeterTarget(sim::TrainState& s, const sim::TrainParams& p);
+
 // The tunnel panel is shown while the train is inside a "[Tunnel]" stretch (ends excluded).
 void tunnelPanel(const sim::TrainState& s, std::span<const data::TunnelRecord> tunnels,
                  sim::CabModel& cab);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "cab/instruments.h"
 #include "sim/clock.h"
 #include "sim/fixed.h"
 #include "sim/simulation_tick.h"
@@ -57,6 +58,7 @@ Drive::Drive(DriveData data, platform::SoundSlots& sound, input::ProgramInputSta
   signalState_.fit(data_.files.line.signals.size());
   protection_.EbFitted = data_.files.train.EB == 1;
   evaluation_ = Evaluation(data_.files.line, data_.state, -data_.files.train.params.Brake);
+  lineEnd_ = lineEndFrame();
   reserveTickTexts();
 }
 
@@ -91,6 +93,17 @@ void Drive::timecalc(int time) { sim::timecalc(time, data_.cab.Label3, data_.cab
 void Drive::MMTimer1Timer() {
   sim::MMTimer1Timer(data_.state, data_.files.train.params, data_.files.line.params);
   keepFrameInVideo();
+  bufferStop();
+  cab::ammeterTarget(data_.state, data_.files.train.params);
+}
+
+int Drive::lineEndFrame() const {
+  if (data_.videoFrameCount > 0) return data_.videoFrameCount - 1;
+  int end = -1;
+  for (const sim::SpeedUnitRow& row : data_.files.line.params.SpeedUnit) {
+    end = std::max(end, row.endFrame);
+  }
+  return end;
 }
 
 void Drive::keepFrameInVideo() {
@@ -98,7 +111,28 @@ void Drive::keepFrameInVideo() {
   // past its last one or a frame key beyond either end leaves the train on that end frame.
   int& frame = data_.state.FrameIndex;
   frame = std::max(frame, 0);
-  if (data_.videoFrameCount > 0) frame = std::min(frame, data_.videoFrameCount - 1);
+  if (lineEnd_ >= 0) frame = std::min(frame, lineEnd_);
+}
+
+void Drive::bufferStop() {
+  // The line ends where its video ends: a train running onto the line's last frame (or back
+  // onto its first) stops there, as at a buffer stop, with the handles at power off and
+  // emergency. Without it the picture would hold while the train and its distance ran on.
+  sim::TrainState& s = data_.state;
+  if (lineEnd_ < 0) return;
+  const bool atEnd = s.FrameIndex >= lineEnd_ && s.Speed > sim::Fixed{};
+  const bool atStart = s.FrameIndex <= 0 && s.Speed < sim::Fixed{};
+  if (!atEnd && !atStart) return;
+  const sim::TrainParams& tp = data_.files.train.params;
+  s.Speed = sim::Fixed{};
+  s.FrameAccumulator = 0;
+  s.PowerHandle = 0;
+  s.PowerNotch = 0;
+  s.PowerChangePending = false;
+  s.BrakeHandle = -tp.Brake;
+  s.BrakeNotch = -tp.Brake;
+  s.BrakeChangePending = false;
+  masconupdate();
 }
 
 void Drive::doorClosingStep() {
@@ -124,6 +158,8 @@ void Drive::StationClick(const std::string& itemName) {
   }
   if (b < 0) return;
   const sim::StationRecord& to = stations[static_cast<std::size_t>(b)];
+  // Before Start the move chooses where the drive begins; once driving, it is practice.
+  if (!s.AwaitingStart) evaluation_.markPractice();
 
   // Stopping stations before it: two announcements each have been made.
   const auto k = std::count_if(stations.begin(), stations.begin() + b,

@@ -161,8 +161,13 @@ class Drive {
   input::InputContext inputContext();
   // Handles the events the last input event posted.
   void drainPosted(input::InputContext& ctx);
-  // Keeps FrameIndex within the line video (from frame 0 when no video is open).
+  // The line's last frame: the line video's, or without a video the frame where the speed
+  // profile ends; -1 with neither.
+  int lineEndFrame() const;
+  // Keeps FrameIndex within the line (from frame 0 to lineEnd_ when known).
   void keepFrameInVideo();
+  // Stops a train that runs onto either end frame of the line.
+  void bufferStop();
   // Gives the labels the display tick writes room for their longest texts.
   void reserveTickTexts();
 
@@ -194,6 +199,7 @@ class Drive {
   Evaluation evaluation_;
   int displayTicks_ = 0;
   int gearShown_ = 0;  // gear picture drawn last; -1 the neutral picture
+  int lineEnd_ = -1;   // lineEndFrame()
   bool running_ = false;
   ShownFrame shownFrame_;
   std::string startCaption_;

@@ -30,6 +30,7 @@ struct DriveData {
   std::vector<StationMenuEntry> stationMenu;  // in station order
   sim::TrainState state;                      // the initial state, before the handle display
   int videoFrameCount = -1;                   // frames of the line video; -1 when none opened
+  std::filesystem::path videoPath;            // the line video's file, as opened
   // Every file the start-up looked up (data files, pictures, sounds, the video), each once, in
   // the order first read; relative to the data folder when the request's folder was relative.
   std::vector<std::filesystem::path> filesRead;

@@ -55,7 +55,33 @@ void Drive::drainPosted(input::InputContext& ctx) {
   if (!posted_.empty()) input::drainPostedEvents(ctx, posted_);
 }
 
+namespace {
+
+// The practice keys (Shift alone): the recording speed, the speed, the clock and the frame keys.
+bool practiceKey(int virtualKey, input::Modifiers modifiers) {
+  if (modifiers != input::kShift) return false;
+  switch (virtualKey) {
+    case input::kKeyF1:
+    case input::kKeyF5:
+    case input::kKeyF6:
+    case input::kKeyF7:
+    case input::kKeyF8:
+    case input::kKeyF9:
+    case input::kKeyF10:
+    case input::kKeyF11:
+    case input::kKeyF12:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 void Drive::keydowns(int virtualKey, input::Modifiers modifiers) {
+  // A drive that used them is judged as practice, whenever they were used: before Start they
+  // would still change where the drive starts, its speed or its clock.
+  if (practiceKey(virtualKey, modifiers)) evaluation_.markPractice();
   input::InputContext ctx = inputContext();
   input::keydowns(ctx, virtualKey, modifiers);
   drainPosted(ctx);

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "sim/fixed.h"
+#include "sim/route.h"
 
 namespace dravolin::drive {
 
@@ -38,6 +40,18 @@ int StationResult::arrivalLateS() const {
 
 int StationResult::departureLateS() const {
   return departureTicks < 0 ? 0 : (departureTicks - departureTimeTicks) / kTicksPerSecond;
+}
+
+const char* driveKindName(DriveKind kind) {
+  switch (kind) {
+    case DriveKind::Complete:
+      return "complete";
+    case DriveKind::Abandoned:
+      return "abandoned";
+    case DriveKind::NotDriven:
+      break;
+  }
+  return "not-driven";
 }
 
 StationScore scoreStation(const StationResult& r) {
@@ -79,6 +93,11 @@ Evaluation::Evaluation(const data::LineFile& line, const sim::TrainState& state,
     r.departureSoundTicks = st.departureSoundTime;
     r.departureTimeTicks = st.departureTime;
     results_.push_back(std::move(r));
+    // The range's last frame reaches to where the frame after it begins.
+    const int after = st.rangeEnd < std::numeric_limits<int>::max() ? st.rangeEnd + 1 : st.rangeEnd;
+    ranges_.push_back({st.rangeStart, st.rangeEnd, sim::lineDistanceAt(line.params, st.rangeStart),
+                       sim::lineDistanceAt(line.params, after), st.stopDistance,
+                       st.type == 0 && line.oneMan == 0, false});
   }
   if (!results_.empty()) results_.back().last = true;
   origin(state);
@@ -86,22 +105,32 @@ Evaluation::Evaluation(const data::LineFile& line, const sim::TrainState& state,
 
 void Evaluation::origin(const sim::TrainState& s) {
   previousFrame_ = s.FrameIndex;
+  previousDistance_ = s.Distance;
   previousAtRest_ = atRest(s);
   bool from = false;
-  for (StationResult& r : results_) {
-    const sim::StationRecord& st = line_->stations[static_cast<std::size_t>(r.station)];
+  for (std::size_t k = 0; k < results_.size(); ++k) {
+    StationResult& r = results_[k];
+    const Range& g = ranges_[k];
+    ranges_[k].stood = false;
     if (from) {
-      r = StationResult{
-          r.station, std::move(r.nameUtf8), StationResult::Outcome::Ahead, 0,      -1,
-          -1,        r.departureSoundTicks, r.departureTimeTicks,          r.last, false,
-          {}};
-    } else if (st.rangeStart <= s.FrameIndex && s.FrameIndex <= st.rangeEnd) {
+      StationResult ahead;
+      ahead.station = r.station;
+      ahead.nameUtf8 = std::move(r.nameUtf8);
+      ahead.departureSoundTicks = r.departureSoundTicks;
+      ahead.departureTimeTicks = r.departureTimeTicks;
+      ahead.last = r.last;
+      r = std::move(ahead);
+    } else if (g.firstFrame <= s.FrameIndex && s.FrameIndex <= g.lastFrame) {
       r.outcome = StationResult::Outcome::Origin;
       r.arrivalTicks = -1;
       r.departureTicks = -1;
+      r.doorsOpened = false;
       r.left = false;
       r.onTheWay = {};
       from = true;
+    } else if (r.judged()) {
+      // The train was taken away from where it stood: that station is behind it.
+      r.left = true;
     }
   }
   pending_ = {};
@@ -158,50 +187,86 @@ void Evaluation::countEvents(const sim::TrainState& s, const sim::ProtectionStat
   pending_ += e;
 }
 
-void Evaluation::displayTick(const sim::TrainState& s, const sim::ProtectionState& p) {
-  if (line_ == nullptr) return;
+void Evaluation::judge(std::size_t k, const sim::TrainState& s, bool rest) {
+  StationResult& r = results_[k];
+  Range& g = ranges_[k];
+  const bool byDistance = g.lastCm > g.firstCm;
+  const auto inFrames = [&g](int frame) { return g.firstFrame <= frame && frame <= g.lastFrame; };
+  // Past the range: beyond its last frame, or, within its frames, beyond its last centimetre.
+  const auto past = [&g, byDistance](int frame, long double cm) {
+    return frame > g.lastFrame || (byDistance && frame >= g.firstFrame && cm > g.lastCm);
+  };
   const int frame = s.FrameIndex;
-  const bool rest = atRest(s);
-  for (std::size_t k = 0; k < results_.size(); ++k) {
-    StationResult& r = results_[k];
-    const sim::StationRecord& st = line_->stations[static_cast<std::size_t>(r.station)];
-    const bool inRange = st.rangeStart <= frame && frame <= st.rangeEnd;
-    const bool leaving = previousFrame_ <= st.rangeEnd && frame > st.rangeEnd;
-    switch (r.outcome) {
-      case StationResult::Outcome::Ahead:
-        if (inRange && rest) {
-          r.outcome = StationResult::Outcome::Stopped;
-          r.arrivalTicks = s.ClockTicks;
-          r.stopErrorCm = sim::roundToInt(s.Distance - static_cast<long double>(st.stopDistance));
-          r.onTheWay = pending_;
-          pending_ = {};
-          latest_ = static_cast<int>(k);
-          if (r.last) finished_ = true;
-        } else if (leaving) {
-          r.outcome = StationResult::Outcome::Passed;
-          r.onTheWay = pending_;
-          r.left = true;
-          pending_ = {};
-          latest_ = static_cast<int>(k);
-        }
-        break;
-      case StationResult::Outcome::Stopped:
-      case StationResult::Outcome::Origin:
-        if (r.left) break;
-        if (inRange && rest && r.outcome == StationResult::Outcome::Stopped) {
-          // Drawn up after the first stop: the last position counts.
-          r.stopErrorCm = sim::roundToInt(s.Distance - static_cast<long double>(st.stopDistance));
-        }
-        if ((inRange || leaving) && !rest && previousAtRest_) r.departureTicks = s.ClockTicks;
-        if (leaving) r.left = true;
-        break;
-      case StationResult::Outcome::Passed:
-        break;
-    }
+  const bool nowPast = past(frame, s.Distance);
+  const bool wasPast = past(previousFrame_, previousDistance_);
+  const bool inside = inFrames(frame) && !nowPast;
+  const bool wasInside = inFrames(previousFrame_) && !wasPast;
+  const bool inDistance = !byDistance || g.firstCm <= s.Distance;
+  const bool stop = rest && inside && inDistance;
+  const bool newStop = stop && !g.stood;
+  g.stood = stop;
+  const int error = sim::roundToInt(s.Distance - static_cast<long double>(g.stopCm));
+
+  switch (r.outcome) {
+    case StationResult::Outcome::Ahead:
+      if (stop) {
+        r.outcome = StationResult::Outcome::Stopped;
+        r.arrivalTicks = s.ClockTicks;
+        r.stopErrorCm = error;
+        r.doorsOpened = s.DoorsOpen;
+        r.onTheWay = pending_;
+        pending_ = {};
+        latest_ = static_cast<int>(k);
+      } else if (nowPast && !wasPast) {
+        r.outcome = StationResult::Outcome::Passed;
+        r.onTheWay = pending_;
+        r.left = true;
+        pending_ = {};
+        latest_ = static_cast<int>(k);
+        if (r.last) finished_ = true;
+      }
+      break;
+    case StationResult::Outcome::Stopped:
+    case StationResult::Outcome::Origin:
+      if (r.left) break;
+      if (r.outcome == StationResult::Outcome::Stopped && !r.doorsOpened && stop) {
+        // Until the doors open, each new stop in the range is the one judged, taken as the
+        // train comes to rest; the doors opening makes it final.
+        if (newStop) r.stopErrorCm = error;
+        r.doorsOpened = s.DoorsOpen;
+      }
+      if (!rest && previousAtRest_ && (inside || wasInside)) r.departureTicks = s.ClockTicks;
+      if (!inside) r.left = true;
+      break;
+    case StationResult::Outcome::Passed:
+      break;
   }
+  if (r.last && r.outcome == StationResult::Outcome::Stopped &&
+      (r.doorsOpened || !g.doorsOpenThemselves)) {
+    finished_ = true;
+  }
+}
+
+void Evaluation::displayTick(const sim::TrainState& s, const sim::ProtectionState& p) {
+  // A finished drive's judgement stays as it ended (until a move starts it again).
+  if (line_ == nullptr || finished_) return;
+  const bool rest = atRest(s);
+  for (std::size_t k = 0; k < results_.size(); ++k) judge(k, s, rest);
   countEvents(s, p);
-  previousFrame_ = frame;
+  previousFrame_ = s.FrameIndex;
+  previousDistance_ = s.Distance;
   previousAtRest_ = rest;
+}
+
+DriveKind Evaluation::kind() const {
+  bool driven = false;
+  for (const StationResult& r : results_) {
+    driven = driven || r.outcome == StationResult::Outcome::Stopped ||
+             r.outcome == StationResult::Outcome::Passed;
+  }
+  if (!driven) return DriveKind::NotDriven;
+  return results_.back().outcome == StationResult::Outcome::Stopped ? DriveKind::Complete
+                                                                    : DriveKind::Abandoned;
 }
 
 int Evaluation::score() const {

@@ -13,6 +13,16 @@
 //                   emergency brake while moving 10, ATS alarm 2, overspeed at a limit 5
 // The drive's score is the mean of its judged stations, rounded (ties to even); 0 with none.
 // The station the drive starts at (or is moved to) is judged on its departure only.
+//
+// The stop: a rest (speed rounding to 0 km/h) counts as a stop in the stopping range when both
+// its frame and its distance lie in the range, the distance being the one the stop error is
+// measured with. The stop judged is the one at which the doors open; until they open, the
+// latest stop in the range, each taken when the train comes to rest, so a stop is never changed
+// while the train stands. Once the doors have opened the judgement of the stop is final. At the
+// last station the drive's judgement ends there: when the doors open, or, where they do not
+// open by themselves (a station of type 2, a one-man line), at the first stop in the range; or
+// when the train goes through the last station without stopping. A station is left once the
+// train is outside its range by frame, or past it by distance.
 #pragma once
 
 #include <array>
@@ -53,12 +63,13 @@ struct StationResult {
   int station = 0;  // index in the line's station list
   std::string nameUtf8;
   Outcome outcome = Outcome::Ahead;
-  int stopErrorCm = 0;          // at the last rest: > 0 over the mark, < 0 short of it
+  int stopErrorCm = 0;          // of the stop judged: > 0 over the mark, < 0 short of it
   int arrivalTicks = -1;        // clock (1/30 s) when the train first came to rest; -1 none
   int departureTicks = -1;      // clock when it last moved off from rest here; -1 none
   int departureSoundTicks = 0;  // the timetable's departure-sound time
   int departureTimeTicks = 0;   // the timetable's departure time
   bool last = false;            // the line's last stopping station: no departure is judged
+  bool doorsOpened = false;     // the doors opened at the stop judged: it is final
   bool left = false;            // the train has left the stopping range after its stop
   ProtectionEvents onTheWay;    // from the previous station to leaving this one
   bool judged() const { return outcome != Outcome::Ahead; }
@@ -77,6 +88,13 @@ struct StationScore {
 };
 StationScore scoreStation(const StationResult& r);
 
+// How a drive ended, had it ended now: complete (stopped at the last station), abandoned (some
+// station judged after the start, but not the stop at the last one) or not driven (no station
+// judged after the start).
+enum class DriveKind { NotDriven, Abandoned, Complete };
+// "complete", "abandoned" or "not-driven": the history's name of a kind.
+const char* driveKindName(DriveKind kind);
+
 class Evaluation {
  public:
   Evaluation() = default;
@@ -85,8 +103,13 @@ class Evaluation {
 
   // After each display tick.
   void displayTick(const sim::TrainState& s, const sim::ProtectionState& p);
-  // The train was put at a station by the move command: it starts from there again.
+  // The train was put at a station by the move command: it starts from there again, and every
+  // station it stood at before counts as left.
   void moved(const sim::TrainState& s);
+  // A practice tool (the move command after Start, the frame, clock and speed keys) was used:
+  // the drive is judged as before but is a practice drive.
+  void markPractice() { practice_ = true; }
+  bool practice() const { return practice_; }
 
   const std::vector<StationResult>& stations() const { return results_; }
   // The result judged last (the latest stop or pass); nullptr before the first.
@@ -95,24 +118,43 @@ class Evaluation {
   }
   // Events since the last station was judged.
   const ProtectionEvents& pending() const { return pending_; }
-  // Whether the train has stopped at the last stopping station.
+  // Whether the drive's judgement is over: the stop at the last stopping station is final
+  // (the doors opened there), or the train went through that station without stopping.
   bool finished() const { return finished_; }
+  // How the drive ends if it ends now.
+  DriveKind kind() const;
   // The drive's score so far (mean of the judged stations).
   int score() const;
 
  private:
+  // A stopping station's range by frame and by distance (the distances from the start of its
+  // first frame to the end of its last, as the stop mark's distance is measured).
+  // A range with no length by distance (no speed profile row under it) is judged by frame.
+  struct Range {
+    int firstFrame = 0;
+    int lastFrame = 0;
+    long double firstCm = 0;
+    long double lastCm = 0;
+    int stopCm = 0;
+    bool doorsOpenThemselves = false;  // type 0 on a line whose doors the crew works
+    bool stood = false;                // the train stood in the range at the previous tick
+  };
   void origin(const sim::TrainState& s);
   void countEvents(const sim::TrainState& s, const sim::ProtectionState& p);
+  void judge(std::size_t k, const sim::TrainState& s, bool rest);
 
   const data::LineFile* line_ = nullptr;
   std::vector<StationResult> results_;
+  std::vector<Range> ranges_;   // one per result
   std::vector<int> stationOf_;  // line station index -> result index, -1 for a pass station
   int emergencyNotch_ = 0;
   ProtectionEvents pending_;
   int latest_ = -1;
   int previousFrame_ = 0;
+  long double previousDistance_ = 0;
   bool previousAtRest_ = true;
   bool finished_ = false;
+  bool practice_ = false;
   // The protection as the previous tick left it.
   bool previousAlarm_ = false;
   bool previousAtsBrake_ = false;

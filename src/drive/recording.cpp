@@ -1,6 +1,7 @@
 #include "drive/recording.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cinttypes>
 #include <memory>
@@ -54,7 +55,64 @@ std::string hex(std::uint64_t v) {
   return text;
 }
 
+// The "# setting NAME VALUE" lines: each setting's name and its two values, off first.
+struct SettingWords {
+  std::string_view name;
+  std::string_view off;
+  std::string_view on;
+  bool RecordedSettings::*member;
+};
+constexpr SettingWords kSettingWords[] = {
+    {"keypad-swap", "off", "on", &RecordedSettings::keypadSwap},
+    {"value-display", "hidden", "shown", &RecordedSettings::valueDisplayShown},
+};
+
+// Reads "NAME VALUE" of a setting line into `settings`; false for a name or value not known.
+bool readSetting(std::string_view text, RecordedSettings& settings) {
+  const std::size_t blank = text.find(' ');
+  if (blank == std::string_view::npos) return false;
+  const std::string_view name = text.substr(0, blank);
+  const std::string_view value = trimmed(text.substr(blank + 1));
+  for (const SettingWords& w : kSettingWords) {
+    if (w.name != name) continue;
+    if (value != w.off && value != w.on) return false;
+    settings.*w.member = value == w.on;
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+RecordedSettings settingsOf(const input::ProgramInputState& program,
+                            const cab::ValueDisplay& values) {
+  return {program.KeypadSwap, values.visible};
+}
+
+void applySettings(const RecordedSettings& settings, input::ProgramInputState& program,
+                   cab::ValueDisplay& values) {
+  program.KeypadSwap = settings.keypadSwap;
+  values.visible = settings.valueDisplayShown;
+}
+
+bool staysInDataFolder(std::string_view name) {
+  if (name.empty() || name.front() == '/' || name.front() == '\\') return false;
+  for (const char c : name) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
+  }
+  // Components end at "/" or "\\". In code page 932 a "\\" may be the second byte of a
+  // character; taking it for a separator only refuses more names, never fewer.
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    const std::size_t end = name.find_first_of("/\\", start);
+    const std::string_view part =
+        name.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    if (part == "..") return false;
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+  }
+  return true;
+}
 
 std::optional<RecordedFile> hashFile(const std::filesystem::path& dataFolder,
                                      const std::filesystem::path& file) {
@@ -87,6 +145,10 @@ std::string formatRecordingHeader(const RecordingHeader& h) {
   out += "\n# data-folder " + h.dataFolder + "\n# train " + h.trainFile + "\n# line " + h.lineFile +
          "\n";
   if (!h.started.empty()) out += "# started " + h.started + "\n";
+  for (const SettingWords& w : kSettingWords) {
+    out += "# setting " + std::string(w.name) + " " +
+           std::string(h.settings.*w.member ? w.on : w.off) + "\n";
+  }
   for (const RecordedFile& f : h.files) {
     out += "# file " + hex(f.hash) + " " + std::to_string(f.size) + " " + f.path + "\n";
   }
@@ -117,14 +179,30 @@ std::optional<RecordingHeader> parseRecordingHeader(std::string_view text, std::
     const std::string_view value =
         blank == std::string_view::npos ? std::string_view{} : trimmed(rest.substr(blank + 1));
     const std::string where = "line " + std::to_string(lineNumber) + ": ";
+    const auto outside = [&](std::string_view name) {
+      error = where + "the recording names \"" + std::string(name) +
+              "\", which is not a file inside its data folder (a recording names its files "
+              "relative to the data folder, without \"..\")";
+      return std::nullopt;
+    };
     if (key == "data-folder") {
+      if (value.empty() || value.front() != '/') {
+        error = where + "the data folder must be a full path, not \"" + std::string(value) + "\"";
+        return std::nullopt;
+      }
       h.dataFolder = value;
-    } else if (key == "train") {
-      h.trainFile = value;
-    } else if (key == "line") {
-      h.lineFile = value;
+    } else if (key == "train" || key == "line") {
+      if (!staysInDataFolder(value)) return outside(value);
+      (key == "train" ? h.trainFile : h.lineFile) = value;
     } else if (key == "started") {
       h.started = value;
+    } else if (key == "setting") {
+      if (!readSetting(value, h.settings)) {
+        error = where + "the setting \"" + std::string(value) +
+                "\" is not one this program knows; it takes keypad-swap off|on and "
+                "value-display hidden|shown";
+        return std::nullopt;
+      }
     } else if (key == "file") {
       // "HASH SIZE PATH": the path is the rest of the line and may hold blanks.
       RecordedFile f;
@@ -144,6 +222,7 @@ std::optional<RecordingHeader> parseRecordingHeader(std::string_view text, std::
         return std::nullopt;
       }
       f.path = trimmed(value.substr(b2 + 1));
+      if (!staysInDataFolder(f.path)) return outside(f.path);
       h.files.push_back(std::move(f));
     }
     // Other comment lines are notes and are skipped.
@@ -158,6 +237,19 @@ std::optional<RecordingHeader> parseRecordingHeader(std::string_view text, std::
 
 std::string checkRecordedFiles(const RecordingHeader& header,
                                const std::filesystem::path& dataFolder) {
+  bool settingsFile = false;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(dataFolder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    settingsFile = settingsFile || name == "dravolin.dat";
+  }
+  if (!settingsFile) {
+    return "the recording's data folder " + dataFolder.string() +
+           " is not a data folder (it has no dravolin.dat)";
+  }
   for (const RecordedFile& f : header.files) {
     const std::optional<RecordedFile> now = hashFile(dataFolder, f.path);
     if (!now) return "the file " + f.path + " of the recording is missing";
@@ -201,6 +293,10 @@ void DriveRecorder::flush() {
   buffer_.clear();  // keeps the capacity
 }
 
+void DriveRecorder::flushDue(int nowMs) {
+  if (!buffer_.empty() && nowMs - oldestBufferedMs_ >= kWriteWithinMs) flush();
+}
+
 void DriveRecorder::put(std::string_view text) {
   if (buffer_.size() + text.size() > kBufferBytes) flush();
   if (text.size() > kBufferBytes) {
@@ -213,23 +309,47 @@ void DriveRecorder::put(std::string_view text) {
 }
 
 void DriveRecorder::putTime(int timeMs) {
+  if (buffer_.empty()) oldestBufferedMs_ = timeMs;
   char digits[16];
   const auto [end, ec] = std::to_chars(digits, digits + sizeof digits - 1, timeMs);
   *end = ' ';
   put(std::string_view(digits, static_cast<std::size_t>(end - digits) + 1));
 }
 
+void DriveRecorder::endLine() {
+  // A buffer written out in the middle of a line keeps the older time: it is only written out
+  // sooner.
+  put("\n");
+}
+
 void DriveRecorder::record(int timeMs, std::string_view text) {
   if (file_ == nullptr) return;
   putTime(timeMs);
   put(text);
-  put("\n");
+  endLine();
+  flushDue(timeMs);
+}
+
+void DriveRecorder::recordEvent(int timeMs, ScriptEventKind kind) {
+  if (file_ == nullptr) return;
+  const ScriptEventWords& words = scriptEventWords(kind);
+  putTime(timeMs);
+  put(words.word);
+  if (!words.fixedArgument.empty()) {
+    put(" ");
+    put(words.fixedArgument);
+  }
+  endLine();
+  flushDue(timeMs);
 }
 
 void DriveRecorder::recordKey(int timeMs, int virtualKey, unsigned modifiers) {
   if (file_ == nullptr) return;
-  char text[64] = "key ";
-  char* p = std::to_chars(text + 4, text + 16, virtualKey).ptr;
+  char text[64];
+  const std::string_view word = scriptEventWords(ScriptEventKind::Key).word;
+  char* p = text + word.copy(text, word.size());
+  *p++ = ' ';
+  p = std::to_chars(p, text + 24, virtualKey).ptr;
   if (modifiers != 0) {
     *p++ = ' ';
     p += formatModifiers(modifiers, p);
@@ -238,68 +358,60 @@ void DriveRecorder::recordKey(int timeMs, int virtualKey, unsigned modifiers) {
 }
 
 void DriveRecorder::recordChar(int timeMs, char c) {
-  if (c == ' ') {
-    record(timeMs, "char space");
-  } else if (c > ' ' && c < 127) {
-    const char text[] = {'c', 'h', 'a', 'r', ' ', c};
-    record(timeMs, std::string_view(text, sizeof text));
-  }
-  // Other bytes are not characters the drive takes; they are not recorded.
+  if (file_ == nullptr) return;
+  char text[16];
+  const std::string_view word = scriptEventWords(ScriptEventKind::Char).word;
+  char* p = text + word.copy(text, word.size());
+  *p++ = ' ';
+  p += charArgument(c, p);
+  record(timeMs, std::string_view(text, static_cast<std::size_t>(p - text)));
 }
 
 void DriveRecorder::recordSerial(int timeMs, std::string_view bytes) {
   if (file_ == nullptr || bytes.empty()) return;
   putTime(timeMs);
-  put("serial ");
-  for (char c : bytes) {
-    switch (c) {
-      case '\r':
-        put("\\r");
-        break;
-      case '\n':
-        put("\\n");
-        break;
-      case '\\':
-        put("\\\\");
-        break;
-      default:
-        if (c > ' ' && c < 127) {
-          put(std::string_view(&c, 1));
-        } else {
-          // Blanks would be trimmed from the line's ends and other bytes are not text.
-          static constexpr char kHex[] = "0123456789abcdef";
-          const auto b = static_cast<unsigned char>(c);
-          const char escaped[] = {'\\', 'x', kHex[b >> 4], kHex[b & 15]};
-          put(std::string_view(escaped, sizeof escaped));
-        }
-    }
-  }
-  put("\n");
+  put(scriptEventWords(ScriptEventKind::Serial).word);
+  put(" ");
+  char escaped[kMaxEscapedByte];
+  for (const char c : bytes) put(std::string_view(escaped, escapeByte(c, escaped)));
+  endLine();
+  flushDue(timeMs);
 }
 
 void DriveRecorder::recordStation(int timeMs, int station) {
   if (file_ == nullptr) return;
-  char text[32] = "station ";
-  char* p = std::to_chars(text + 8, text + sizeof text, station).ptr;
+  char text[32];
+  const std::string_view word = scriptEventWords(ScriptEventKind::Station).word;
+  char* p = text + word.copy(text, word.size());
+  *p++ = ' ';
+  p = std::to_chars(p, text + sizeof text, station).ptr;
   record(timeMs, std::string_view(text, static_cast<std::size_t>(p - text)));
 }
 
 void DriveRecorder::recordController(int timeMs, int line) {
   if (file_ == nullptr) return;
-  char text[32] = "controller ";
-  char* p = std::to_chars(text + 11, text + sizeof text, line).ptr;
+  char text[32];
+  const std::string_view word = scriptEventWords(ScriptEventKind::Controller).word;
+  char* p = text + word.copy(text, word.size());
+  *p++ = ' ';
+  p = std::to_chars(p, text + sizeof text, line).ptr;
   record(timeMs, std::string_view(text, static_cast<std::size_t>(p - text)));
 }
 
 void DriveRecorder::end(int timeMs) {
   if (file_ == nullptr) return;
-  record(timeMs, "end");
+  recordEvent(timeMs, ScriptEventKind::End);
   flush();
   if (std::fclose(file_) != 0) failed_ = true;
   file_ = nullptr;
 }
 
 int pruneRecordings(const std::filesystem::path& folder, int keep) {
+  return pruneRecordings(folder, keep, {});
+}
+
+int pruneRecordings(const std::filesystem::path& folder, int keep,
+                    const std::set<std::string>& alsoKeep) {
   std::error_code ec;
   std::vector<std::filesystem::path> files;
   for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
@@ -310,6 +422,7 @@ int pruneRecordings(const std::filesystem::path& folder, int keep) {
   std::sort(files.begin(), files.end());
   int removed = 0;
   for (std::size_t i = 0; i + static_cast<std::size_t>(std::max(keep, 0)) < files.size(); ++i) {
+    if (alsoKeep.contains(files[i].filename().string())) continue;
     if (std::filesystem::remove(files[i], ec)) ++removed;
   }
   return removed;

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <climits>
+#include <iterator>
 
 #include "drive/drive.h"
 
@@ -43,7 +44,16 @@ int hexDigit(char c) {
   return -1;
 }
 
-// Undoes the escapes \r, \n, \\ and \xHH (any byte) of a serial event's text.
+// One escape of a char or serial argument: the byte and the letter after the "\\"; any byte
+// also as \xHH.
+struct ByteEscape {
+  char byte;
+  char letter;
+};
+constexpr ByteEscape kByteEscapes[] = {{'\r', 'r'}, {'\n', 'n'}, {'\\', '\\'}};
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+// Undoes the escapes of a char or serial argument.
 bool unescape(std::string_view text, std::string& out) {
   out.clear();
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -52,30 +62,81 @@ bool unescape(std::string_view text, std::string& out) {
       continue;
     }
     if (++i == text.size()) return false;
-    switch (text[i]) {
-      case 'r':
-        out += '\r';
-        break;
-      case 'n':
-        out += '\n';
-        break;
-      case '\\':
-        out += '\\';
-        break;
-      case 'x': {
-        if (i + 2 >= text.size()) return false;
-        const int high = hexDigit(text[i + 1]);
-        const int low = hexDigit(text[i + 2]);
-        if (high < 0 || low < 0) return false;
-        out += static_cast<char>(high * 16 + low);
-        i += 2;
-        break;
-      }
-      default:
-        return false;
+    if (text[i] == 'x') {
+      if (i + 2 >= text.size()) return false;
+      const int high = hexDigit(text[i + 1]);
+      const int low = hexDigit(text[i + 2]);
+      if (high < 0 || low < 0) return false;
+      out += static_cast<char>(high * 16 + low);
+      i += 2;
+      continue;
     }
+    bool known = false;
+    for (const ByteEscape& e : kByteEscapes) {
+      if (e.letter == text[i]) {
+        out += e.byte;
+        known = true;
+      }
+    }
+    if (!known) return false;
   }
   return true;
+}
+
+constexpr ScriptEventWords kEventWords[] = {
+    {ScriptEventKind::Start, "start", "", ""},
+    {ScriptEventKind::Char, "char", "", ""},
+    {ScriptEventKind::Key, "key", "", ""},
+    {ScriptEventKind::WheelDown, "wheel", "down", ""},
+    {ScriptEventKind::WheelUp, "wheel", "up", ""},
+    {ScriptEventKind::Serial, "serial", "", ""},
+    {ScriptEventKind::Station, "station", "", ""},
+    {ScriptEventKind::DeviceAdd, "device", "add", "PROFILE"},
+    {ScriptEventKind::DeviceRemove, "device", "remove", ""},
+    {ScriptEventKind::Axis, "axis", "", ""},
+    {ScriptEventKind::Button, "button", "", ""},
+    {ScriptEventKind::Controller, "controller", "", ""},
+    {ScriptEventKind::ValuesClosed, "values", "closed", ""},
+    {ScriptEventKind::End, "end", "", ""},
+};
+
+constexpr bool eventWordsInKindOrder() {
+  for (std::size_t i = 0; i < std::size(kEventWords); ++i) {
+    if (static_cast<std::size_t>(kEventWords[i].kind) != i) return false;
+  }
+  return static_cast<std::size_t>(ScriptEventKind::End) + 1 == std::size(kEventWords);
+}
+static_assert(eventWordsInKindOrder(), "one row a kind, in the kinds' order");
+
+// The row of an event's words: the event word and, for the kinds that share it, the word after
+// it (taken from `rest`). nullptr when there is none; `known` tells whether the word is known.
+const ScriptEventWords* findEvent(std::string_view event, std::string_view& rest, bool& known) {
+  known = false;
+  for (const ScriptEventWords& row : kEventWords) {
+    if (row.word != event) continue;
+    known = true;
+    if (row.fixedArgument.empty()) return &row;
+    std::string_view after = rest;
+    if (nextWord(after) == row.fixedArgument) {
+      rest = after;
+      return &row;
+    }
+  }
+  return nullptr;
+}
+
+// "'device' takes 'add PROFILE' or 'remove'": what may follow a shared event word.
+std::string fixedArgumentsOf(std::string_view event) {
+  std::string text = "'" + std::string(event) + "' takes ";
+  bool first = true;
+  for (const ScriptEventWords& row : kEventWords) {
+    if (row.word != event) continue;
+    if (!first) text += " or ";
+    text += "'" + std::string(row.fixedArgument) +
+            (row.argument.empty() ? "" : " " + std::string(row.argument)) + "'";
+    first = false;
+  }
+  return text;
 }
 
 struct ModifierWord {
@@ -117,6 +178,41 @@ std::size_t formatModifiers(unsigned modifiers, char* out) {
   return n;
 }
 
+std::span<const ScriptEventWords> scriptEventWords() { return kEventWords; }
+
+const ScriptEventWords& scriptEventWords(ScriptEventKind kind) {
+  return kEventWords[static_cast<std::size_t>(kind)];
+}
+
+std::size_t escapeByte(char c, char* out) {
+  for (const ByteEscape& e : kByteEscapes) {
+    if (e.byte == c) {
+      out[0] = '\\';
+      out[1] = e.letter;
+      return 2;
+    }
+  }
+  if (c > ' ' && c < 127) {
+    out[0] = c;
+    return 1;
+  }
+  const auto b = static_cast<unsigned char>(c);
+  out[0] = '\\';
+  out[1] = 'x';
+  out[2] = kHexDigits[b >> 4];
+  out[3] = kHexDigits[b & 15];
+  return 4;
+}
+
+std::size_t charArgument(char c, char* out) {
+  if (c == ' ') {
+    constexpr std::string_view kSpace = "space";
+    kSpace.copy(out, kSpace.size());
+    return kSpace.size();
+  }
+  return escapeByte(c, out);
+}
+
 std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::string& error) {
   std::vector<ScriptEvent> events;
   bool ended = false;
@@ -146,6 +242,11 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
               std::string(timeWord) + "'";
       return std::nullopt;
     }
+    if (e.timeMs > kLongestScriptMs) {
+      error = where + "the time " + std::to_string(e.timeMs) + " is past " +
+              std::to_string(kLongestScriptMs) + " ms, a day of driving";
+      return std::nullopt;
+    }
     if (e.timeMs < lastTime) {
       error = where + "the time " + std::to_string(e.timeMs) + " is before the time " +
               std::to_string(lastTime) + " of an earlier line";
@@ -153,7 +254,6 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
     }
     lastTime = e.timeMs;
     std::string_view event = nextWord(rest);
-    std::string_view argument = trimmed(rest);
     if (!event.empty()) {
       e.text = trimmed(line.substr(static_cast<std::size_t>(event.data() - line.data())));
     }
@@ -161,89 +261,95 @@ std::optional<std::vector<ScriptEvent>> parseScript(std::string_view text, std::
       error = where + what;
       return std::nullopt;
     };
-    if (event == "start") {
-      if (!argument.empty()) return bad("'start' takes no argument");
-      e.kind = ScriptEventKind::Start;
-    } else if (event == "char") {
-      e.kind = ScriptEventKind::Char;
-      if (argument == "space") {
-        e.character = ' ';
-      } else if (argument.size() == 1 && argument[0] > ' ' && argument[0] < 127) {
-        e.character = argument[0];
-      } else {
-        return bad("'char' takes one printable ASCII character or the word space");
+    bool known = false;
+    const ScriptEventWords* row = findEvent(event, rest, known);
+    if (!known) return bad("unknown event '" + std::string(event) + "'");
+    if (row == nullptr) return bad(fixedArgumentsOf(event));
+    e.kind = row->kind;
+    const std::string_view argument = trimmed(rest);
+    switch (e.kind) {
+      case ScriptEventKind::Start:
+      case ScriptEventKind::WheelDown:
+      case ScriptEventKind::WheelUp:
+      case ScriptEventKind::DeviceRemove:
+      case ScriptEventKind::ValuesClosed:
+      case ScriptEventKind::End:
+        if (!argument.empty()) {
+          return bad(row->fixedArgument.empty()
+                         ? "'" + std::string(row->word) + "' takes no argument"
+                         : fixedArgumentsOf(row->word));
+        }
+        ended = e.kind == ScriptEventKind::End;
+        break;
+      case ScriptEventKind::Char: {
+        std::string byte;
+        if (argument == "space") {
+          e.character = ' ';
+        } else if (argument.size() == 1 && argument[0] > ' ' && argument[0] < 127) {
+          e.character = argument[0];
+        } else if (unescape(argument, byte) && byte.size() == 1) {
+          e.character = byte[0];
+        } else {
+          return bad(
+              "'char' takes one printable ASCII character, the word space, or one byte as "
+              "\\r, \\n, \\\\ or \\xHH");
+        }
+        break;
       }
-    } else if (event == "key") {
-      e.kind = ScriptEventKind::Key;
-      std::string_view code = nextWord(rest);
-      std::string_view modifier = trimmed(rest);
-      if (!parseInt(code, e.virtualKey) || e.virtualKey < 0 || e.virtualKey > 0xFFFF) {
-        return bad("'key' takes a virtual key code from 0 to 65535");
+      case ScriptEventKind::Key: {
+        std::string_view code = nextWord(rest);
+        std::string_view modifier = trimmed(rest);
+        if (!parseInt(code, e.virtualKey) || e.virtualKey < 0 || e.virtualKey > 0xFFFF) {
+          return bad("'key' takes a virtual key code from 0 to 65535");
+        }
+        if (!parseModifiers(modifier, e.modifiers)) {
+          return bad(
+              "'key' knows the modifiers shift, alt, ctrl, left, right and middle joined by "
+              "+, not '" +
+              std::string(modifier) + "'");
+        }
+        break;
       }
-      if (!parseModifiers(modifier, e.modifiers)) {
-        return bad(
-            "'key' knows the modifiers shift, alt, ctrl, left, right and middle joined by "
-            "+, not '" +
-            std::string(modifier) + "'");
+      case ScriptEventKind::Serial:
+        if (argument.empty() || !unescape(argument, e.bytes)) {
+          return bad("'serial' takes a text; its escapes are \\r, \\n, \\\\ and \\xHH");
+        }
+        break;
+      case ScriptEventKind::Station:
+        if (!parseInt(argument, e.station) || e.station < 0) {
+          return bad("'station' takes a station number");
+        }
+        break;
+      case ScriptEventKind::DeviceAdd:
+        if (argument.empty() || argument.find_first_of(" \t") != std::string_view::npos) {
+          return bad(fixedArgumentsOf(row->word));
+        }
+        e.profile = std::string(argument);
+        break;
+      case ScriptEventKind::Axis: {
+        std::string_view number = nextWord(rest);
+        std::string_view value = trimmed(rest);
+        if (!parseInt(number, e.index) || e.index < 0 || e.index > 63 ||
+            !parseInt(value, e.value) || e.value < -32768 || e.value > 32767) {
+          return bad("'axis' takes an axis number from 0 to 63 and a value from -32768 to 32767");
+        }
+        break;
       }
-    } else if (event == "wheel") {
-      if (argument == "down") {
-        e.kind = ScriptEventKind::WheelDown;
-      } else if (argument == "up") {
-        e.kind = ScriptEventKind::WheelUp;
-      } else {
-        return bad("'wheel' takes down or up");
+      case ScriptEventKind::Button: {
+        std::string_view number = nextWord(rest);
+        std::string_view state = trimmed(rest);
+        if (!parseInt(number, e.index) || e.index < 0 || e.index > 1023 ||
+            (state != "down" && state != "up")) {
+          return bad("'button' takes a button number from 0 to 1023 and down or up");
+        }
+        e.value = state == "down" ? 1 : 0;
+        break;
       }
-    } else if (event == "serial") {
-      e.kind = ScriptEventKind::Serial;
-      if (argument.empty() || !unescape(argument, e.bytes)) {
-        return bad("'serial' takes a text; its escapes are \\r, \\n, \\\\ and \\xHH");
-      }
-    } else if (event == "station") {
-      e.kind = ScriptEventKind::Station;
-      if (!parseInt(argument, e.station) || e.station < 0) {
-        return bad("'station' takes a station number");
-      }
-    } else if (event == "device") {
-      std::string_view what = nextWord(rest);
-      std::string_view profile = trimmed(rest);
-      if (what == "add" && !profile.empty() &&
-          profile.find_first_of(" \t") == std::string_view::npos) {
-        e.kind = ScriptEventKind::DeviceAdd;
-        e.profile = std::string(profile);
-      } else if (what == "remove" && profile.empty()) {
-        e.kind = ScriptEventKind::DeviceRemove;
-      } else {
-        return bad("'device' takes 'add PROFILE' or 'remove'");
-      }
-    } else if (event == "axis") {
-      e.kind = ScriptEventKind::Axis;
-      std::string_view number = nextWord(rest);
-      std::string_view value = trimmed(rest);
-      if (!parseInt(number, e.index) || e.index < 0 || e.index > 63 || !parseInt(value, e.value) ||
-          e.value < -32768 || e.value > 32767) {
-        return bad("'axis' takes an axis number from 0 to 63 and a value from -32768 to 32767");
-      }
-    } else if (event == "button") {
-      e.kind = ScriptEventKind::Button;
-      std::string_view number = nextWord(rest);
-      std::string_view state = trimmed(rest);
-      if (!parseInt(number, e.index) || e.index < 0 || e.index > 1023 ||
-          (state != "down" && state != "up")) {
-        return bad("'button' takes a button number from 0 to 1023 and down or up");
-      }
-      e.value = state == "down" ? 1 : 0;
-    } else if (event == "controller") {
-      e.kind = ScriptEventKind::Controller;
-      if (!parseInt(argument, e.index) || e.index < 1 || e.index > 22) {
-        return bad("'controller' takes a command line of the controller box from 1 to 22");
-      }
-    } else if (event == "end") {
-      if (!argument.empty()) return bad("'end' takes no argument");
-      e.kind = ScriptEventKind::End;
-      ended = true;
-    } else {
-      return bad("unknown event '" + std::string(event) + "'");
+      case ScriptEventKind::Controller:
+        if (!parseInt(argument, e.index) || e.index < 1 || e.index > 22) {
+          return bad("'controller' takes a command line of the controller box from 1 to 22");
+        }
+        break;
     }
     events.push_back(std::move(e));
   }
@@ -281,6 +387,9 @@ void applyScriptEvent(Drive& d, const ScriptEvent& e) {
     case ScriptEventKind::Axis:
     case ScriptEventKind::Button:
       break;  // the USB controller's events: see ScriptController
+    case ScriptEventKind::ValuesClosed:
+      d.valueDisplay().visible = false;
+      break;
     case ScriptEventKind::End:
       d.FormCloseQuery();
       break;
@@ -295,49 +404,47 @@ std::optional<int> scriptEndMs(const std::vector<ScriptEvent>& events) {
 std::string formatScriptEvent(const ScriptEvent& e) {
   std::string line = std::to_string(e.timeMs) + ' ';
   if (!e.text.empty()) return line + e.text;
+  const ScriptEventWords& words = scriptEventWords(e.kind);
+  line += words.word;
+  if (!words.fixedArgument.empty()) {
+    line += ' ';
+    line += words.fixedArgument;
+  }
+  char escaped[kMaxEscapedByte + 1];
   switch (e.kind) {
-    case ScriptEventKind::Start:
-      return line + "start";
     case ScriptEventKind::Char:
-      return line + "char " +
-             (e.character == ' ' ? std::string("space") : std::string(1, e.character));
+      line += ' ';
+      line.append(escaped, charArgument(e.character, escaped));
+      break;
     case ScriptEventKind::Key: {
-      line += "key " + std::to_string(e.virtualKey);
+      line += ' ' + std::to_string(e.virtualKey);
       char mods[64];
       if (const std::size_t n = formatModifiers(e.modifiers, mods); n > 0) {
         line += ' ';
         line.append(mods, n);
       }
-      return line;
+      break;
     }
-    case ScriptEventKind::WheelDown:
-      return line + "wheel down";
-    case ScriptEventKind::WheelUp:
-      return line + "wheel up";
-    case ScriptEventKind::Serial: {
-      line += "serial ";
-      for (const char c : e.bytes) {
-        if (c == '\r') {
-          line += "\\r";
-        } else if (c == '\n') {
-          line += "\\n";
-        } else if (c == '\\') {
-          line += "\\\\";
-        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-          static constexpr char kHex[] = "0123456789ABCDEF";
-          const auto b = static_cast<unsigned char>(c);
-          line += "\\x";
-          line += kHex[b >> 4];
-          line += kHex[b & 15];
-        } else {
-          line += c;
-        }
-      }
-      return line;
-    }
+    case ScriptEventKind::Serial:
+      line += ' ';
+      for (const char c : e.bytes) line.append(escaped, escapeByte(c, escaped));
+      break;
     case ScriptEventKind::Station:
-      return line + "station " + std::to_string(e.station);
-    default:  // a kind only ever read from a script is written from its text
+      line += ' ' + std::to_string(e.station);
+      break;
+    case ScriptEventKind::DeviceAdd:
+      line += ' ' + e.profile;
+      break;
+    case ScriptEventKind::Axis:
+      line += ' ' + std::to_string(e.index) + ' ' + std::to_string(e.value);
+      break;
+    case ScriptEventKind::Button:
+      line += ' ' + std::to_string(e.index) + (e.value != 0 ? " down" : " up");
+      break;
+    case ScriptEventKind::Controller:
+      line += ' ' + std::to_string(e.index);
+      break;
+    default:  // the words alone
       break;
   }
   return line;

@@ -1,8 +1,11 @@
 // The script of a headless drive: one event a line, "T EVENT [ARGUMENT]", T a whole millisecond
-// >= 1 that never decreases. Blank lines and lines starting with "#" are ignored.
+// from 1 to kLongestScriptMs that never decreases. Blank lines and lines starting with "#" are
+// ignored.
 //
 //   start                 the Start / pause / resume command
-//   char C                one printable ASCII character, or the word "space"
+//   char C                one typed byte: a printable ASCII character, the word "space", or an
+//                         escape (\r, \n, \\, \xHH) for any other byte: Enter's \r, Escape's
+//                         \x1b, Ctrl+letters and the code page 932 bytes an input method types
 //   key VK [MODS]         a key-down with its virtual key code; MODS the keys and mouse buttons
 //                         held, joined by "+": shift, alt, ctrl, left, right, middle
 //   wheel down | up       one mouse-wheel step
@@ -17,6 +20,7 @@
 //   controller N          one command of a USB controller as its profile made it: the code
 //                         line N (1 to 22) of the controller box; the driving window records
 //                         its controllers' commands this way, independent of their profiles
+//   values closed         the value display window closed by its own close box
 //   end                   the drive ends here (the window was closed): the closing steps run
 //                         and nothing after it is read
 // The device events of one millisecond are one report of the device.
@@ -27,6 +31,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,8 +53,36 @@ enum class ScriptEventKind {
   Axis,
   Button,
   Controller,
+  ValuesClosed,
   End
 };
+
+// The latest time a script may give an event: a day of driving. A later time is refused, so
+// that no script or recording keeps a replay going for weeks.
+inline constexpr int kLongestScriptMs = 24 * 3600 * 1000;
+
+// The events of a script, one row a kind: the word that begins it and the fixed word after it
+// (for the kinds that share a word, such as "wheel down" and "wheel up"). The script reader
+// takes its events from this table, and the recorder and formatScriptEvent write them from it.
+struct ScriptEventWords {
+  ScriptEventKind kind;
+  std::string_view word;
+  std::string_view fixedArgument;  // empty when the argument varies or there is none
+  std::string_view argument;       // what follows the fixed word, as messages name it
+};
+std::span<const ScriptEventWords> scriptEventWords();
+// The row of a kind.
+const ScriptEventWords& scriptEventWords(ScriptEventKind kind);
+
+// The longest form of one byte in a char or serial argument.
+inline constexpr std::size_t kMaxEscapedByte = 4;
+// Writes one byte of a char or serial argument as the reader reads it back: printable ASCII
+// other than blank and "\" as itself, "\r", "\n" and "\\", and "\xHH" for any other byte
+// (blanks too, which a line's ends would lose). Returns the length written (1 to 4).
+std::size_t escapeByte(char c, char* out);
+// Writes the argument of a char event: "space", or the byte as escapeByte writes it. Returns
+// the length written (at most 5).
+std::size_t charArgument(char c, char* out);
 
 struct ScriptEvent {
   int timeMs = 0;

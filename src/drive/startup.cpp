@@ -9,7 +9,9 @@
 //   7. progress "環境をセットアップしています"; the initial state and the labels
 #include "drive/startup.h"
 
+#include <filesystem>
 #include <optional>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -22,6 +24,25 @@
 namespace dravolin::drive {
 
 namespace {
+
+// The containers a line video may come in, in the order they are looked for: the AVI the line
+// files were made for, then what cameras and phones record.
+constexpr const char* kLineVideoExtensions[] = {".avi", ".mp4", ".mov", ".mkv", ".webm"};
+
+// The line video's name as the data files give it, "[Path][DataName]" with the first extension
+// whose file exists (in any letter case, as every data file is found); the ".avi" name when none
+// does. Only the name chosen is looked up through `ctx`, so only it is among the files read.
+std::string lineVideoName(const data::LoadContext& ctx, const std::string& stem) {
+  for (const char* extension : kLineVideoExtensions) {
+    const std::string name = stem + extension;
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(
+            data::resolveDataPath(ctx.dataDir, name, nullptr, ctx.listings.get()), ec)) {
+      return name;
+    }
+  }
+  return stem + kLineVideoExtensions[0];
+}
 
 using data::LoadError;
 using platform::Bitmap;
@@ -243,9 +264,10 @@ DriveData loadDriveData(const LoadRequest& request, const StartupServices& servi
 
   // The line video is optional: without it the cab view shows no picture.
   if (services.video != nullptr) {
-    const std::string video = d.files.settings.Path + d.files.line.dataName + ".avi";
+    const std::string video = lineVideoName(ctx, d.files.settings.Path + d.files.line.dataName);
+    d.videoPath = ctx.resolve(video);
     d.videoFrameCount =
-        services.video->open(ctx.resolve(video).string()) ? services.video->frameCount() : -1;
+        services.video->open(d.videoPath.string()) ? services.video->frameCount() : -1;
   }
 
   report(progress, kProgressCreatingSound);

@@ -45,10 +45,11 @@ class QtOffscreenImage final : public OffscreenImage {
 CabViewSurface::CabViewSurface(QWidget* parent)
     : QWidget(parent),
       back_(kWidth, kHeight, QImage::Format_RGB32),
-      front_(kWidth, kHeight, QImage::Format_RGB32) {
+      front_(kWidth, kHeight, QImage::Format_RGB32),
+      pixelSize_(kWidth, kHeight) {
   back_.fill(kBlack);
   front_.fill(kBlack);
-  setFixedSize(kWidth, kHeight);
+  setFixedSize(kWidth, kHeight);  // hidden: the cab widget paints the front buffer
   // The widget paints every pixel itself; no background erase between frames.
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_NoSystemBackground);
@@ -73,16 +74,39 @@ std::unique_ptr<OffscreenImage> CabViewSurface::createImage() {
 
 bool CabViewSurface::canDraw() const { return initialised_ && !back_.isNull(); }
 
-void CabViewSurface::fillBackBuffer() { back_.fill(kBlack); }
+void CabViewSurface::setPixelSize(int width, int height) {
+  if (width > 0 && height > 0) pixelSize_ = QSize(width, height);
+}
 
-void CabViewSurface::drawImage(const OffscreenImage& image) {
+void CabViewSurface::fillBackBuffer() {
+  if (back_.size() != pixelSize_) back_ = QImage(pixelSize_, QImage::Format_RGB32);
+  back_.fill(kBlack);
+}
+
+void CabViewSurface::drawImage(const OffscreenImage& image, int x, int y, double opacity) {
   const auto* own = dynamic_cast<const QtOffscreenImage*>(&image);
-  if (own == nullptr || own->image().isNull()) {
+  if (own == nullptr || own->image().isNull() || opacity <= 0) {
+    return;
+  }
+  QPainter painter(&back_);
+  if (opacity >= 1) {
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+  } else {
+    painter.setOpacity(opacity);
+  }
+  painter.drawImage(QPoint(x, y), own->image());  // QPainter clips to the buffer
+}
+
+void CabViewSurface::drawImageScaled(const OffscreenImage& image, const VideoPlacement& at) {
+  const auto* own = dynamic_cast<const QtOffscreenImage*>(&image);
+  if (own == nullptr || own->image().isNull() || at.width <= 0 || at.height <= 0) {
     return;
   }
   QPainter painter(&back_);
   painter.setCompositionMode(QPainter::CompositionMode_Source);
-  painter.drawImage(QPoint(0, 0), own->image());  // QPainter clips to the 480 x 240 buffer
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, !at.byWholePixels);
+  painter.drawImage(QRect(at.x, at.y, at.width, at.height), own->image(),
+                    QRect(0, at.cropTop, own->image().width(), at.cropHeight));
 }
 
 void CabViewSurface::present() {

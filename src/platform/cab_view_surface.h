@@ -1,5 +1,6 @@
-// The cab-view surface as a Qt widget: a fixed 480 x 240 widget with a back and a front buffer.
-// present() swaps them and schedules a repaint; the widget always paints its front buffer.
+// The cab-view surface as a Qt widget: a widget with a back and a front buffer of the screen's
+// pixels (480 x 240 to start with). present() swaps them and schedules a repaint; the widget
+// always paints its front buffer.
 //
 // Lifecycle: the initialise event fires the first time the widget is shown (or when initialise()
 // is called). The finalise event fires from finalise() and, at the latest, from the destructor;
@@ -26,8 +27,10 @@ class CabViewSurface final : public QWidget, public CabView {
   void setFinaliseHandler(std::function<void()> handler) override;
   std::unique_ptr<OffscreenImage> createImage() override;
   bool canDraw() const override;
+  void setPixelSize(int width, int height) override;
   void fillBackBuffer() override;
-  void drawImage(const OffscreenImage& image) override;
+  void drawImage(const OffscreenImage& image, int x, int y, double opacity = 1.0) override;
+  void drawImageScaled(const OffscreenImage& image, const VideoPlacement& at) override;
   void present() override;
 
   // Makes the surface usable and fires the initialise event; nothing when already initialised.
@@ -35,7 +38,7 @@ class CabViewSurface final : public QWidget, public CabView {
   // Fires the finalise event and makes the surface unusable; nothing when not initialised.
   void finalise();
 
-  // What the screen shows now (the front buffer), 480 x 240.
+  // What the screen shows now (the front buffer), at the pixel size it was drawn at.
   const QImage& frontBuffer() const { return front_; }
 
  protected:
@@ -45,6 +48,7 @@ class CabViewSurface final : public QWidget, public CabView {
  private:
   QImage back_;
   QImage front_;
+  QSize pixelSize_;
   bool initialised_ = false;
   std::function<void()> onInitialise_;
   std::function<void()> onFinalise_;

@@ -1,4 +1,6 @@
-// The history of drives: every finished drive with its score and its stations, kept per user.
+// The history of drives: every drive that judged a station after its start, with its score, its
+// stations, how it ended and whether it was practice, kept per user. Only complete drives that
+// were not practice count for a train's best and for the rank on a line.
 // The program keeps it in an SQLite database (SqliteDriveHistory); tests may give their own.
 #pragma once
 
@@ -30,6 +32,10 @@ struct HistoryRun {
   std::string line;   // the line file's name (raw)
   int score = 0;
   std::string recording;  // the recording's path; empty when none was written
+  // How the drive ended: "complete" (stopped at the last station), "abandoned" (closed before)
+  // or, for drives of an older program that never left their first station, "not-driven".
+  std::string kind = "complete";
+  bool practice = false;  // the move command or the frame, clock or speed keys were used
   std::vector<HistoryStation> stations;
   bool operator==(const HistoryRun&) const = default;
 };
@@ -39,12 +45,16 @@ class DriveHistory {
   virtual ~DriveHistory() = default;
   // Adds a drive, all of it or nothing. False with `error` set when it could not be stored.
   virtual bool add(HistoryRun& run, std::string& error) = 0;
-  // The best (highest score, then earliest) and the latest drive of a train; nullopt for none.
+  // A train's best drive (highest score, then earliest) of the complete drives that were not
+  // practice; nullopt for none.
   virtual std::optional<HistoryRun> best(const std::string& train) = 0;
+  // A train's latest drive of any kind but not driven; nullopt for none.
   virtual std::optional<HistoryRun> last(const std::string& train) = 0;
-  // How many drives of the train on the line scored more than `score`, and how many there are.
-  virtual bool rank(const std::string& train, const std::string& line, int score, int& better,
-                    int& total) = 0;
+  // Of the complete drives on the line that were not practice, whatever the train: how many
+  // scored more than `score`, and how many there are.
+  virtual bool rank(const std::string& line, int score, int& better, int& total) = 0;
+  // The recordings of every train's best drive (those that have one).
+  virtual std::vector<std::string> bestRecordings() = 0;
 };
 
 }  // namespace dravolin::platform

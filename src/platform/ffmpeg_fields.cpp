@@ -14,7 +14,9 @@ PictureColours pictureColours(const AVFrame& picture) {
       av_pix_fmt_desc_get(static_cast<AVPixelFormat>(format)) != nullptr) {
     colours.pixelFormat = static_cast<AVPixelFormat>(format);
   }
-  colours.bt709 = storedNumber(picture.colorspace) == AVCOL_SPC_BT709;
+  const int space = storedNumber(picture.colorspace);
+  colours.bt709 = space == AVCOL_SPC_BT709;
+  colours.bt2020 = space == AVCOL_SPC_BT2020_NCL || space == AVCOL_SPC_BT2020_CL;
   colours.fullRange = storedNumber(picture.color_range) == AVCOL_RANGE_JPEG;
   return colours;
 }

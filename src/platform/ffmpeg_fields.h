@@ -35,9 +35,10 @@ struct PictureColours {
   // A pixel format FFmpeg describes; AV_PIX_FMT_NONE for any other number: the picture is not
   // shown.
   AVPixelFormat pixelFormat = AV_PIX_FMT_NONE;
-  // The colour matrix is BT.709 only when the picture says so; BT.601 otherwise, for an
-  // unspecified or unknown colour space as for BT.601 itself.
+  // The colour matrix is BT.709 or BT.2020 only when the picture says so; BT.601 otherwise, for
+  // an unspecified or unknown colour space as for BT.601 itself.
   bool bt709 = false;
+  bool bt2020 = false;
   // Full (JPEG) range only when the picture says so; limited (MPEG) range otherwise, for an
   // unspecified or unknown range.
   bool fullRange = false;

@@ -49,64 +49,124 @@ AVPixelFormat withoutFullRangeAlias(AVPixelFormat format, bool& fullRange) {
   }
 }
 
+// The scaler's filters. At the picture's own size the fast one keeps the scaler on its SIMD
+// colour conversion (chroma not interpolated sideways), about a third quicker than the exact one.
+// A picture made smaller is averaged over the pixels each one covers (no shimmer on fine
+// detail as the picture moves); one made larger by a whole factor keeps its pixels sharp, as
+// the cab's own pictures are enlarged; any other enlargement is smoothed.
+constexpr int kOwnSize = SWS_FAST_BILINEAR;
+constexpr int kSmaller = SWS_AREA;
+constexpr int kWholePixels = SWS_POINT;
+constexpr int kLarger = SWS_BICUBIC;
+
 }  // namespace
 
-bool FfmpegFrameConverter::convert(const AVFrame& frame, Bitmap& bitmap) {
+bool FfmpegFrameConverter::scale(Scaler& scaler, const AVFrame& frame, int cropTop, int rows,
+                                 int outWidth, int outHeight, int filter, Bitmap& bitmap) {
   const int w = frame.width;
   const int h = frame.height;
   const PictureColours colours = pictureColours(frame);
-  if (w <= 0 || h <= 0 || colours.pixelFormat == AV_PIX_FMT_NONE) return false;
+  if (w <= 0 || h <= 0 || outWidth <= 0 || outHeight <= 0 ||
+      colours.pixelFormat == AV_PIX_FMT_NONE) {
+    return false;
+  }
   bool fullRange = colours.fullRange;
   const AVPixelFormat source = withoutFullRangeAlias(colours.pixelFormat, fullRange);
   const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(source);
   if (descriptor == nullptr) return false;
   const bool yuv = (descriptor->flags & AV_PIX_FMT_FLAG_RGB) == 0 && descriptor->nb_components >= 3;
-  const int matrix = colours.bt709 ? SWS_CS_ITU709 : SWS_CS_ITU601;
-  const Setting setting{w, h, static_cast<int>(source),
-                        yuv ? matrix * 2 + (fullRange ? 1 : 0) : -1};
-  if (!scaler_ || !(setting == setting_)) {
-    // The picture keeps its size. The fast flag keeps the scaler on its SIMD colour conversion
-    // (chroma not interpolated sideways), about a third quicker than the exact one.
-    scaler_.reset(sws_getContext(w, h, source, w, h, AV_PIX_FMT_RGB32, SWS_FAST_BILINEAR, nullptr,
-                                 nullptr, nullptr));
-    if (!scaler_) return false;
+  const int matrix = colours.bt709 ? SWS_CS_ITU709 : colours.bt2020 ? SWS_CS_BT2020 : SWS_CS_ITU601;
+
+  // The rows shown start at a whole row of the chroma planes, so that both kinds of plane start
+  // at the same place of the picture.
+  const int chromaRows = 1 << descriptor->log2_chroma_h;
+  cropTop = std::clamp(cropTop / chromaRows * chromaRows, 0, h - 1);
+  rows = std::clamp(rows, 1, h - cropTop);
+  const std::uint8_t* planesIn[4] = {};
+  for (int plane = 0; plane < 4; ++plane) {
+    if (frame.data[plane] == nullptr) continue;
+    const bool chroma = yuv && plane != descriptor->comp[0].plane &&
+                        (plane == descriptor->comp[1].plane || plane == descriptor->comp[2].plane);
+    const bool named = plane == descriptor->comp[0].plane || plane == descriptor->comp[1].plane ||
+                       plane == descriptor->comp[2].plane ||
+                       (descriptor->nb_components > 3 && plane == descriptor->comp[3].plane);
+    // A plane no component names (a palette) is passed as it is.
+    const int skipped = !named ? 0 : chroma ? cropTop >> descriptor->log2_chroma_h : cropTop;
+    planesIn[plane] =
+        frame.data[plane] + static_cast<std::ptrdiff_t>(skipped) * frame.linesize[plane];
+  }
+
+  const Setting setting{w,
+                        rows,
+                        static_cast<int>(source),
+                        yuv ? matrix * 2 + (fullRange ? 1 : 0) : -1,
+                        outWidth,
+                        outHeight,
+                        filter};
+  if (!scaler.context || !(setting == scaler.setting)) {
+    scaler.context.reset(sws_getContext(w, rows, source, outWidth, outHeight, AV_PIX_FMT_RGB32,
+                                        filter, nullptr, nullptr, nullptr));
+    if (!scaler.context) return false;
     if (yuv) {
-      sws_setColorspaceDetails(scaler_.get(), sws_getCoefficients(matrix), fullRange ? 1 : 0,
+      sws_setColorspaceDetails(scaler.context.get(), sws_getCoefficients(matrix), fullRange ? 1 : 0,
                                sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
     }
-    setting_ = setting;
+    scaler.setting = setting;
   }
-  bitmap.width = w;
-  bitmap.height = h;
+  bitmap.width = outWidth;
+  bitmap.height = outHeight;
   // The scaler's SIMD colour conversion works in blocks of up to 16 pixels. On rows narrower
   // than a whole number of blocks it leaves the last pixels of a row unwritten, and it writes
   // up to 60 bytes past the last row. So the rows are scaled 16-pixel aligned, with a slack
   // behind them that holds a guard value, then moved together and cut to the picture's size.
   // The vector keeps its capacity, so a run of frames of one size allocates once.
-  const std::size_t rowPixels = (static_cast<std::size_t>(w) + 15) / 16 * 16;
-  const std::size_t scaled = rowPixels * static_cast<std::size_t>(h);
+  const std::size_t rowPixels = (static_cast<std::size_t>(outWidth) + 15) / 16 * 16;
+  const std::size_t scaled = rowPixels * static_cast<std::size_t>(outHeight);
   bitmap.pixels.resize(scaled);
   bitmap.pixels.resize(scaled + kScalerSlackPixels, kScalerGuard);
-  std::uint8_t* planes[4] = {reinterpret_cast<std::uint8_t*>(bitmap.pixels.data()), nullptr,
-                             nullptr, nullptr};
+  std::uint8_t* planesOut[4] = {reinterpret_cast<std::uint8_t*>(bitmap.pixels.data()), nullptr,
+                                nullptr, nullptr};
   const int strides[4] = {static_cast<int>(rowPixels * 4), 0, 0, 0};
-  const int rows = sws_scale(scaler_.get(), frame.data, frame.linesize, 0, h, planes, strides);
+  const int done =
+      sws_scale(scaler.context.get(), planesIn, frame.linesize, 0, rows, planesOut, strides);
   // The far half of the slack must keep its guard: a scaler that wrote that far may have written
   // past the slack as well, into memory that is not ours to repair, and the frame is refused.
   const bool guardKept = std::all_of(bitmap.pixels.end() - kScalerGuardPixels, bitmap.pixels.end(),
                                      [](std::uint32_t p) { return p == kScalerGuard; });
-  if (rowPixels != static_cast<std::size_t>(w)) {
+  const auto width = static_cast<std::size_t>(outWidth);
+  if (rowPixels != width) {
     std::uint32_t* pixels = bitmap.pixels.data();
-    for (std::size_t row = 1; row < static_cast<std::size_t>(h); ++row) {
-      std::memmove(pixels + row * static_cast<std::size_t>(w), pixels + row * rowPixels,
-                   static_cast<std::size_t>(w) * sizeof(std::uint32_t));
+    for (std::size_t row = 1; row < static_cast<std::size_t>(outHeight); ++row) {
+      std::memmove(pixels + row * width, pixels + row * rowPixels, width * sizeof(std::uint32_t));
     }
   }
-  bitmap.pixels.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
-  if (rows != h || !guardKept) return false;
+  bitmap.pixels.resize(width * static_cast<std::size_t>(outHeight));
+  if (done != outHeight || !guardKept) return false;
   if ((descriptor->flags & AV_PIX_FMT_FLAG_ALPHA) != 0) {
     for (std::uint32_t& pixel : bitmap.pixels) pixel |= 0xFF000000u;  // pictures are opaque
   }
+  return true;
+}
+
+bool FfmpegFrameConverter::convert(const AVFrame& frame, Bitmap& bitmap) {
+  return scale(whole_, frame, 0, frame.height, frame.width, frame.height, kOwnSize, bitmap);
+}
+
+bool FfmpegFrameConverter::convertForView(const AVFrame& frame, const VideoView& view,
+                                          ViewPicture& out) {
+  const VideoPlacement at = placeVideo(frame.width, frame.height, view);
+  if (at.width <= 0 || at.height <= 0) return false;
+  const bool ownSize = at.width == frame.width && at.height == at.cropHeight;
+  const int filter = ownSize                  ? kOwnSize
+                     : at.byWholePixels       ? kWholePixels
+                     : at.width < frame.width ? kSmaller
+                                              : kLarger;
+  if (!scale(view_, frame, at.cropTop, at.cropHeight, at.width, at.height, filter, out.pixels)) {
+    return false;
+  }
+  out.view = view;
+  out.x = at.x;
+  out.y = at.y;
   return true;
 }
 

@@ -1,6 +1,7 @@
-// Turns a picture decoded by FFmpeg into a Bitmap: 0xAARRGGBB rows top-down at the picture's own
-// size, opaque. Used by the FFmpeg video reader; includes FFmpeg headers, so only the platform
-// library's own sources include it.
+// Turns a picture decoded by FFmpeg into a Bitmap: 0xAARRGGBB rows top-down, opaque, either at
+// the picture's own size or scaled for the cab view (the part that is shown, straight from the
+// decoded picture to the view's pixels, in one pass of FFmpeg's scaler). Used by the FFmpeg
+// video reader; includes FFmpeg headers, so only the platform library's own sources include it.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +9,7 @@
 #include <memory>
 
 #include "platform/bitmap.h"
+#include "platform/video_view.h"
 
 struct AVFrame;
 struct SwsContext;
@@ -21,9 +23,14 @@ class FfmpegFrameConverter {
   FfmpegFrameConverter(const FfmpegFrameConverter&) = delete;
   FfmpegFrameConverter& operator=(const FfmpegFrameConverter&) = delete;
 
-  // False (and the bitmap in an unspecified state) when the picture has no size or a pixel
-  // format the scaler cannot read.
+  // The picture at its own size. False (and the bitmap in an unspecified state) when the picture
+  // has no size or a pixel format the scaler cannot read.
   bool convert(const AVFrame& picture, Bitmap& bitmap);
+
+  // The picture placed on `view` (placeVideo()): `out` gets the pixels of the placed rectangle
+  // and its place; its frame number is left as it is. False as convert() is, or for an empty
+  // view.
+  bool convertForView(const AVFrame& picture, const VideoView& view, ViewPicture& out);
 
   // Pixels of slack behind the last scaled row that the scaler may write into (a block is at most
   // 16 pixels), how many at the far end must keep the guard, and the guard value.
@@ -35,16 +42,28 @@ class FfmpegFrameConverter {
   struct ScalerFreer {
     void operator()(SwsContext* scaler) const;
   };
-  // What the scaler was made for: size in pixels, pixel format, colour matrix and range.
+  // What a scaler was made for: the picture's size in pixels and the rows of it scaled, its
+  // pixel format, colour matrix and range, the size scaled to and the filter.
   struct Setting {
     int width = 0;
-    int height = 0;
+    int rows = 0;
     int format = -1;
     int colours = -1;
+    int outWidth = 0;
+    int outHeight = 0;
+    int filter = 0;
     bool operator==(const Setting&) const = default;
   };
-  std::unique_ptr<SwsContext, ScalerFreer> scaler_;
-  Setting setting_;
+  struct Scaler {
+    std::unique_ptr<SwsContext, ScalerFreer> context;
+    Setting setting;
+  };
+  // Scales rows [cropTop, cropTop + rows) of the picture to outWidth x outHeight into `bitmap`.
+  bool scale(Scaler& scaler, const AVFrame& picture, int cropTop, int rows, int outWidth,
+             int outHeight, int filter, Bitmap& bitmap);
+
+  Scaler whole_;  // pictures at their own size
+  Scaler view_;   // pictures for the cab view
 };
 
 }  // namespace dravolin::platform

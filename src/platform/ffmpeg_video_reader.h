@@ -1,5 +1,7 @@
-// The line video reader on FFmpeg: any video FFmpeg can demultiplex and decode, the line's AVI
-// in the first place (MJPEG, MPEG-4 part 2, H.264, Cinepak and the other Video for Windows codecs).
+// The line video reader on FFmpeg: any video FFmpeg can demultiplex and decode, in any container
+// (AVI with MJPEG, MPEG-4 part 2, H.264, Cinepak and the other Video for Windows codecs; MP4, MOV,
+// Matroska and WebM with H.264, H.265, VP9 or AV1, 8 or 10 bits, B-frames and long key-frame
+// intervals). Its sources are listed in ffmpeg_video_stream.h.
 #pragma once
 
 #include <memory>
@@ -19,6 +21,8 @@ inline constexpr const char* kVideoUndecodable = "動画のフレームを1枚�
 inline constexpr const char* kVideoFirstFrameUnknown =
     "動画の最初のフレームが壊れていて、フレームの番号を決められません";
 
+struct FfmpegVideoStream;
+
 class FfmpegVideoReader final : public VideoReader {
  public:
   FfmpegVideoReader();
@@ -29,6 +33,9 @@ class FfmpegVideoReader final : public VideoReader {
   bool open(const std::string& path) override;
   int frameCount() const override;
   bool getFrame(int n, Bitmap& bitmap) override;
+  bool getViewFrame(int n, const VideoView& view, ViewPicture& picture) override;
+  // Opens the decoder afresh on this thread: FFmpeg's decoding threads are started from it.
+  void startOnThisThread() override;
 
   // Closes the open video; frameCount() is -1 afterwards.
   void close();
@@ -36,16 +43,14 @@ class FfmpegVideoReader final : public VideoReader {
   // Why the last open() failed (one of the kVideo... texts); empty after a success.
   const std::string& openError() const { return error_; }
 
-  // Size of the open video's pictures in pixels; 0 when nothing is open.
-  int width() const;
-  int height() const;
+  int width() const override;
+  int height() const override;
   // Frame rate the file states, in frames per second; 0 when nothing is open.
   double frameRate() const;
 
  private:
-  struct Video;
-  static bool openVideo(Video& video, const std::string& path, bool ignoreIndex);
-  std::unique_ptr<Video> video_;
+  static bool openVideo(FfmpegVideoStream& video, const std::string& path, bool ignoreIndex);
+  std::unique_ptr<FfmpegVideoStream> video_;
   std::string error_;
 };
 

@@ -1,5 +1,5 @@
-// Index: output choice | opening and closing | output format | waves | slot operations |
-// loopback rendering and device names.
+// Index: output choice | opening and closing | output format | waves | play positions |
+// slot operations | loopback rendering and device names.
 #include "platform/openal_sound_slots.h"
 
 #include <AL/al.h>
@@ -74,6 +74,13 @@ OpenAlSoundSlots::~OpenAlSoundSlots() { shutDown(); }
 
 bool OpenAlSoundSlots::initialise() {
   shutDown();
+  SoundSlots::setPaused(false);  // a fresh service plays at once
+  wanted_ = output_.kind != Output::Kind::None;
+  retryAtMs_ = kNotScheduled;
+  return wanted_ && openOutput();
+}
+
+bool OpenAlSoundSlots::openOutput() {
   switch (output_.kind) {
     case Output::Kind::None:
       return false;
@@ -97,6 +104,7 @@ bool OpenAlSoundSlots::initialise() {
     device_ = nullptr;
     return false;
   }
+  canWatch_ = alcIsExtensionPresent(device_, "ALC_EXT_disconnect") == ALC_TRUE;
   makeCurrent();
   const bool canUnspatialise = alIsExtensionPresent("AL_SOFT_source_spatialize") == AL_TRUE;
   for (Slot& s : slots_) {
@@ -120,7 +128,7 @@ bool OpenAlSoundSlots::initialise() {
   return true;
 }
 
-void OpenAlSoundSlots::shutDown() {
+void OpenAlSoundSlots::closeOutput() {
   if (context_ != nullptr) {
     makeCurrent();
     for (Slot& s : slots_) {
@@ -128,22 +136,86 @@ void OpenAlSoundSlots::shutDown() {
         alSourceStop(s.source);
         alSourcei(s.source, AL_BUFFER, 0);
         alDeleteSources(1, &s.source);
+        s.source = 0;
       }
-      s = Slot{};
     }
     for (LoadedWave& w : waves_) {
-      alDeleteBuffers(1, &w.buffer);
+      if (w.buffer != 0) alDeleteBuffers(1, &w.buffer);
+      w.buffer = 0;
     }
     alGetError();
     alcMakeContextCurrent(nullptr);
     alcDestroyContext(context_);
     context_ = nullptr;
   }
-  waves_.clear();
   if (device_ != nullptr) {
     alcCloseDevice(device_);
     device_ = nullptr;
   }
+  retryAtMs_ = kNotScheduled;
+}
+
+void OpenAlSoundSlots::shutDown() {
+  closeOutput();
+  slots_.fill(Slot{});
+  waves_.clear();
+}
+
+// Loads every wave into the output just opened and lets every slot go on as it would have
+// without the loss.
+void OpenAlSoundSlots::restoreOutput() {
+  for (LoadedWave& w : waves_) {
+    alGetError();
+    alGenBuffers(1, &w.buffer);
+    if (alGetError() != AL_NO_ERROR) {
+      w.buffer = 0;
+      continue;
+    }
+    alBufferData(w.buffer, bufferFormat(w.wave), w.wave.samples.data(),
+                 static_cast<ALsizei>(w.wave.samples.size()), w.wave.rateHz);
+  }
+  alGetError();
+  const double now = clockSeconds();
+  for (Slot& s : slots_) {
+    if (s.source == 0 || s.wave == kNoWave) continue;
+    const LoadedWave& w = waves_[static_cast<std::size_t>(s.wave)];
+    alSourcei(s.source, AL_BUFFER, static_cast<ALint>(w.buffer));
+    alSourcei(s.source, AL_LOOPING, s.looping ? AL_TRUE : AL_FALSE);
+    alSourcef(s.source, AL_PITCH, s.standing ? 0.0f : s.pitch);
+    applyGain(s);
+    if (!sounding(s, now)) continue;
+    const std::int64_t at = wholeFrames(s, now) % w.wave.frames();
+    // An offset set before the play is where the play begins.
+    alSourcei(s.source, AL_SAMPLE_OFFSET, static_cast<ALint>(at));
+    if (!paused()) alSourcePlay(s.source);
+  }
+  alGetError();
+}
+
+SoundSlots::OutputState OpenAlSoundSlots::outputState() const {
+  if (!wanted_) return OutputState::Unused;
+  return context_ != nullptr ? OutputState::Open : OutputState::Missing;
+}
+
+SoundSlots::OutputChange OpenAlSoundSlots::checkOutput(std::int64_t nowMs) {
+  if (!wanted_) return OutputChange::None;
+  if (context_ != nullptr) {
+    ALCint connected = ALC_TRUE;
+    if (canWatch_) alcGetIntegerv(device_, ALC_CONNECTED, 1, &connected);
+    if (connected != ALC_FALSE) return OutputChange::None;
+    closeOutput();
+    retryAtMs_ = nowMs + kRetryMs;
+    return OutputChange::Lost;
+  }
+  if (retryAtMs_ == kNotScheduled) {
+    retryAtMs_ = nowMs + kRetryMs;
+  }
+  if (nowMs < retryAtMs_) return OutputChange::None;
+  retryAtMs_ = nowMs + kRetryMs;
+  if (!openOutput()) return OutputChange::None;
+  restoreOutput();
+  retryAtMs_ = kNotScheduled;
+  return OutputChange::Restored;
 }
 
 bool OpenAlSoundSlots::makeCurrent() const {
@@ -212,91 +284,139 @@ int OpenAlSoundSlots::sourceCount() const {
 // ---- waves ----------------------------------------------------------------------------------
 
 SoundSlots::WaveId OpenAlSoundSlots::loadWave(const std::string& path) {
-  if (!initialised()) {
+  if (!wanted_) {
     return kNoWave;
   }
   return addWave(readWaveFile(path));
 }
 
 SoundSlots::WaveId OpenAlSoundSlots::addWave(const Wave& wave) {
-  if (!makeCurrent() || wave.empty() || wave.samples.size() > static_cast<std::size_t>(INT_MAX)) {
+  if (!wanted_ || wave.empty() || wave.samples.size() > static_cast<std::size_t>(INT_MAX) ||
+      bufferFormat(wave) == AL_NONE) {
     return kNoWave;
   }
-  alGetError();
   ALuint buffer = 0;
-  alGenBuffers(1, &buffer);
-  if (alGetError() != AL_NO_ERROR) {
-    return kNoWave;
-  }
-  alBufferData(buffer, bufferFormat(wave), wave.samples.data(),
-               static_cast<ALsizei>(wave.samples.size()), wave.rateHz);
-  if (alGetError() != AL_NO_ERROR) {
-    alDeleteBuffers(1, &buffer);
+  if (makeCurrent()) {
     alGetError();
-    return kNoWave;
+    alGenBuffers(1, &buffer);
+    if (alGetError() != AL_NO_ERROR) {
+      return kNoWave;
+    }
+    alBufferData(buffer, bufferFormat(wave), wave.samples.data(),
+                 static_cast<ALsizei>(wave.samples.size()), wave.rateHz);
+    if (alGetError() != AL_NO_ERROR) {
+      alDeleteBuffers(1, &buffer);
+      alGetError();
+      return kNoWave;
+    }
   }
-  waves_.push_back({buffer, wave.rateHz});
+  // The samples stay in memory so that a device opened later gets them without the files.
+  waves_.push_back({buffer, wave});
   return static_cast<WaveId>(waves_.size()) - 1;
+}
+
+// ---- play positions -------------------------------------------------------------------------
+
+double OpenAlSoundSlots::clockSeconds() const {
+  if (output_.kind == Output::Kind::Loopback) return renderedSeconds_;
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - epoch_).count();
+}
+
+double OpenAlSoundSlots::positionFrames(const Slot& s, double now) const {
+  if (paused() || s.standing || s.wave == kNoWave) return s.frames;
+  const double rate = waves_[static_cast<std::size_t>(s.wave)].wave.rateHz * double{s.pitch};
+  return s.frames + (now - s.atSeconds) * rate;
+}
+
+void OpenAlSoundSlots::settle(Slot& s, double now) const {
+  s.frames = positionFrames(s, now);
+  s.atSeconds = now;
+}
+
+// Positions count in whole frames, so that the clock's rounding never decides at an end.
+std::int64_t OpenAlSoundSlots::wholeFrames(const Slot& s, double now) const {
+  return std::llround(positionFrames(s, now));
+}
+
+bool OpenAlSoundSlots::sounding(const Slot& s, double now) const {
+  if (!s.started || s.wave == kNoWave) return false;
+  return s.looping || wholeFrames(s, now) < waves_[static_cast<std::size_t>(s.wave)].wave.frames();
 }
 
 // ---- slot operations ------------------------------------------------------------------------
 
-OpenAlSoundSlots::Slot* OpenAlSoundSlots::usedSlot(int slot) {
-  return const_cast<Slot*>(std::as_const(*this).usedSlot(slot));
+OpenAlSoundSlots::Slot* OpenAlSoundSlots::heldSlot(int slot) {
+  return const_cast<Slot*>(std::as_const(*this).heldSlot(slot));
 }
 
-const OpenAlSoundSlots::Slot* OpenAlSoundSlots::usedSlot(int slot) const {
-  if (slot < 0 || slot >= kSlotCount || slots_[slot].wave == kNoWave || !makeCurrent()) {
+const OpenAlSoundSlots::Slot* OpenAlSoundSlots::heldSlot(int slot) const {
+  if (slot < 0 || slot >= kSlotCount || slots_[slot].wave == kNoWave) {
     return nullptr;
   }
   return &slots_[slot];
 }
 
 void OpenAlSoundSlots::assign(int slot, WaveId wave) {
-  if (slot < 0 || slot >= kSlotCount || slots_[slot].source == 0 || !makeCurrent()) {
+  if (slot < 0 || slot >= kSlotCount || !wanted_) {
     return;
   }
   Slot& s = slots_[slot];
+  const unsigned source = s.source;
+  s = Slot{};
+  s.source = source;
+  if (wave >= 0 && wave < static_cast<WaveId>(waves_.size())) {
+    s.wave = wave;
+  }
+  if (!live(s)) return;
   alSourceStop(s.source);
   alSourceRewind(s.source);
   alSourcei(s.source, AL_BUFFER, 0);
-  s.wave = kNoWave;
-  s.attenuation = 0;
-  s.standing = false;
-  if (wave >= 0 && wave < static_cast<WaveId>(waves_.size())) {
-    alSourcei(s.source, AL_BUFFER, static_cast<ALint>(waves_[wave].buffer));
-    s.wave = wave;
+  if (s.wave != kNoWave) {
+    alSourcei(s.source, AL_BUFFER,
+              static_cast<ALint>(waves_[static_cast<std::size_t>(wave)].buffer));
   }
   alSourcei(s.source, AL_LOOPING, AL_FALSE);
   alSourcef(s.source, AL_PITCH, 1.0f);
   applyGain(s);
 }
 
-void OpenAlSoundSlots::playOnce(int slot) {
-  if (const Slot* s = usedSlot(slot)) {
+void OpenAlSoundSlots::start(int slot, bool looping) {
+  Slot* s = heldSlot(slot);
+  if (s == nullptr) return;
+  s->started = true;
+  s->looping = looping;
+  s->frames = 0;
+  s->atSeconds = clockSeconds();
+  if (!live(*s)) return;
+  alSourcei(s->source, AL_LOOPING, looping ? AL_TRUE : AL_FALSE);
+  if (paused()) {
+    // Ready at its start; it plays when the slots go on.
+    alSourceStop(s->source);
+    alSourceRewind(s->source);
+  } else {
     // Playing a source that plays starts it again from the beginning.
-    alSourcei(s->source, AL_LOOPING, AL_FALSE);
     alSourcePlay(s->source);
   }
 }
 
-void OpenAlSoundSlots::playLooped(int slot) {
-  if (const Slot* s = usedSlot(slot)) {
-    alSourcei(s->source, AL_LOOPING, AL_TRUE);
-    alSourcePlay(s->source);
-  }
-}
+void OpenAlSoundSlots::playOnce(int slot) { start(slot, false); }
+
+void OpenAlSoundSlots::playLooped(int slot) { start(slot, true); }
 
 void OpenAlSoundSlots::stop(int slot) {
-  if (const Slot* s = usedSlot(slot)) {
-    alSourceStop(s->source);
+  if (Slot* s = heldSlot(slot)) {
+    s->started = false;
+    if (live(*s)) alSourceStop(s->source);
   }
 }
 
 bool OpenAlSoundSlots::isPlaying(int slot) const {
-  const Slot* s = usedSlot(slot);
+  const Slot* s = heldSlot(slot);
   if (s == nullptr) {
     return false;
+  }
+  if (!live(*s) || paused()) {
+    return sounding(*s, clockSeconds());
   }
   ALint state = AL_STOPPED;
   alGetSourcei(s->source, AL_SOURCE_STATE, &state);
@@ -304,29 +424,29 @@ bool OpenAlSoundSlots::isPlaying(int slot) const {
 }
 
 void OpenAlSoundSlots::setFrequencyRatio(int slot, double ratio) {
-  Slot* s = usedSlot(slot);
+  Slot* s = heldSlot(slot);
   if (s == nullptr) {
     return;
   }
-  const long double base = waves_[s->wave].rateHz;
+  settle(*s, clockSeconds());
+  const long double base = waves_[static_cast<std::size_t>(s->wave)].wave.rateHz;
   const long double rate = std::trunc(base * static_cast<long double>(ratio));
   const bool standing = !(rate >= 1.0L);  // also for a ratio that is not a number
-  if (standing) {
-    alSourcef(s->source, AL_PITCH, 0.0f);
-  } else {
+  if (!standing) {
     const long double fastest = kMaxPitch * outputFormat().rateHz;
-    alSourcef(s->source, AL_PITCH, static_cast<float>(std::min(rate, fastest) / base));
+    s->pitch = static_cast<float>(std::min(rate, fastest) / base);
   }
-  if (standing != s->standing) {
-    s->standing = standing;
-    applyGain(*s);
-  }
+  const bool changed = standing != s->standing;
+  s->standing = standing;
+  if (!live(*s)) return;
+  alSourcef(s->source, AL_PITCH, standing ? 0.0f : s->pitch);
+  if (changed) applyGain(*s);
 }
 
 void OpenAlSoundSlots::setVolume(int slot, int attenuation) {
-  if (Slot* s = usedSlot(slot)) {
+  if (Slot* s = heldSlot(slot)) {
     s->attenuation = std::clamp(attenuation, kSilentAttenuation, 0);
-    applyGain(*s);
+    if (live(*s)) applyGain(*s);
   }
 }
 
@@ -347,14 +467,31 @@ void OpenAlSoundSlots::applyMasterGain() const {
   if (makeCurrent()) alListenerf(AL_GAIN, static_cast<float>(masterGain()));
 }
 
+void OpenAlSoundSlots::setPaused(bool paused) {
+  if (paused == this->paused()) return;
+  const double now = clockSeconds();
+  for (Slot& s : slots_) settle(s, now);
+  SoundSlots::setPaused(paused);
+  if (!makeCurrent()) return;
+  for (const Slot& s : slots_) {
+    if (s.source == 0 || s.wave == kNoWave) continue;
+    ALint state = AL_STOPPED;
+    alGetSourcei(s.source, AL_SOURCE_STATE, &state);
+    if (paused && state == AL_PLAYING) {
+      alSourcePause(s.source);
+    } else if (!paused && s.started && (state == AL_PAUSED || state == AL_INITIAL)) {
+      alSourcePlay(s.source);
+    }
+  }
+}
+
 int OpenAlSoundSlots::playbackRateHz(int slot) const {
-  const Slot* s = usedSlot(slot);
+  const Slot* s = heldSlot(slot);
   if (s == nullptr || s->standing) {
     return 0;
   }
-  ALfloat pitch = 0.0f;
-  alGetSourcef(s->source, AL_PITCH, &pitch);
-  return static_cast<int>(std::lround(static_cast<double>(pitch) * waves_[s->wave].rateHz));
+  return static_cast<int>(
+      std::lround(double{s->pitch} * waves_[static_cast<std::size_t>(s->wave)].wave.rateHz));
 }
 
 // ---- loopback rendering and device names ----------------------------------------------------
@@ -370,6 +507,7 @@ std::vector<std::uint8_t> OpenAlSoundSlots::render(int frames) {
   std::vector<std::uint8_t> out(static_cast<std::size_t>(frames) *
                                 static_cast<std::size_t>(requested_.frameBytes()));
   renderSamples(device_, out.data(), frames);
+  renderedSeconds_ += static_cast<double>(frames) / outputFormat().rateHz;
   return out;
 }
 

@@ -17,11 +17,19 @@
 //   32 bits float) and channels are exactly as asked; a playback device takes the rate, while
 //   its sample type and channels stay the device's own, as OpenAL Soft offers no way to ask
 //   for them.
-// - When the device cannot be opened, the service is uninitialised and silent: loads give
-//   kNoWave and every slot operation does nothing.
+// - When the device cannot be opened, or goes away while playing (a sound server that
+//   restarts, a headset pulled out), the slots go on without it: they keep their waves,
+//   pitch, volume and play position in time, silently. checkOutput() notices the loss and
+//   tries to open the output again every kRetryMs; once it opens, the waves are loaded into it
+//   again from memory and every slot that should sound plays on: loops at their position,
+//   one-shot sounds from where they would be now, if that is still within their length.
+// - Pause: setPaused(true) pauses every playing source; a slot played while paused is made
+//   ready at its start and starts with the others when they go on.
+// - The output "none" never opens: loads give kNoWave and every slot operation does nothing.
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -30,10 +38,9 @@
 #include <AL/alc.h>
 
 #include "platform/sound_slots.h"
+#include "platform/wave_file.h"
 
 namespace dravolin::platform {
-
-struct Wave;
 
 // The format of the mixed output.
 struct SoundOutputFormat {
@@ -54,6 +61,8 @@ class OpenAlSoundSlots final : public SoundSlots {
   // The fastest playback OpenAL Soft 1.19 steps through a wave: this many of its frames per
   // output frame. Higher rates are clamped to it.
   static constexpr double kMaxPitch = 255.0;
+  // How often a missing output is tried again.
+  static constexpr std::int64_t kRetryMs = 2000;
 
   // Which output initialise() opens.
   struct Output {
@@ -85,10 +94,18 @@ class OpenAlSoundSlots final : public SoundSlots {
   void setVolume(int slot, int attenuation) override;
   // The listener's gain, so every source is scaled after its own volume.
   void setMasterGain(double gain) override;
+  void setPaused(bool paused) override;
+  OutputState outputState() const override;
+  OutputChange checkOutput(std::int64_t nowMs) override;
 
   // Loads a wave from samples already in memory (as loadWave does from a file).
   WaveId addWave(const Wave& wave);
 
+  // Closes the output as a lost device is closed: the slots go on silently and checkOutput()
+  // opens it again after kRetryMs.
+  void closeOutput();
+
+  // Whether the output is open now.
   bool initialised() const { return context_ != nullptr; }
   // The format the output runs at now: the device's own values where it does not take the
   // requested ones. Meaningful only while initialised.
@@ -109,33 +126,58 @@ class OpenAlSoundSlots final : public SoundSlots {
   static std::vector<std::string> deviceNames();
 
  private:
+  // What a slot holds and does, kept whether or not the output is open.
   struct Slot {
-    unsigned source = 0;    // OpenAL source name; 0 when OpenAL gave none
+    unsigned source = 0;    // OpenAL source name; 0 without an open output or a source
     WaveId wave = kNoWave;  // kNoWave: empty
     int attenuation = 0;    // hundredths of a decibel, as last set
     bool standing = false;  // the rate is below 1 Hz: still and silent
+    float pitch = 1.0f;     // as OpenAL takes it
+    bool started = false;   // played and not stopped since (a one-shot may have ended)
+    bool looping = false;
+    // The play position: `frames` of the wave had played at `atSeconds` of the service's clock.
+    double atSeconds = 0;
+    double frames = 0;
   };
   struct LoadedWave {
-    unsigned buffer = 0;  // OpenAL buffer name
-    int rateHz = 0;       // base rate
+    unsigned buffer = 0;  // OpenAL buffer name; 0 while the output is closed
+    Wave wave;            // the samples, to load into a device opened later
   };
 
+  bool openOutput();
+  void restoreOutput();
   bool makeCurrent() const;
-  Slot* usedSlot(int slot);
-  const Slot* usedSlot(int slot) const;
+  Slot* heldSlot(int slot);
+  const Slot* heldSlot(int slot) const;
+  bool live(const Slot& s) const { return s.source != 0 && makeCurrent(); }
   void applyGain(const Slot& s) const;
   void applyMasterGain() const;
   void applyFormat();
   std::vector<int> contextAttributes() const;
   void shutDown();
+  // The service's clock in seconds: the mixed output for a loopback device, the steady clock
+  // otherwise.
+  double clockSeconds() const;
+  double positionFrames(const Slot& s, double now) const;
+  std::int64_t wholeFrames(const Slot& s, double now) const;
+  void settle(Slot& s, double now) const;  // moves the position's reference to `now`
+  bool sounding(const Slot& s, double now) const;
+  void start(int slot, bool looping);
+
+  static constexpr std::int64_t kNotScheduled = INT64_MIN;
 
   Output output_;
   SoundOutputFormat requested_;
   bool formatRequested_ = false;
+  bool wanted_ = false;    // initialise() was called: a closed output is tried again
+  bool canWatch_ = false;  // the device reports its connection
+  std::int64_t retryAtMs_ = kNotScheduled;
   ALCdevice* device_ = nullptr;
   ALCcontext* context_ = nullptr;
   std::array<Slot, kSlotCount> slots_{};
   std::vector<LoadedWave> waves_;
+  std::chrono::steady_clock::time_point epoch_ = std::chrono::steady_clock::now();
+  double renderedSeconds_ = 0;  // loopback output mixed so far
 };
 
 }  // namespace dravolin::platform

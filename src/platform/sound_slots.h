@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 namespace dravolin::platform {
@@ -47,6 +48,26 @@ class SoundSlots {
   virtual void setMasterGain(double gain) { masterGain_ = clampedGain(gain); }
   double masterGain() const { return masterGain_; }
 
+  // Pauses every playing slot where it stands (true) or lets them go on (false). A slot played
+  // while paused starts when the slots are let go on; isPlaying() holds still meanwhile.
+  // initialise() leaves the service playing.
+  virtual void setPaused(bool paused) { paused_ = paused; }
+  bool paused() const { return paused_; }
+
+  // Whether the service has an output: Unused for one that never sounds (no device wanted),
+  // Open while sound reaches a device, Missing while a wanted device is absent or gone (the
+  // slots go on silently and the service keeps trying to open it).
+  enum class OutputState { Unused, Open, Missing };
+  virtual OutputState outputState() const { return OutputState::Unused; }
+  // Watches the output; called at most once per display tick, it allocates nothing while the
+  // output stays as it is. Lost: the device has just gone. Restored: it was opened again and
+  // every slot that should sound sounds again. `nowMs` is a monotonic time in milliseconds.
+  enum class OutputChange { None, Lost, Restored };
+  virtual OutputChange checkOutput(std::int64_t nowMs) {
+    static_cast<void>(nowMs);
+    return OutputChange::None;
+  }
+
  protected:
   static double clampedGain(double gain) {
     return std::isnan(gain) ? 1.0 : std::clamp(gain, 0.0, 1.0);
@@ -54,6 +75,7 @@ class SoundSlots {
 
  private:
   double masterGain_ = 1.0;
+  bool paused_ = false;
 };
 
 // The sound actions used throughout the cab.

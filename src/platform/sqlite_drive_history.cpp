@@ -2,9 +2,11 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <ctime>
 #include <fstream>
 #include <system_error>
+#include <thread>
 
 namespace dravolin::platform {
 
@@ -23,10 +25,24 @@ constexpr const char* kMigrations[] = {
     // 2: the recording of each drive, and the look-up by train.
     "ALTER TABLE runs ADD COLUMN recording TEXT NOT NULL DEFAULT '';"
     "CREATE INDEX runs_by_train ON runs (train, score);",
+    // 3: how each drive ended and whether it was practice. Drives stored before are taken as
+    // complete when their last station is the furthest stop any drive on their line made, as not
+    // driven when no station after their first was judged, and as abandoned otherwise.
+    "ALTER TABLE runs ADD COLUMN kind TEXT NOT NULL DEFAULT 'complete';"
+    "ALTER TABLE runs ADD COLUMN practice INTEGER NOT NULL DEFAULT 0;"
+    "UPDATE runs SET kind = 'not-driven' WHERE NOT EXISTS"
+    " (SELECT 1 FROM stations s WHERE s.run = runs.id AND s.outcome <> 'origin');"
+    "UPDATE runs SET kind = 'abandoned' WHERE kind = 'complete' AND NOT EXISTS"
+    " (SELECT 1 FROM stations s WHERE s.run = runs.id AND s.outcome = 'stopped'"
+    "  AND s.position = (SELECT MAX(position) FROM stations WHERE run = runs.id)"
+    "  AND s.station = (SELECT MAX(f.station) FROM stations f JOIN runs r ON f.run = r.id"
+    "                   WHERE r.line = runs.line));"
+    "CREATE INDEX runs_by_line ON runs (line, kind, practice, score);",
 };
 static_assert(std::size(kMigrations) == SqliteDriveHistory::kSchemaVersion);
 
-constexpr int kBusyTimeoutMs = 1000;
+// The drives that count for a best drive and a rank.
+#define DRAVOLIN_COUNTED "kind = 'complete' AND practice = 0"
 
 class Statement {
  public:
@@ -69,6 +85,32 @@ bool SqliteDriveHistory::exec(const char* sql) {
   return false;
 }
 
+void SqliteDriveHistory::rollback() {
+  // Only an open transaction is rolled back, and its failure would say nothing new.
+  if (db_ != nullptr && sqlite3_get_autocommit(db_) == 0) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+}
+
+bool SqliteDriveHistory::writeAheadJournal() {
+  // Turning a new database to the write-ahead journal needs it to itself; another program
+  // creating it at the same time is waited for as long as any other write.
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+  while (true) {
+    char* message = nullptr;
+    const int rc = sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, &message);
+    if (rc == SQLITE_OK) return true;
+    const std::string text = message != nullptr ? message : sqlite3_errmsg(db_);
+    sqlite3_free(message);
+    if ((rc & 0xff) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) {
+      error_ = text;
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
 bool SqliteDriveHistory::open() {
   if (db_ != nullptr) return true;
   error_.clear();
@@ -81,7 +123,7 @@ bool SqliteDriveHistory::open() {
     return false;
   }
   sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-  if (!exec("PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA synchronous=NORMAL;") ||
+  if (!writeAheadJournal() || !exec("PRAGMA foreign_keys=ON; PRAGMA synchronous=NORMAL;") ||
       !migrate()) {
     close();
     return false;
@@ -89,28 +131,38 @@ bool SqliteDriveHistory::open() {
   return true;
 }
 
-bool SqliteDriveHistory::migrate() {
-  Statement version(db_, "PRAGMA user_version");
-  if (!version.ok() || version.step() != SQLITE_ROW) {
+bool SqliteDriveHistory::schemaVersion(long long& version) {
+  Statement q(db_, "PRAGMA user_version");
+  if (!q.ok() || q.step() != SQLITE_ROW) {
     error_ = sqlite3_errmsg(db_);
     return false;
   }
-  const long long from = version.columnInt(0);
-  if (from > kSchemaVersion) {
+  version = q.columnInt(0);
+  if (version > kSchemaVersion) {
     error_ = "the history was written by a newer version of the program (schema " +
-             std::to_string(from) + ")";
+             std::to_string(version) + ")";
     return false;
   }
-  for (long long v = from; v < kSchemaVersion; ++v) {
-    // One transaction per step: a step is done whole or not at all.
-    const std::string sql = std::string("BEGIN IMMEDIATE;") + kMigrations[v] +
-                            "PRAGMA user_version=" + std::to_string(v + 1) + ";COMMIT;";
-    if (!exec(sql.c_str())) {
-      exec("ROLLBACK");
-      return false;
-    }
-  }
   return true;
+}
+
+bool SqliteDriveHistory::migrate() {
+  long long from = 0;
+  if (!schemaVersion(from)) return false;
+  if (from == kSchemaVersion) return true;
+  // Every step in one write transaction, which waits for any other program's: the schema is
+  // made whole or not at all, and made once when two programs open a new history together.
+  if (!exec("BEGIN IMMEDIATE")) return false;
+  bool done = schemaVersion(from);  // the version now that this program may write
+  for (long long v = from; done && v < kSchemaVersion; ++v) {
+    done = exec(kMigrations[v]);
+  }
+  if (done && from < kSchemaVersion) {
+    done = exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str());
+  }
+  if (done) done = exec("COMMIT");
+  if (!done) rollback();
+  return done;
 }
 
 bool SqliteDriveHistory::add(HistoryRun& run, std::string& error) {
@@ -120,7 +172,7 @@ bool SqliteDriveHistory::add(HistoryRun& run, std::string& error) {
   }
   const auto fail = [&]() {
     error = sqlite3_errmsg(db_);
-    exec("ROLLBACK");
+    rollback();
     return false;
   };
   if (!exec("BEGIN IMMEDIATE")) {
@@ -129,13 +181,16 @@ bool SqliteDriveHistory::add(HistoryRun& run, std::string& error) {
   }
   {
     Statement insert(db_,
-                     "INSERT INTO runs (date, train, line, score, recording) VALUES (?,?,?,?,?)");
+                     "INSERT INTO runs (date, train, line, score, recording, kind, practice)"
+                     " VALUES (?,?,?,?,?,?,?)");
     if (!insert.ok()) return fail();
     insert.text(1, run.date);
     insert.text(2, run.train);
     insert.text(3, run.line);
     insert.integer(4, run.score);
     insert.text(5, run.recording);
+    insert.text(6, run.kind);
+    insert.integer(7, run.practice ? 1 : 0);
     if (insert.step() != SQLITE_DONE) return fail();
   }
   const long long id = sqlite3_last_insert_rowid(db_);
@@ -161,7 +216,7 @@ bool SqliteDriveHistory::add(HistoryRun& run, std::string& error) {
   }
   if (!exec("COMMIT")) {
     error = error_;
-    exec("ROLLBACK");
+    rollback();
     return false;
   }
   run.id = id;
@@ -181,6 +236,8 @@ std::optional<HistoryRun> SqliteDriveHistory::oneRun(const char* sql, const std:
   r.line = q.columnText(3);
   r.score = static_cast<int>(q.columnInt(4));
   r.recording = q.columnText(5);
+  r.kind = q.columnText(6);
+  r.practice = q.columnInt(7) != 0;
   Statement st(db_,
                "SELECT station, name, outcome, stop_cm, arrival_late_s, departure_late_s, departed,"
                " protection, points FROM stations WHERE run = ? ORDER BY position");
@@ -202,33 +259,44 @@ std::optional<HistoryRun> SqliteDriveHistory::oneRun(const char* sql, const std:
   return r;
 }
 
+#define DRAVOLIN_RUN_COLUMNS "id, date, train, line, score, recording, kind, practice"
+
 std::optional<HistoryRun> SqliteDriveHistory::best(const std::string& train) {
-  return oneRun(
-      "SELECT id, date, train, line, score, recording FROM runs WHERE train = ?"
-      " ORDER BY score DESC, id ASC LIMIT 1",
-      train);
+  return oneRun("SELECT " DRAVOLIN_RUN_COLUMNS " FROM runs WHERE train = ? AND " DRAVOLIN_COUNTED
+                " ORDER BY score DESC, id ASC LIMIT 1",
+                train);
 }
 
 std::optional<HistoryRun> SqliteDriveHistory::last(const std::string& train) {
-  return oneRun(
-      "SELECT id, date, train, line, score, recording FROM runs WHERE train = ?"
-      " ORDER BY id DESC LIMIT 1",
-      train);
+  return oneRun("SELECT " DRAVOLIN_RUN_COLUMNS
+                " FROM runs WHERE train = ? AND kind <> 'not-driven' ORDER BY id DESC LIMIT 1",
+                train);
 }
 
-bool SqliteDriveHistory::rank(const std::string& train, const std::string& line, int score,
-                              int& better, int& total) {
+bool SqliteDriveHistory::rank(const std::string& line, int score, int& better, int& total) {
   if (!open()) return false;
-  Statement q(
-      db_, "SELECT COUNT(*), COALESCE(SUM(score > ?), 0) FROM runs WHERE train = ? AND line = ?");
+  Statement q(db_,
+              "SELECT COUNT(*), COALESCE(SUM(score > ?), 0) FROM runs WHERE line = ? "
+              "AND " DRAVOLIN_COUNTED);
   if (!q.ok()) return false;
   q.integer(1, score);
-  q.text(2, train);
-  q.text(3, line);
+  q.text(2, line);
   if (q.step() != SQLITE_ROW) return false;
   total = static_cast<int>(q.columnInt(0));
   better = static_cast<int>(q.columnInt(1));
   return true;
+}
+
+std::vector<std::string> SqliteDriveHistory::bestRecordings() {
+  std::vector<std::string> files;
+  if (!open()) return files;
+  Statement q(db_,
+              "SELECT r.recording FROM runs r WHERE r.recording <> '' AND r.id ="
+              " (SELECT b.id FROM runs b WHERE b.train = r.train AND b.kind = 'complete'"
+              " AND b.practice = 0 ORDER BY b.score DESC, b.id ASC LIMIT 1)");
+  if (!q.ok()) return files;
+  while (q.step() == SQLITE_ROW) files.push_back(q.columnText(0));
+  return files;
 }
 
 std::filesystem::path SqliteDriveHistory::keepBeside(const HistoryRun& run) const {
@@ -241,7 +309,8 @@ std::filesystem::path SqliteDriveHistory::keepBeside(const HistoryRun& run) cons
   file += ".unsaved-" + stamp + ".txt";
   std::ofstream out(file, std::ios::binary | std::ios::app);
   out << "date\t" << run.date << "\ntrain\t" << run.train << "\nline\t" << run.line << "\nscore\t"
-      << run.score << "\nrecording\t" << run.recording << "\n";
+      << run.score << "\nrecording\t" << run.recording << "\nkind\t" << run.kind << "\npractice\t"
+      << (run.practice ? 1 : 0) << "\n";
   for (const HistoryStation& s : run.stations) {
     out << "station\t" << s.station << '\t' << s.nameUtf8 << '\t' << s.outcome << '\t'
         << s.stopErrorCm << '\t' << s.arrivalLateS << '\t'

@@ -1,13 +1,15 @@
 // The drive history in one SQLite database file. The schema carries its version (user_version)
-// and is brought up to date when the file is opened; the journal is write-ahead, and every drive
-// is written in one transaction, so a program killed while writing leaves the drives before it
-// whole and none half-written. A file that is not a database, or one locked by another program
-// for longer than a second, makes the calls fail with a message; the caller keeps the
-// result elsewhere (keepBeside()) and the drive is not held up.
+// and is brought up to date when the file is opened, inside one write transaction that waits its
+// turn, so programs opening a new history together create it once; the journal is write-ahead,
+// and every drive is written in one transaction, so a program killed while writing leaves the
+// drives before it whole and none half-written. A file that is not a database, or one locked by
+// another program for longer than kBusyTimeoutMs, makes the calls fail with the first error's
+// message; the caller keeps the result elsewhere (keepBeside()) and the drive is not held up.
 #pragma once
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/drive_history.h"
 
@@ -18,7 +20,9 @@ namespace dravolin::platform {
 class SqliteDriveHistory final : public DriveHistory {
  public:
   // The schema version this program writes.
-  static constexpr int kSchemaVersion = 2;
+  static constexpr int kSchemaVersion = 3;
+  // How long a call waits for another program's write to end.
+  static constexpr int kBusyTimeoutMs = 1000;
 
   explicit SqliteDriveHistory(std::filesystem::path path);
   ~SqliteDriveHistory() override;
@@ -34,15 +38,22 @@ class SqliteDriveHistory final : public DriveHistory {
   bool add(HistoryRun& run, std::string& error) override;
   std::optional<HistoryRun> best(const std::string& train) override;
   std::optional<HistoryRun> last(const std::string& train) override;
-  bool rank(const std::string& train, const std::string& line, int score, int& better,
-            int& total) override;
+  bool rank(const std::string& line, int score, int& better, int& total) override;
+  std::vector<std::string> bestRecordings() override;
 
   // Writes a drive that could not be stored to a text file beside the database
   // ("history.db.unsaved-YYYYMMDD-hhmmss.txt"); returns its path, or empty when that failed too.
   std::filesystem::path keepBeside(const HistoryRun& run) const;
 
  private:
+  // Runs `sql`; on failure keeps its message in error_ unless an earlier one is kept.
   bool exec(const char* sql);
+  // Ends a failed transaction without losing the message of what failed.
+  void rollback();
+  // Sets the write-ahead journal, waiting while another program holds the database.
+  bool writeAheadJournal();
+  // The schema version of the file; false for an error or a version newer than this program's.
+  bool schemaVersion(long long& version);
   bool migrate();
   void close();
   std::optional<HistoryRun> oneRun(const char* sql, const std::string& train);

@@ -7,7 +7,8 @@ namespace dravolin::shell {
 
 const char* usageText() {
   return "usage: dravolin [--scale N] [DATA_DIR]\n"
-         "       dravolin --measure SECONDS [--still] [--scale N] [DATA_DIR] TRAIN_FILE LINE_FILE\n"
+         "       dravolin --measure SECONDS [--still | --jumps] [--scale N] [DATA_DIR] TRAIN_FILE "
+         "LINE_FILE\n"
          "       dravolin --replay RECORDING [--scale N]\n"
          "       dravolin --version | --help\n"
          "\n"
@@ -19,6 +20,7 @@ const char* usageText() {
          "  --measure SECONDS  drive TRAIN_FILE on LINE_FILE at the recording speed for SECONDS\n"
          "                     and report the video presentation\n"
          "  --still            with --measure: leave the train standing\n"
+         "  --jumps            with --measure: move the train a third of the line on every 2 s\n"
          "  --replay RECORDING play a recorded drive in the window at real speed\n";
 }
 
@@ -41,6 +43,8 @@ std::optional<AppOptions> parseAppOptions(const std::vector<std::string>& args,
       o.help = true;
     } else if (a == "--still") {
       o.still = true;
+    } else if (a == "--jumps") {
+      o.jumps = true;
     } else if (a == "--scale") {
       const std::string* v = value();
       if (v == nullptr) return std::nullopt;
@@ -77,6 +81,10 @@ std::optional<AppOptions> parseAppOptions(const std::vector<std::string>& args,
       error = "--replay and --measure go alone";
       return std::nullopt;
     }
+    if (o.still && o.jumps) {
+      error = "--still and --jumps go alone";
+      return std::nullopt;
+    }
     if (positional.size() < 2 || positional.size() > 3) {
       error = "--measure needs TRAIN_FILE and LINE_FILE";
       return std::nullopt;
@@ -89,8 +97,8 @@ std::optional<AppOptions> parseAppOptions(const std::vector<std::string>& args,
     o.lineFile = positional.back();
     return o;
   }
-  if (o.still) {
-    error = "--still goes with --measure";
+  if (o.still || o.jumps) {
+    error = std::string(o.still ? "--still" : "--jumps") + " goes with --measure";
     return std::nullopt;
   }
   if (o.replayFile) {

@@ -1,6 +1,6 @@
 // The program's command line:
 //   dravolin [--scale N] [DATA_DIR]
-//   dravolin --measure SECONDS [--still] [--scale N] [DATA_DIR] TRAIN_FILE LINE_FILE
+//   dravolin --measure SECONDS [--still | --jumps] [--scale N] [DATA_DIR] TRAIN_FILE LINE_FILE
 //   dravolin --replay RECORDING [--scale N]
 //   dravolin --version | --help
 #pragma once
@@ -22,6 +22,7 @@ struct AppOptions {
   // presentation after this many seconds of real time.
   std::optional<double> measureSeconds;
   bool still = false;  // measuring with the train left standing (no AutoSpeed)
+  bool jumps = false;  // measuring with a jump of the train every 2 s
   std::string trainFile;
   std::string lineFile;
   // A recorded drive to play in the window (its header names the data folder and files).

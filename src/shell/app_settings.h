@@ -1,14 +1,23 @@
 // What the program keeps between runs: the last data folder, the scale, where the windows were,
-// full screen, the sound volume, the keypad swap and the controller box's port. Stored with
-// QSettings in an INI file under the user's configuration folder ($XDG_CONFIG_HOME, usually
-// ~/.config/dravolin/dravolin.conf). The data files themselves are never written.
+// full screen, the sound volume, the keypad swap, the controller box's port and the line video's
+// fit and blending. Stored with QSettings in an INI file in the user's configuration folder
+// (userFolders(): usually ~/.config/dravolin/dravolin.conf). The data files themselves are never
+// written.
+//
+// The program's folders in the user's home are all spelt "dravolin", as the desktop file and the
+// package spell the program: ~/.config/dravolin (settings, controller profiles, calibrations)
+// and ~/.local/share/dravolin (recordings, history). Earlier versions kept some of them under
+// "Dravolin"; their files are moved over at start (moveFormerUserFiles).
 #pragma once
 
 #include <QPoint>
 #include <QString>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 class QSettings;
 
@@ -25,11 +34,35 @@ struct AppSettings {
   QString controllerPort;      // "COM1", "COM2" or a device path; empty: the default
   QString authorInputFolder;   // the line maker's last folder of footage and tracks
   QString authorOutputFolder;  // the line maker's last folder written
+  bool videoWhole = false;     // a large line video shown whole on black bars (else: width filled)
+  bool blendFrames = true;  // the frames around the train's position blended (補間 重ね合わせ)
 
   bool operator==(const AppSettings&) const = default;
 };
 
-// The settings file of the user.
+// The name of the program's folders in the user's home.
+inline constexpr const char* kUserFolderName = "dravolin";
+// Their name in earlier versions.
+inline constexpr const char* kFormerUserFolderName = "Dravolin";
+
+struct UserFolders {
+  // $XDG_CONFIG_HOME/NAME: dravolin.conf, controllers/ (profiles), calibration/
+  std::filesystem::path config;
+  // $XDG_DATA_HOME/NAME: recordings/, history.db
+  std::filesystem::path data;
+};
+// The program's folders under the user's configuration and data folders, named `name`.
+UserFolders userFolders(const char* name = kUserFolderName);
+
+// Moves every file of the folders `from` into the same place in `to`, creating folders as
+// needed, and removes the folders of `from` that are left empty. A file is never overwritten:
+// when `to` has a file of the same name already, the file stays where it is (and a database
+// stays with its "-wal", "-shm" and "-journal" files, which are moved only together with it).
+// Returns one line for every file left behind, naming both; empty when everything moved or
+// `from` does not exist.
+std::vector<std::string> moveFormerUserFiles(const UserFolders& from, const UserFolders& to);
+
+// The settings file of the user: dravolin.conf in userFolders().config.
 std::unique_ptr<QSettings> openUserSettings();
 // Reads what `store` holds; values that are missing or out of range keep their defaults.
 AppSettings readAppSettings(QSettings& store);

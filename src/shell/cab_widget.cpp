@@ -304,8 +304,12 @@ void CabWidget::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   p.setRenderHint(QPainter::SmoothPixmapTransform, false);
   p.fillRect(event->rect(), Qt::black);
+  // The video's picture has the pixels of the screen already (it was scaled once, from the
+  // decoded picture): it is drawn into the video area as it is, not enlarged again.
+  if (video_ != nullptr && !video_->isNull()) {
+    p.drawImage(QRect(kVideoRect.topLeft() * scale_, kVideoRect.size() * scale_), *video_);
+  }
   p.scale(scale_, scale_);
-  if (video_ != nullptr && !video_->isNull()) p.drawImage(QPoint(0, 0), *video_);
   if (model_ == nullptr) return;
   const CabModel& m = *model_;
   // Only what meets the repainted area is drawn (a video frame repaints the video area alone).

@@ -4,7 +4,8 @@
 // since the last look at the model.
 //
 // Every coordinate is in the model's 640 x 440 pixels; the widget shows them `scale` times as
-// large (1 to 4), pictures enlarged without blur.
+// large (1 to 4), pictures enlarged without blur. The line video's picture comes at the size it
+// is shown (480 x 240 times the scale) and is drawn as it is.
 #pragma once
 
 #include <QImage>
@@ -29,7 +30,8 @@ class CabWidget final : public QWidget {
 
   // The model drawn; null draws black. Not owned.
   void setModel(const sim::CabModel* model);
-  // The picture of the cab-view surface (its front buffer); null draws black. Not owned.
+  // The picture of the cab-view surface (its front buffer, 480 x 240 times the scale in the
+  // screen's pixels); null draws black. Not owned.
   void setVideo(const QImage* front);
 
   // Repaints what changed in the model since the last call.

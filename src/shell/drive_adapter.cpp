@@ -37,11 +37,14 @@ class RealDrive final : public DriveHandlers {
 
 }  // namespace
 
+std::unique_ptr<DriveHandlers> makeDriveHandlers(std::unique_ptr<drive::Drive> drive) {
+  return std::make_unique<RealDrive>(std::move(drive));
+}
+
 DriveFactory makeDriveFactory(input::ProgramInputState& program) {
   return [&program](const drive::LoadRequest& request, const drive::StartupServices& services,
                     const drive::StartupProgress& progress) -> std::unique_ptr<DriveHandlers> {
-    return std::make_unique<RealDrive>(
-        drive::Drive::FormCreate(request, services, program, progress));
+    return makeDriveHandlers(drive::Drive::FormCreate(request, services, program, progress));
   };
 }
 

@@ -54,6 +54,11 @@ int DriveClock::eventMs() {
   return doneMs_ + 1;
 }
 
+int DriveClock::lateMs() const {
+  const qint64 due = baseRealMs_ + (doneMs_ + 1 - baseVirtualMs_);
+  return static_cast<int>(std::clamp<qint64>(real_.elapsed() - due, 0, kMaxCatchUpMs));
+}
+
 void DriveClock::advanceToNow() {
   if (advancing_) return;
   advanceTo(virtualNow());

@@ -46,6 +46,8 @@ class DriveClock final : public QObject {
   int eventMs();
   // The last millisecond whose ticks have run.
   int doneMs() const { return doneMs_; }
+  // While a tick runs: how many real milliseconds after its due time it runs (0 when on time).
+  int lateMs() const;
   // Runs the milliseconds up to "now" and sets the timer for the next due one.
   void advanceToNow();
 

@@ -1,6 +1,8 @@
 #include "shell/drive_end.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QProcess>
 #include <QStringList>
 
 #include "shell/driving_window.h"
@@ -8,27 +10,36 @@
 
 namespace dravolin::shell {
 
-SummaryWindow* endOfDrive(DrivingWindow& window, platform::SqliteDriveHistory* history) {
-  const drive::Evaluation* evaluation = window.drive().evaluation();
-  if (evaluation == nullptr) return nullptr;
+namespace {
+
+// "dravolin --replay RECORDING", a program of its own beside this one.
+bool startReplayProgram(const QString& recording) {
+  return QProcess::startDetached(QCoreApplication::applicationFilePath(), {"--replay", recording});
+}
+
+}  // namespace
+
+SummaryWindow* endOfDrive(const EndedDrive& ended, platform::SqliteDriveHistory* history) {
+  const drive::Evaluation* evaluation = ended.evaluation;
+  if (evaluation == nullptr || evaluation->kind() == drive::DriveKind::NotDriven) return nullptr;
   platform::HistoryRun run = historyRunOf(*evaluation);
   run.date = QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss").toStdString();
-  run.train = window.request().trainFile;
-  run.line = window.request().lineFile;
-  if (window.recorder().isOpen() || !window.recorder().path().empty()) {
-    run.recording = window.recorder().path().string();
-  }
+  run.train = ended.train;
+  run.line = ended.line;
+  run.recording = ended.recording.string();
+  const bool counted =
+      run.kind == drive::driveKindName(drive::DriveKind::Complete) && !run.practice;
 
   SummaryComparison comparison;
   QStringList status;
-  if (window.replaying()) {
+  if (ended.replay) {
     status << "記録の再生です。履歴には加えません。";
   } else if (history != nullptr) {
     if (auto last = history->last(run.train)) comparison.lastScore = last->score;
     if (auto best = history->best(run.train)) comparison.bestScore = best->score;
     std::string error;
     if (history->add(run, error)) {
-      history->rank(run.train, run.line, run.score, comparison.better, comparison.total);
+      if (counted) history->rank(run.line, run.score, comparison.better, comparison.total);
     } else {
       // The drive is never lost: it goes into a file beside the history.
       const std::filesystem::path kept = history->keepBeside(run);
@@ -38,23 +49,49 @@ SummaryWindow* endOfDrive(DrivingWindow& window, platform::SqliteDriveHistory* h
                                         .arg(QString::fromStdString(kept.string())));
     }
   }
-  if (window.recorder().failed()) {
-    status << QString("運転記録を書き込めませんでした: %1")
-                  .arg(QString::fromStdString(window.recorder().path().string()));
+  if (ended.recordingFailed) {
+    status
+        << QString("運転記録を書き込めませんでした: %1").arg(QString::fromStdString(run.recording));
   } else if (!run.recording.empty()) {
     status << QString("運転記録: %1").arg(QString::fromStdString(run.recording));
   }
-  const QString lineName = QString::fromStdString(window.drive().cab().Title);
-  auto* summary = new SummaryWindow(*evaluation, lineName, comparison, status.join("\n"));
+  SummaryReplay replay;
+  if (!ended.recordingFailed) {
+    replay.recording = QString::fromStdString(run.recording);
+    replay.start = ended.startReplay;
+  }
+  auto* summary =
+      new SummaryWindow(*evaluation, ended.lineName, comparison, status.join("\n"), replay);
   summary->show();
   return summary;
 }
 
+SummaryWindow* endOfDrive(DrivingWindow& window, platform::SqliteDriveHistory* history) {
+  EndedDrive ended;
+  ended.evaluation = window.drive().evaluation();
+  ended.train = window.request().trainFile;
+  ended.line = window.request().lineFile;
+  ended.lineName = QString::fromStdString(window.drive().cab().Title);
+  ended.recording = window.recorder().path();
+  ended.recordingFailed = window.recorder().failed();
+  ended.replay = window.replaying();
+  ended.startReplay = startReplayProgram;
+  return endOfDrive(ended, history);
+}
+
 QString historyLine(platform::DriveHistory& history, const std::string& trainFile) {
-  const auto best = history.best(trainFile);
-  const auto last = history.last(trainFile);
-  if (!best || !last) return {};
-  return QString("最高 %1点・前回 %2点").arg(best->score).arg(last->score);
+  QStringList parts;
+  if (const auto best = history.best(trainFile)) parts << QString("最高 %1点").arg(best->score);
+  if (const auto last = history.last(trainFile)) {
+    // How the last drive ended, in short, when it does not count: 途中 (abandoned), 練習.
+    QStringList marks;
+    if (last->kind != drive::driveKindName(drive::DriveKind::Complete)) marks << "途中";
+    if (last->practice) marks << "練習";
+    QString text = QString("前回 %1点").arg(last->score);
+    if (!marks.isEmpty()) text += QString("（%1）").arg(marks.join("・"));
+    parts << text;
+  }
+  return parts.join("・");
 }
 
 }  // namespace dravolin::shell

@@ -1,5 +1,6 @@
 #include "shell/driving_window.h"
 
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QInputMethodEvent>
@@ -34,6 +35,13 @@ constexpr std::uint32_t kLateAfterMs = 50;
 constexpr int kWheelNotch = 120;  // one notch of a mouse wheel, in 1/8 degree
 constexpr int kStatusShownMs = 6000;
 constexpr const char* kUsbControllerSetupCaption = "USBコントローラーの設定...";
+// The Display menu's video settings.
+constexpr const char* kVideoFitMenu = "大きな映像(&V)";
+constexpr const char* kFillWidthCaption = "幅に合わせる（上下を切る）";
+constexpr const char* kWholeCaption = "全体を表示（黒帯）";
+constexpr const char* kBlendMenu = "補間(&I)";
+constexpr const char* kBlendOffCaption = "なし";
+constexpr const char* kBlendOnCaption = "重ね合わせ";
 
 QString qs(const std::string& utf8) { return QString::fromStdString(utf8); }
 
@@ -85,14 +93,25 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
   }
   const int frameCount = data.videoFrameCount;
 
-  // The cab: the surface stays hidden, the cab widget paints its picture.
+  // The cab: the surface stays hidden, the cab widget paints its picture. The line video is
+  // decoded on a thread of its own, which takes the reader over from here on.
   cab_ = new CabWidget(context_.scale, this);
   setCentralWidget(cab_);
   surface_ = new platform::CabViewSurface(cab_);
   surface_->hide();
   surface_->initialise();
-  presenter_ = std::make_unique<VideoPresenter>(*surface_, frameCount > 0 ? &video_ : nullptr,
-                                                frameCount, clock_, drive_->shownFrame());
+  if (frameCount > 0) {
+    frames_ = std::make_unique<platform::VideoDecodingThread>(video_);
+    // A finished picture may be the one the cab waits for: a pass on the window's thread.
+    frames_->setReadyHandler([this] {
+      QMetaObject::invokeMethod(
+          this, [this] { presentFrame(); }, Qt::QueuedConnection);
+    });
+  }
+  presenter_ =
+      std::make_unique<VideoPresenter>(*surface_, frames_.get(), clock_, drive_->shownFrame());
+  updateVideoView();
+  presenter_->prepare(framePosition());  // decoded while the still picture shows
   cab_->setVideo(&surface_->frontBuffer());
   cab_->setModel(&drive_->cab());
   setWindowTitle(qs(drive_->cab().Title));
@@ -107,6 +126,7 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
   DriveClock::Handlers ticks;
   ticks.eachMs = [this](int t) {
     timedSound_.setTimeMs(t);
+    recorder_.flushDue(t);
     if (context_.replay) replayMs(t);
   };
   ticks.simulationTick = [this] { guarded([this] { simulationTick(); }); };
@@ -147,7 +167,7 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
     devices_ = std::make_unique<input::ControllerDevices>(
         *context_.devices, *context_.profiles, context_.calibrationFolder,
         [this](int line) {
-          if (closing_) return;
+          if (closing_ || calibrating_) return;
           guarded([&] { drive_->ControllerCommand(line); });
           afterInput();
         },
@@ -163,13 +183,14 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
     values.visible = valueDisplay_->isVisible();
     values.caption = valueDisplay_->windowTitle().toStdString();
     valueDisplay_->onKey = [this](QKeyEvent* e) { forwardKey(e); };
-    valueDisplay_->onClosed = [this] { drive_->valueDisplay().visible = false; };
+    valueDisplay_->onClosed = [this] { drive_->valuesClosed(); };
     syncValueDisplay();
   }
   if (help_ != nullptr) {
     help_->onKey = [this](QKeyEvent* e) { forwardKey(e); };
   }
   previousIndex_ = drive_->state().FrameIndex;
+  doorsOpen_ = drive_->state().DoorsOpen;
   if (context_.replay) {
     setUpReplay();
   } else if (!context_.recordingsFolder.empty()) {
@@ -179,6 +200,8 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
 }
 
 DrivingWindow::~DrivingWindow() {
+  // The decoding thread first: no finished picture calls back into a window going away.
+  frames_.reset();
   if (!closing_) {
     closing_ = true;
     presenter_->stop();
@@ -227,6 +250,7 @@ void DrivingWindow::buildMenus(const drive::DriveData& data) {
   menuD2_ = show1_->addAction(qs(display[2]));
   menuD2_->setObjectName("menu_d2");
   connect(menuD2_, &QAction::triggered, this, &DrivingWindow::menu_d2Click);
+  buildVideoMenus();
 
   controller1_ = bar->addMenu(qs(s.Control.value_or("Controller(&C)")));
   controller1_->setObjectName("Controller1");
@@ -257,11 +281,18 @@ void DrivingWindow::showStatus(const QString& text) {
 
 void DrivingWindow::usbControllerSetupClick() {
   if (context_.devices == nullptr || context_.profiles == nullptr) return;
+  // Calibrating moves the handle through every position: the drive stands paused meanwhile, and
+  // resumes as Start resumes it, if it ran before.
+  const bool wasRunning = running();
+  if (wasRunning) start1Click();
+  calibrating_ = true;
   CalibrationDialog dialog(*context_.devices, *context_.profiles, context_.calibrationFolder, this);
   connect(&dialog, &CalibrationDialog::saved, this, [this](int id) {
     if (devices_) devices_->reload(id);
   });
   dialog.exec();
+  calibrating_ = false;
+  if (wasRunning && !running()) start1Click();
 }
 
 bool DrivingWindow::running() const { return virtualClock_->running(); }
@@ -277,12 +308,17 @@ void DrivingWindow::start1Click() {
   // The drive's part first, at the millisecond the clock gives it; then the ticks follow.
   drive_->start1Click();
   virtualClock_->setRunning(run);
+  timedSound_.setPaused(!run);  // the output only: virtual time stands still by itself
   start1_->setText(run ? kPauseCaption : kResumeCaption);
-  if (!run) retry_.stop();
+  if (!run) {
+    retry_.stop();
+    recorder_.flush();  // virtual time stands still until the drive resumes
+  }
   // The current frame is drawn once more, whichever frame was shown before.
   drive_->shownFrame().requestRedraw();
   // The frame drawn again for the Start counts from the Start.
   indexReachedMs_ = clock_.milliseconds();
+  indexShown_ = false;
   lastPresentMs_.reset();
   if (run) presentFrame();
 }
@@ -294,37 +330,125 @@ void DrivingWindow::menu_d1Click() {
 }
 
 void DrivingWindow::menu_d2Click() {
-  if (presenter_->redraw(drive_->state().FrameIndex)) cab_->videoPresented();
+  if (presenter_->redraw(framePosition(), running())) cab_->videoPresented();
+}
+
+void DrivingWindow::buildVideoMenus() {
+  show1_->addSeparator();
+  QMenu* fit = show1_->addMenu(kVideoFitMenu);
+  fit->setObjectName("VideoFit");
+  auto* fits = new QActionGroup(fit);
+  fillWidth_ = fit->addAction(kFillWidthCaption);
+  whole_ = fit->addAction(kWholeCaption);
+  QMenu* blend = show1_->addMenu(kBlendMenu);
+  blend->setObjectName("Blend");
+  auto* blends = new QActionGroup(blend);
+  blendOff_ = blend->addAction(kBlendOffCaption);
+  blendOn_ = blend->addAction(kBlendOnCaption);
+  for (QAction* a : {fillWidth_, whole_}) {
+    a->setCheckable(true);
+    fits->addAction(a);
+  }
+  for (QAction* a : {blendOff_, blendOn_}) {
+    a->setCheckable(true);
+    blends->addAction(a);
+  }
+  fitAction(context_.videoFit)->setChecked(true);
+  blendAction(context_.blendFrames)->setChecked(true);
+  connect(fillWidth_, &QAction::triggered, this, [this] {
+    setVideoFit(platform::VideoFit::FillWidth);
+    Q_EMIT videoSettingsChanged();
+  });
+  connect(whole_, &QAction::triggered, this, [this] {
+    setVideoFit(platform::VideoFit::Whole);
+    Q_EMIT videoSettingsChanged();
+  });
+  connect(blendOff_, &QAction::triggered, this, [this] {
+    setBlendFrames(false);
+    Q_EMIT videoSettingsChanged();
+  });
+  connect(blendOn_, &QAction::triggered, this, [this] {
+    setBlendFrames(true);
+    Q_EMIT videoSettingsChanged();
+  });
+}
+
+QAction* DrivingWindow::fitAction(platform::VideoFit fit) const {
+  return fit == platform::VideoFit::Whole ? whole_ : fillWidth_;
+}
+
+QAction* DrivingWindow::blendAction(bool on) const { return on ? blendOn_ : blendOff_; }
+
+void DrivingWindow::setVideoFit(platform::VideoFit fit) {
+  context_.videoFit = fit;
+  fitAction(fit)->setChecked(true);
+  updateVideoView();
+}
+
+void DrivingWindow::setBlendFrames(bool on) {
+  context_.blendFrames = on;
+  blendAction(on)->setChecked(true);
+  presentFrame();
+}
+
+void DrivingWindow::updateVideoView() {
+  const double factor = cab_->scale() * cab_->devicePixelRatioF();
+  presenter_->setView(platform::videoViewAt(factor, context_.videoFit));
+  presentFrame();
+}
+
+drive::FramePosition DrivingWindow::framePosition() {
+  return drive_->shownFrame().position(drive_->state(), context_.blendFrames);
 }
 
 void DrivingWindow::simulationTick() {
   drive_->MMTimer1Timer();
   const int index = drive_->state().FrameIndex;
   if (index != previousIndex_) {
+    const std::uint32_t now = clock_.milliseconds();
+    // An index that stood long enough to be late without its picture ever shown is late too.
+    if (frames_ != nullptr && !indexShown_ && now - indexReachedMs_ > kLateAfterMs) {
+      ++stats_.lateFrames;
+    }
     previousIndex_ = index;
-    indexReachedMs_ = clock_.milliseconds();
+    indexReachedMs_ = now;
+    indexShown_ = false;
     ++stats_.framesChanged;
   }
   presentFrame();
 }
 
 void DrivingWindow::presentFrame() {
-  const int index = drive_->state().FrameIndex;  // one copy for the whole pass
-  const VideoPresenter::Pass pass = presenter_->pass(index, running());
+  if (closing_) return;
+  const drive::FramePosition position = framePosition();  // one copy for the whole pass
+  const VideoPresenter::Pass pass = presenter_->pass(position, running());
   if (pass.presented) {
+    cab_->videoPresented();
+    if (!running()) return;
     const std::uint32_t now = clock_.milliseconds();
     ++stats_.framesDrawn;
-    if (now - indexReachedMs_ > kLateAfterMs) ++stats_.lateFrames;
     if (lastPresentMs_) stats_.maxGapMs = std::max(stats_.maxGapMs, now - *lastPresentMs_);
     lastPresentMs_ = now;
-    cab_->videoPresented();
+    // The first time the picture of the index reached is on the screen (not a nearby one).
+    const int shown = drive_->shownFrame().lastShown();
+    if (!indexShown_ && shown == position.frame) {
+      indexShown_ = true;
+      if (now - indexReachedMs_ > kLateAfterMs) ++stats_.lateFrames;
+    }
+    Q_EMIT framePresented(shown, position.frame);
   } else if (pass.retryInMs > 0 && !retry_.isActive()) {
     retry_.start(static_cast<int>(pass.retryInMs));
   }
 }
 
 void DrivingWindow::displayTick() {
+  stats_.maxTickLateMs = std::max(stats_.maxTickLateMs, virtualClock_->lateMs());
   drive_->Timer1Timer();
+  // The doors open or close at a station: the recording so far is written out.
+  if (drive_->state().DoorsOpen != doorsOpen_) {
+    doorsOpen_ = drive_->state().DoorsOpen;
+    recorder_.flush();
+  }
   if (const drive::Evaluation* e = drive_->evaluation(); e != nullptr && e->finished()) {
     reportDriveEnd();
   }
@@ -435,11 +559,9 @@ void DrivingWindow::runClosingSteps() {
   virtualClock_->stop();                 // both ticks stop before anything is freed
   if (port_.connected()) port_.close();  // shows the disconnect message
   drive_->FormCloseQuery();
-  if (!context_.sound->initialise() && context_.soundOpened) {
-    showMessage(kSoundInitFailed);
-    showMessage(kEndingForSafety);
-    if (context_.endProgram) context_.endProgram(1);
-  }
+  // A service that cannot open its output again goes on silent and keeps trying; the title
+  // window says so. Nothing is unsafe about a silent title screen: the program goes on.
+  context_.sound->initialise();
 }
 
 void DrivingWindow::closeEvent(QCloseEvent* event) {

@@ -5,7 +5,8 @@
 // Creation runs the start-up loading (which throws data::LoadError with the text to show).
 // Closing runs the closing steps in their order: no more video, both ticks stopped, the
 // controller port closed, the drive's resets and sounds stopped, the sound service initialised
-// afresh; then closed() is emitted and the window may be deleted.
+// afresh (a service that cannot open its output goes on silent); then closed() is emitted and
+// the window may be deleted. Pausing the drive pauses the sound.
 #pragma once
 
 #include <QMainWindow>
@@ -17,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,7 @@
 #include "platform/file_picture_loader.h"
 #include "platform/qt_serial_port.h"
 #include "platform/qt_timers.h"
+#include "platform/video_decoding_thread.h"
 #include "platform/virtual_time_sound_slots.h"
 #include "shell/drive_handlers.h"
 #include "shell/video_presenter.h"
@@ -59,8 +62,6 @@ class ValueDisplayWindow;
 
 inline constexpr const char* kPauseCaption = "一時停止(&S)";
 inline constexpr const char* kResumeCaption = "運転再開(&S)";
-inline constexpr const char* kSoundInitFailed = "DirectSoundを初期化できませんでした。";
-inline constexpr const char* kEndingForSafety = "安全のため一旦終了いたします。";
 
 class DrivingWindow final : public QMainWindow {
   Q_OBJECT
@@ -69,7 +70,6 @@ class DrivingWindow final : public QMainWindow {
   struct Context {
     std::filesystem::path dataDir = ".";
     platform::SoundSlots* sound = nullptr;  // the program's sound service (required)
-    bool soundOpened = false;               // whether it opened a device at program start
     ValueDisplayWindow* valueDisplay = nullptr;
     HelpWindow* help = nullptr;
     int scale = 1;  // 1 to 4
@@ -85,8 +85,16 @@ class DrivingWindow final : public QMainWindow {
     // Where the drive's recording goes (kept to the newest keepRecordings); empty: not recorded.
     std::filesystem::path recordingsFolder;
     int keepRecordings = 50;
-    // A replay: the recording's events, played at real speed in place of the driver's inputs.
+    // File names of recordings kept besides the newest (the trains' best drives); none: only
+    // the newest are kept.
+    std::function<std::set<std::string>()> keptRecordings;
+    // The program's input state kept across drives (the keypad swap): recorded with the drive,
+    // and set from a recording for its replay. None: not recorded, not set.
+    input::ProgramInputState* program = nullptr;
+    // A replay: the recording's events, played at real speed in place of the driver's inputs,
+    // from the settings the recording started with.
     std::shared_ptr<const std::vector<drive::ScriptEvent>> replay;
+    drive::RecordedSettings replaySettings;
     // The profiles of the replay's "device add" events (drive::loadScriptProfiles).
     std::shared_ptr<const drive::ScriptProfiles> replayProfiles;
     // Called after every virtual millisecond has run (tests trace the drive with it).
@@ -94,14 +102,21 @@ class DrivingWindow final : public QMainWindow {
     // Called once when the drive ends: the train has stopped at the last station, or the
     // window is closing (after its closing steps, the recording complete).
     std::function<void(DrivingWindow& window)> onDriveEnded;
+    // How a line video larger than the cab view fits it, and whether the two frames around the
+    // train's position are blended (the Display menu's settings, kept by the program).
+    platform::VideoFit videoFit = platform::VideoFit::FillWidth;
+    bool blendFrames = true;
   };
 
   // How the video presentation went, for the measuring run.
   struct Stats {
-    long framesChanged = 0;      // simulation ticks after which FrameIndex differed
-    long framesDrawn = 0;        // frames presented while running
-    long lateFrames = 0;         // presented more than 50 ms after their index was reached
+    long framesChanged = 0;  // simulation ticks after which FrameIndex differed
+    long framesDrawn = 0;    // frames presented while running
+    // Frames whose picture was on the screen more than 50 ms after their index was reached, or
+    // never while the index stood longer.
+    long lateFrames = 0;
     std::uint32_t maxGapMs = 0;  // longest time between two presented frames while running
+    int maxTickLateMs = 0;       // the latest a display tick ran after its due time
   };
 
   // Loads the drive `request` names; throws data::LoadError.
@@ -133,11 +148,24 @@ class DrivingWindow final : public QMainWindow {
   // The status line over the foot of the cab: controller messages, shown for a few seconds.
   QLabel* statusLine() const { return status_; }
   void showStatus(const QString& text);
-  // The Controller menu's USB controller settings (calibration dialog).
+  // The Controller menu's USB controller settings (calibration dialog). While it is open the
+  // drive is paused and the devices give it no command; closing it resumes a drive that ran.
   void usbControllerSetupClick();
+  // Whether the calibration dialog is open.
+  bool calibrating() const { return calibrating_; }
   const VideoPresenter& presenter() const { return *presenter_; }
   const platform::CabViewSurface& surface() const { return *surface_; }
   const Stats& stats() const { return stats_; }
+  // The line video's decoding thread; null without a line video.
+  const platform::VideoDecodingThread* videoFrames() const { return frames_.get(); }
+
+  // The Display menu's video settings.
+  void setVideoFit(platform::VideoFit fit);
+  platform::VideoFit videoFit() const { return context_.videoFit; }
+  void setBlendFrames(bool on);
+  bool blendFrames() const { return context_.blendFrames; }
+  QAction* fitAction(platform::VideoFit fit) const;
+  QAction* blendAction(bool on) const;
 
   // Full screen: the cab as large as the largest whole factor lets it be, centred on black,
   // without the menu bar; off again, the window as it was. The windowed scale stays the one
@@ -157,6 +185,11 @@ class DrivingWindow final : public QMainWindow {
 
  Q_SIGNALS:
   void closed();
+  // The user changed a video setting of the Display menu.
+  void videoSettingsChanged();
+  // A picture of the line video was presented while running: the frame it shows and the
+  // frame of the train's position then.
+  void framePresented(int shownFrame, int frameIndex);
 
  protected:
   bool event(QEvent* event) override;
@@ -167,7 +200,11 @@ class DrivingWindow final : public QMainWindow {
 
  private:
   void buildMenus(const drive::DriveData& data);
+  void buildVideoMenus();
   void presentFrame();
+  drive::FramePosition framePosition();
+  // The view of the cab's picture at the scale it is shown at now.
+  void updateVideoView();
   void afterInput();
   void FormActivate();
   void runClosingSteps();
@@ -209,6 +246,8 @@ class DrivingWindow final : public QMainWindow {
   drive::LoadRequest request_;
   bool endReported_ = false;
   platform::CabViewSurface* surface_ = nullptr;  // hidden; the cab widget paints its picture
+  // The line video's decoding thread (after the reader it takes over, before the presenter).
+  std::unique_ptr<platform::VideoDecodingThread> frames_;
   std::unique_ptr<VideoPresenter> presenter_;
   CabWidget* cab_ = nullptr;
   QTimer retry_;  // one more presentation pass when a change came within 33 ms of a frame
@@ -221,11 +260,17 @@ class DrivingWindow final : public QMainWindow {
   std::string stillName_;
   bool stillReported_ = false;
   bool closing_ = false;
+  bool calibrating_ = false;  // the devices' commands do not reach the drive
+  bool doorsOpen_ = true;     // as the last display tick left them: a change writes the recording
   QAction* start1_ = nullptr;
   QMenu* goTo1_ = nullptr;
   QMenu* show1_ = nullptr;
   QAction* menuD1_ = nullptr;
   QAction* menuD2_ = nullptr;
+  QAction* fillWidth_ = nullptr;
+  QAction* whole_ = nullptr;
+  QAction* blendOff_ = nullptr;
+  QAction* blendOn_ = nullptr;
   QMenu* controller1_ = nullptr;
   QToolButton* back_ = nullptr;
   QWidget* fullScreenFrame_ = nullptr;  // the black frame around the cab in full screen
@@ -235,6 +280,7 @@ class DrivingWindow final : public QMainWindow {
   Stats stats_;
   int previousIndex_ = 0;
   std::uint32_t indexReachedMs_ = 0;
+  bool indexShown_ = true;  // the picture of the index reached has been on the screen
   std::optional<std::uint32_t> lastPresentMs_;
 };
 

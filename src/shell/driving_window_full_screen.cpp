@@ -1,6 +1,7 @@
 // The driving window in full screen: the cab widget moves into a black frame that fills the
 // screen and keeps it centred, shown at the largest whole factor that fits, so that every
-// picture is enlarged by whole pixels and nothing blurs.
+// picture is enlarged by whole pixels and nothing blurs; the line video is scaled afresh to the
+// pixels of that factor.
 #include <QLayout>
 #include <QMenuBar>
 #include <QPainter>
@@ -45,6 +46,7 @@ void DrivingWindow::setCabFullScreen(bool on) {
     takeCentralWidget();  // the cab, kept
     cab_->setScale(factor);
     placeBackButton(factor);
+    updateVideoView();
     fullScreenFrame_ = new FullScreenFrame(cab_, this);
     setCentralWidget(fullScreenFrame_);
     menuBar()->hide();
@@ -57,6 +59,7 @@ void DrivingWindow::setCabFullScreen(bool on) {
     fullScreenFrame_ = nullptr;
     cab_->setScale(context_.scale);
     placeBackButton(context_.scale);
+    updateVideoView();
     setCentralWidget(cab_);  // takes the cab out of the frame
     delete frame;
     menuBar()->show();

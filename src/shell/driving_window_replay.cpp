@@ -12,13 +12,15 @@ namespace dravolin::shell {
 
 namespace {
 
-// The path of a file read at start-up as the recording names it: relative to the data folder
-// when it lies inside it.
-std::filesystem::path recordedPath(const std::filesystem::path& file,
-                                   const std::filesystem::path& dataFolder) {
-  if (!file.is_absolute()) return file.lexically_normal();
-  const std::filesystem::path relative = file.lexically_relative(dataFolder);
-  if (relative.empty() || *relative.begin() == "..") return file.lexically_normal();
+// The path of a file read at start-up as the recording names it: relative to the data folder;
+// none for a file outside it, which a recording does not name.
+std::optional<std::filesystem::path> recordedPath(const std::filesystem::path& file,
+                                                  const std::filesystem::path& dataFolder) {
+  const std::filesystem::path relative =
+      file.is_absolute() ? file.lexically_relative(dataFolder) : file.lexically_normal();
+  if (relative.empty() || !drive::staysInDataFolder(relative.generic_string())) {
+    return std::nullopt;
+  }
   return relative;
 }
 
@@ -35,9 +37,13 @@ void DrivingWindow::startRecording(const drive::LoadRequest& request) {
   header.trainFile = request.trainFile;
   header.lineFile = request.lineFile;
   header.started = QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss").toStdString();
+  input::ProgramInputState noProgram;
+  header.settings =
+      drive::settingsOf(context_.program ? *context_.program : noProgram, drive_->valueDisplay());
   for (const std::filesystem::path& file : drive_->data().filesRead) {
-    if (std::optional<drive::RecordedFile> f =
-            drive::hashFile(dataFolder, recordedPath(file, dataFolder))) {
+    const std::optional<std::filesystem::path> path = recordedPath(file, dataFolder);
+    if (!path) continue;
+    if (std::optional<drive::RecordedFile> f = drive::hashFile(dataFolder, *path)) {
       header.files.push_back(std::move(*f));
     }
   }
@@ -49,12 +55,19 @@ void DrivingWindow::startRecording(const drive::LoadRequest& request) {
   }
   // A recording that cannot be written leaves the drive as it is; the summary says so.
   if (recorder_.open(path, header)) {
-    drive::pruneRecordings(context_.recordingsFolder, context_.keepRecordings);
+    drive::pruneRecordings(
+        context_.recordingsFolder, context_.keepRecordings,
+        context_.keptRecordings ? context_.keptRecordings() : std::set<std::string>{});
   }
   drive_->setRecorder(&recorder_);
 }
 
 void DrivingWindow::setUpReplay() {
+  // The drive starts with the settings it was recorded with.
+  input::ProgramInputState noProgram;
+  drive::applySettings(context_.replaySettings, context_.program ? *context_.program : noProgram,
+                       drive_->valueDisplay());
+  syncValueDisplay();
   static const drive::ScriptProfiles kNoProfiles;
   replayController_ = std::make_unique<drive::ScriptController>(
       context_.replayProfiles ? *context_.replayProfiles : kNoProfiles);
@@ -110,6 +123,9 @@ void DrivingWindow::replayMs(int t) {
           break;
         case drive::ScriptEventKind::Controller:
           guarded([&] { drive_->ControllerCommand(e.index); });
+          break;
+        case drive::ScriptEventKind::ValuesClosed:
+          drive_->valuesClosed();
           break;
         case drive::ScriptEventKind::DeviceAdd:
         case drive::ScriptEventKind::DeviceRemove:

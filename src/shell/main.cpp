@@ -5,23 +5,22 @@
 #include <QApplication>
 #include <QScreen>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
+#include <optional>
+#include <set>
 #include <system_error>
 
 #include "data/load_error.h"
-#include "drive/recording.h"
-#include "drive/script.h"
-#include "drive/script_controller.h"
 #include "input/input_state.h"
 #include "input/profile_library.h"
+#include "platform/ffmpeg_decode_reference.h"
+#include "platform/openal_environment.h"
 #include "platform/openal_sound_slots.h"
 #include "platform/sdl_input_devices.h"
 #include "platform/sqlite_drive_history.h"
@@ -34,7 +33,9 @@
 #include "shell/help_window.h"
 #include "shell/messages.h"
 #include "shell/program_shell.h"
+#include "shell/replay_program.h"
 #include "shell/screen_fit.h"
+#include "shell/sound_watch.h"
 #include "shell/title_window.h"
 #include "shell/value_display_window.h"
 
@@ -49,7 +50,11 @@ double cpuSeconds() {
          static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-// Loads the drive in its window, starts it and reports the video presentation.
+// Loads the drive in its window, starts it and reports the video presentation: what was drawn,
+// how late, the process's processor time and, at the recording speed, that of FFmpeg's own
+// single-threaded decoding of the same frames, measured after the run. With --jumps the train
+// moves on a third of the video every 2 s, and the longest wait for the picture of its new
+// place is reported.
 int measure(const shell::AppOptions& options, shell::DrivingWindow::Context context) {
   drive::LoadRequest request;
   request.dataDir = ".";
@@ -64,78 +69,76 @@ int measure(const shell::AppOptions& options, shell::DrivingWindow::Context cont
   }
   window->show();
   window->start1Click();
-  if (!options.still) window->drive().state().AutoSpeed = true;
-  const auto wallStart = std::chrono::steady_clock::now();
-  const double cpuStart = cpuSeconds();
-  QTimer::singleShot(static_cast<int>(*options.measureSeconds * 1000), [&] {
-    const double wall =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+  sim::TrainState& state = window->drive().state();
+  if (!options.still) state.AutoSpeed = true;
+  const int videoFrames = window->drive().data().videoFrameCount;
+
+  using Clock = std::chrono::steady_clock;
+  QTimer jumpTimer;
+  int jumps = 0;
+  double maxJumpMs = 0;
+  std::optional<Clock::time_point> jumpedAt;
+  if (options.jumps && videoFrames > 0) {
+    QObject::connect(&jumpTimer, &QTimer::timeout, [&] {
+      state.FrameIndex = (state.FrameIndex + videoFrames / 3) % videoFrames;
+      jumpedAt = Clock::now();
+      ++jumps;
+    });
+    QObject::connect(window.get(), &shell::DrivingWindow::framePresented, [&](int shown, int at) {
+      if (jumpedAt && shown == at) {
+        maxJumpMs = std::max(
+            maxJumpMs, std::chrono::duration<double, std::milli>(Clock::now() - *jumpedAt).count());
+        jumpedAt.reset();
+      }
+    });
+  }
+
+  // The processor time is counted from the first picture of the start position on the screen:
+  // what the drive costs while it runs or stands, not the decoding up to its start frame.
+  bool measuring = false;
+  Clock::time_point wallStart;
+  double cpuStart = 0;
+  int firstFrame = 0;
+  const auto report = [&] {
+    const double wall = std::chrono::duration<double>(Clock::now() - wallStart).count();
     const double cpu = cpuSeconds() - cpuStart;
+    jumpTimer.stop();
     const shell::DrivingWindow::Stats& s = window->stats();
     std::printf(
         "frames_drawn %ld\nframes_changed %ld\nlate_frames %ld\nmax_gap_ms %u\n"
-        "cpu_percent %.1f\n",
+        "cpu_percent %.1f\nmax_tick_late_ms %d\n",
         s.framesDrawn, s.framesChanged, s.lateFrames, s.maxGapMs,
-        wall > 0 ? 100.0 * cpu / wall : 0.0);
+        wall > 0 ? 100.0 * cpu / wall : 0.0, s.maxTickLateMs);
+    if (options.jumps) std::printf("jumps %d\nmax_jump_ms %.0f\n", jumps, maxJumpMs);
+    const int lastFrame = state.FrameIndex;
+    if (!options.still && !options.jumps && videoFrames > 0 && lastFrame > firstFrame) {
+      // FFmpeg's own decoding of the frames the drive went through, on one thread.
+      const platform::DecodeReference r = platform::decodeSingleThreaded(
+          window->drive().data().videoPath.string(), firstFrame, lastFrame);
+      if (r.ok && wall > 0) {
+        std::printf("ffmpeg_frames %ld\nffmpeg_cpu_percent %.1f\ncpu_ratio %.2f\n", r.frames,
+                    100.0 * r.cpuSeconds / wall, r.cpuSeconds > 0 ? cpu / r.cpuSeconds : 0.0);
+      }
+    }
     std::fflush(stdout);
     QApplication::exit(0);
+  };
+  const auto begin = [&] {
+    if (measuring) return;
+    measuring = true;
+    wallStart = Clock::now();
+    cpuStart = cpuSeconds();
+    firstFrame = state.FrameIndex;
+    if (options.jumps && videoFrames > 0) jumpTimer.start(2000);
+    QTimer::singleShot(static_cast<int>(*options.measureSeconds * 1000), report);
+  };
+  QObject::connect(window.get(), &shell::DrivingWindow::framePresented, [&](int shown, int at) {
+    if (shown == at) begin();
   });
+  QTimer::singleShot(5000, begin);  // a drive without a video, or one whose picture never comes
   const int status = QApplication::exec();
   window->close();
   return status;
-}
-
-// Refuses a recording: the reason on standard error and in a message box.
-int refuseReplay(const std::string& reason) {
-  std::fprintf(stderr, "dravolin: %s\n", reason.c_str());
-  shell::showMessage(QString::fromStdString("この記録は再生できません。\n" + reason));
-  return 1;
-}
-
-// Plays a recorded drive in its window at real speed, the driver's inputs shown in the status
-// line, once its files are checked against the recording's hashes.
-int replay(const std::string& file, shell::DrivingWindow::Context context) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return refuseReplay("cannot read " + file);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  const std::string text = bytes.str();
-  std::string error;
-  const std::optional<drive::RecordingHeader> header = drive::parseRecordingHeader(text, error);
-  if (!header) {
-    return refuseReplay(file + ": " + (error.empty() ? "not a recording of a drive" : error));
-  }
-  auto events = drive::parseScript(text, error);
-  if (!events) return refuseReplay(file + ": " + error);
-  if (const std::string changed = drive::checkRecordedFiles(*header, header->dataFolder);
-      !changed.empty()) {
-    return refuseReplay(file + ": " + changed);
-  }
-  std::error_code ec;
-  std::filesystem::current_path(header->dataFolder, ec);
-  if (ec) return refuseReplay("cannot use the data folder " + header->dataFolder);
-  auto profiles = std::make_shared<drive::ScriptProfiles>();
-  if (const std::string bad =
-          drive::loadScriptProfiles(*events, std::filesystem::path(file).parent_path(), *profiles);
-      !bad.empty()) {
-    return refuseReplay(file + ": " + bad);
-  }
-  context.replay = std::make_shared<const std::vector<drive::ScriptEvent>>(std::move(*events));
-  context.replayProfiles = std::move(profiles);
-  context.recordingsFolder.clear();
-  // The summary window opens when the replayed drive ends; the program ends with the last window.
-  // The window keeps a copy of its context: this is set before it is made.
-  context.onDriveEnded = [](shell::DrivingWindow& w) { shell::endOfDrive(w, nullptr); };
-  std::unique_ptr<shell::DrivingWindow> window;
-  try {
-    window = std::make_unique<shell::DrivingWindow>(
-        context, drive::LoadRequest{".", header->trainFile, header->lineFile},
-        drive::StartupProgress{});
-  } catch (const data::LoadError& e) {
-    return refuseReplay(e.message());
-  }
-  window->show();
-  return QApplication::exec();
 }
 
 }  // namespace
@@ -156,9 +159,19 @@ int main(int argc, char** argv) {
     std::printf("%s", shell::usageText());
     return 0;
   }
+  // Before anything else starts a thread or uses OpenAL Soft: where the sound libraries'
+  // messages go, and how the desktop's sound server may treat the program's stream.
+  const platform::SoundEnvironmentPlan soundEnvironment = platform::prepareSoundEnvironment();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Dravolin");
   QApplication::setDesktopFileName("dravolin");
+
+  // The user's folders, under one name; files an earlier version kept under the other are moved
+  // over first (a file never replaces one of the same name: it stays, and is named here).
+  const shell::UserFolders userFolders = shell::userFolders();
+  const std::vector<std::string> leftBehind =
+      shell::moveFormerUserFiles(shell::userFolders(shell::kFormerUserFolderName), userFolders);
+  for (const std::string& line : leftBehind) std::fprintf(stderr, "dravolin: %s\n", line.c_str());
 
   // Without a folder on the command line: the one used last, else the installed demo.
   const std::unique_ptr<QSettings> store = shell::openUserSettings();
@@ -186,25 +199,41 @@ int main(int argc, char** argv) {
   if (options->scaleGiven) settings.scale = options->scale;
   int scale = wanted;
   QString notice;
+  if (!leftBehind.empty()) {
+    notice = QString(
+                 "以前の「%1」フォルダのファイル %2 個は、「%3」フォルダに同じ名前のファイルが"
+                 "あるため元の場所に残しています")
+                 .arg(QString::fromUtf8(shell::kFormerUserFolderName))
+                 .arg(leftBehind.size())
+                 .arg(QString::fromUtf8(shell::kUserFolderName));
+  }
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     scale = shell::fittingScale(wanted, {shell::kTitleWindowNeed, shell::kDrivingWindowNeed},
                                 screen->availableGeometry().size());
     if (scale < wanted) {
-      notice = QString("倍率%1は画面に収まらないため、%2で表示しています").arg(wanted).arg(scale);
+      if (!notice.isEmpty()) notice += "　";
+      notice += QString("倍率%1は画面に収まらないため、%2で表示しています").arg(wanted).arg(scale);
       std::fprintf(stderr, "dravolin: scale %d does not fit the screen; using %d\n", wanted, scale);
     }
   }
 
+  // Without an output the program runs silent and keeps trying to open one (the watch).
   platform::OpenAlSoundSlots sound;
-  const bool soundOpened = sound.initialise();
+  if (!sound.initialise() && sound.outputState() == platform::SoundSlots::OutputState::Missing) {
+    const std::string log = soundEnvironment.logFile.empty()
+                                ? std::string()
+                                : " (messages in " + soundEnvironment.logFile.string() + ")";
+    std::fprintf(stderr, "dravolin: no sound output; running silent%s\n", log.c_str());
+  }
+  shell::SoundWatch soundWatch(sound, nullptr);
   input::ProgramInputState program;
 
   shell::DrivingWindow::Context driving;
   driving.dataDir = ".";
   driving.sound = &sound;
-  driving.soundOpened = soundOpened;
   driving.scale = scale;
   driving.makeDrive = shell::makeDriveFactory(program);
+  driving.program = &program;
   driving.endProgram = [](int status) { std::exit(status); };
 
   // USB controllers: the generic profiles, then those shipped beside the program, then the
@@ -214,8 +243,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "dravolin: %s\n", devices.lastError().c_str());
   input::ProfileLibrary profiles;
   const std::filesystem::path programDir = QCoreApplication::applicationDirPath().toStdString();
-  const std::filesystem::path config =
-      QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString();
+  const std::filesystem::path& config = userFolders.config;
   for (const std::filesystem::path& folder :
        {programDir / "controllers", programDir / ".." / "share" / "dravolin" / "controllers",
         config / "controllers"}) {
@@ -232,7 +260,11 @@ int main(int argc, char** argv) {
   if (options->replayFile) {
     shell::ValueDisplayWindow values;
     driving.valueDisplay = &values;
-    return replay(std::filesystem::absolute(*options->replayFile).string(), driving);
+    return shell::playRecording(
+        std::filesystem::absolute(*options->replayFile).string(), driving,
+        [&soundWatch](shell::DrivingWindow& w) {
+          soundWatch.setShow([&w](const QString& text) { w.showStatus(text); });
+        });
   }
   if (options->measureSeconds) {
     shell::ValueDisplayWindow values;
@@ -242,11 +274,18 @@ int main(int argc, char** argv) {
 
   // Every drive from the title screen is recorded in the user's data folder, and goes into the
   // history there when it ends.
-  const std::filesystem::path userData =
-      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
+  const std::filesystem::path& userData = userFolders.data;
   driving.recordingsFolder = userData / "recordings";
   platform::SqliteDriveHistory history(userData / "history.db");
   driving.onDriveEnded = [&history](shell::DrivingWindow& w) { shell::endOfDrive(w, &history); };
+  // The trains' best drives keep their recordings, however old.
+  driving.keptRecordings = [&history] {
+    std::set<std::string> names;
+    for (const std::string& file : history.bestRecordings()) {
+      names.insert(std::filesystem::path(file).filename().string());
+    }
+    return names;
+  };
 
   // The title window first, then the help and value display windows it hands to each drive.
   shell::ProgramShell::Context shellContext;
@@ -267,6 +306,7 @@ int main(int argc, char** argv) {
   shellContext.store = store.get();
   shellContext.notice = notice;
   shell::ProgramShell shell(shellContext, settings, std::filesystem::current_path(ec));
+  soundWatch.setShow([&shell](const QString& text) { shell.showSoundStatus(text); });
   QObject::connect(&shell, &shell::ProgramShell::quitRequested, &app, &QApplication::quit);
   return QApplication::exec();
 }

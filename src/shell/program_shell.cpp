@@ -22,6 +22,7 @@
 #include "shell/help_window.h"
 #include "shell/messages.h"
 #include "shell/screen_fit.h"
+#include "shell/sound_watch.h"
 #include "shell/value_display_window.h"
 
 namespace dravolin::shell {
@@ -101,7 +102,10 @@ void ProgramShell::buildWindows() {
   place(values_.get(), kValuesName);
   title_ = std::make_unique<TitleWindow>(titleContext);
   title_->setCompanions(help_.get(), values_.get());
-  if (!context_.notice.isEmpty()) title_->setNotice(context_.notice);
+  if (const QString notice = titleNotice(context_.notice, context_.title.driving.sound);
+      !notice.isEmpty()) {
+    title_->setNotice(notice);
+  }
 
   // The title window's own menu (right button) and its shortcut keys.
   delete titleVolume_;
@@ -214,10 +218,11 @@ QMenu* ProgramShell::makeVolumeMenu(QWidget* parent, QWidget* window) {
     label->setText(QString("%1%").arg(v));
   });
   connect(slider, &QSlider::sliderReleased, this, &ProgramShell::saveSettings);
-  // A menu opened again shows the volume set elsewhere.
-  connect(menu, &QMenu::aboutToShow, slider, [this, slider] {
+  // A menu opened again shows the volume set elsewhere (the keys), on the slider and its label.
+  connect(menu, &QMenu::aboutToShow, slider, [this, slider, label] {
     const QSignalBlocker block(slider);
     slider->setValue(settings_.volumePercent);
+    label->setText(QString("%1%").arg(settings_.volumePercent));
   });
   connect(menu, &QMenu::aboutToHide, this, &ProgramShell::saveSettings);
   menu->addSeparator();
@@ -227,9 +232,19 @@ QMenu* ProgramShell::makeVolumeMenu(QWidget* parent, QWidget* window) {
     QAction* a = menu->addAction(text);
     a->setShortcut(QKeySequence(key));
     const int delta = step;
-    connect(a, &QAction::triggered, this, [this, delta] {
+    connect(a, &QAction::triggered, this, [this, delta, slider, label, window] {
       setVolume(settings_.volumePercent + delta);
       saveSettings();
+      const QString text = QString("%1%").arg(settings_.volumePercent);
+      {
+        const QSignalBlocker block(slider);
+        slider->setValue(settings_.volumePercent);
+      }
+      label->setText(text);
+      // The keys work without the menu: the driving window says what they set.
+      if (auto* driving = qobject_cast<DrivingWindow*>(window)) {
+        driving->showStatus(QString(kVolumeStatus).arg(settings_.volumePercent));
+      }
     });
     if (window != nullptr) window->addAction(a);
   }
@@ -253,6 +268,14 @@ void ProgramShell::onDrivingShown(DrivingWindow* window) {
   if (!settings_.controllerPort.isEmpty()) {
     window->controllerPort().setPortName(settings_.controllerPort.toStdString());
   }
+  window->setVideoFit(settings_.videoWhole ? platform::VideoFit::Whole
+                                           : platform::VideoFit::FillWidth);
+  window->setBlendFrames(settings_.blendFrames);
+  connect(window, &DrivingWindow::videoSettingsChanged, this, [this, window] {
+    settings_.videoWhole = window->videoFit() == platform::VideoFit::Whole;
+    settings_.blendFrames = window->blendFrames();
+    saveSettings();
+  });
   place(window, kDrivingName);
   if (settings_.fullScreen) full->setChecked(true);
   connect(window, &DrivingWindow::closed, this, [this, window] { onDrivingClosed(window); });
@@ -262,6 +285,14 @@ void ProgramShell::onDrivingClosed(DrivingWindow* window) {
   settings_.controllerPort = QString::fromStdString(window->controllerPort().portName());
   if (context_.program != nullptr) settings_.keypadSwap = context_.program->KeypadSwap;
   saveSettings();
+}
+
+void ProgramShell::showSoundStatus(const QString& text) {
+  if (driving_ != nullptr && driving_->isVisible()) {
+    driving_->showStatus(text);
+  } else if (title_ != nullptr) {
+    title_->setNotice(text);
+  }
 }
 
 void ProgramShell::saveSettings() {

@@ -39,7 +39,8 @@ inline constexpr const char* kVolume = "音量(&V)";
 inline constexpr const char* kWindowMenu = "ウィンドウ(&W)";
 inline constexpr const char* kVolumeUp = "音量を上げる";
 inline constexpr const char* kVolumeDown = "音量を下げる";
-inline constexpr int kVolumeStep = 10;  // % per Ctrl+Up / Ctrl+Down
+inline constexpr int kVolumeStep = 10;                    // % per Ctrl+Up / Ctrl+Down
+inline constexpr const char* kVolumeStatus = "音量 %1%";  // the status line after a volume key
 
 class ProgramShell final : public QObject {
   Q_OBJECT
@@ -67,6 +68,9 @@ class ProgramShell final : public QObject {
   void setVolume(int percent);
   // Writes the settings now (they are also written on every change that matters and at quit).
   void saveSettings();
+  // A text about the sound output, in the status line of the driving window while one is
+  // open, else in the title window's.
+  void showSoundStatus(const QString& text);
 
   TitleWindow* titleWindow() const { return title_.get(); }
   const std::filesystem::path& dataFolder() const { return folder_; }

@@ -1,7 +1,8 @@
 // The driving window's drive as the window hands its events to it: every input is given its
 // virtual millisecond by the window's clock (which first runs the ticks due before it), written
-// to the drive's recording, then handed to the drive. During a replay the driver's own inputs
-// are not taken; the replay hands its events in through replayed().
+// to the drive's recording, then handed to the drive. While the drive is paused its virtual
+// time stands still, so an event recorded then is written out at once. During a replay the
+// driver's own inputs are not taken; the replay hands its events in through replayed().
 #pragma once
 
 #include <charconv>
@@ -41,7 +42,16 @@ class RecordingDrive final : public DriveHandlers {
     if (!live()) return false;
     const int t = at();
     if (recorder_ != nullptr) recorder_->record(t, text);
+    written();
     return true;
+  }
+  // The value display window was closed by its close box: F5 shows it again.
+  void valuesClosed() {
+    if (!live()) return;
+    const int t = at();
+    if (recorder_ != nullptr) recorder_->recordEvent(t, drive::ScriptEventKind::ValuesClosed);
+    written();
+    d_->valueDisplay().visible = false;
   }
 
   void MMTimer1Timer() override { d_->MMTimer1Timer(); }
@@ -49,37 +59,43 @@ class RecordingDrive final : public DriveHandlers {
   void start1Click() override {
     if (!live()) return;
     const int t = at();
-    if (recorder_ != nullptr) recorder_->record(t, "start");
+    if (recorder_ != nullptr) recorder_->recordEvent(t, drive::ScriptEventKind::Start);
+    written();
     d_->start1Click();
   }
   void keydowns(int virtualKey, unsigned modifiers) override {
     if (!live()) return;
     const int t = at();
     if (recorder_ != nullptr) recorder_->recordKey(t, virtualKey, modifiers);
+    written();
     d_->keydowns(virtualKey, modifiers);
   }
   void AsciiDown(char key) override {
     if (!live()) return;
     const int t = at();
     if (recorder_ != nullptr) recorder_->recordChar(t, key);
+    written();
     d_->AsciiDown(key);
   }
   void WheelD() override {
     if (!live()) return;
     const int t = at();
-    if (recorder_ != nullptr) recorder_->record(t, "wheel down");
+    if (recorder_ != nullptr) recorder_->recordEvent(t, drive::ScriptEventKind::WheelDown);
+    written();
     d_->WheelD();
   }
   void WheelU() override {
     if (!live()) return;
     const int t = at();
-    if (recorder_ != nullptr) recorder_->record(t, "wheel up");
+    if (recorder_ != nullptr) recorder_->recordEvent(t, drive::ScriptEventKind::WheelUp);
+    written();
     d_->WheelU();
   }
   void RxChar(const std::string& message) override {
     if (!live()) return;
     const int t = at();
     if (recorder_ != nullptr) recorder_->recordSerial(t, message);
+    written();
     d_->RxChar(message);
   }
   // A USB controller's command, recorded as such ("controller 3"): it replays the same whatever
@@ -88,6 +104,7 @@ class RecordingDrive final : public DriveHandlers {
     if (!live()) return;
     const int t = at();
     if (recorder_ != nullptr) recorder_->recordController(t, line);
+    written();
     d_->ControllerCommand(line);
   }
   void StationClick(const std::string& itemName) override {
@@ -101,6 +118,7 @@ class RecordingDrive final : public DriveHandlers {
         recorder_->recordStation(t, station);
       }
     }
+    written();
     d_->StationClick(itemName);
   }
   void FormCloseQuery() override {
@@ -120,6 +138,10 @@ class RecordingDrive final : public DriveHandlers {
   bool live() const { return !replaying_ || passReplay_; }
 
  private:
+  // While paused virtual time stands still: what was recorded is written out at once.
+  void written() {
+    if (recorder_ != nullptr && !clock_.running()) recorder_->flush();
+  }
   // The millisecond of an input handled now; the sounds' virtual time moves to it.
   int at() {
     const int t = clock_.eventMs();

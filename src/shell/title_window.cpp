@@ -20,6 +20,7 @@
 #include "platform/ffmpeg_audio_reader.h"
 #include "platform/file_picture_loader.h"
 #include "shell/messages.h"
+#include "shell/sound_watch.h"
 
 namespace dravolin::shell {
 
@@ -159,9 +160,13 @@ TitleWindow::TitleWindow(Context context, QWidget* parent)
   history_ = new QLabel(this);
   history_->setGeometry(scaled(180, 398, 285, 78));
   history_->setWordWrap(true);
-  history_->setStyleSheet("color: white; background: rgba(0, 0, 0, 160); padding: 2px 6px;");
+  history_->setStyleSheet("color: white; background: rgba(0, 0, 0, 160); padding: 2px 3px;");
   history_->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
-  history_->setFont(f);
+  // A little smaller than the status line: a train's best and last drive with how the last one
+  // ended fit on one line between the button columns.
+  QFont small = f;
+  small.setPixelSize(11 * scale_);
+  history_->setFont(small);
   history_->setAttribute(Qt::WA_TransparentForMouseEvents);
   history_->hide();
   refreshHistory();
@@ -337,6 +342,10 @@ void TitleWindow::onDrivingClosed() {
   loading_->hide();
   setClientSize(640, 480);
   refreshHistory();
+  // A sound service that could not open its output again goes on silent and says so here.
+  if (const QString silent = titleNotice({}, context_.driving.sound); !silent.isEmpty()) {
+    setNotice(silent);
+  }
   show();
   Q_EMIT drivingWindowClosed();
 }

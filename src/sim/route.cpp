@@ -93,10 +93,10 @@ void positionStep(TrainState& s, const LineParams& line) {
     }
   }
 
-  // 4-6. Distance run and the distance left to the next stop.
-  if (s.Speed != Fixed()) {
-    s.DistanceStep = distancePerTick(s.Speed);
-  }
+  // 4-6. Distance run at this tick's speed (none at rest) and the distance left to the next
+  // stop. The step is taken afresh every tick: a step kept from the last moving tick would keep
+  // adding to the distance of a standing train.
+  s.DistanceStep = distancePerTick(s.Speed);
   s.Distance += s.DistanceStep;
   s.DistanceToStop = s.NextStopDistance - s.Distance;
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "author/line_draft.h"
+#include "author/line_folder.h"
 #include "author/line_text.h"
 #include "author/ride_fixture.h"
 #include "data/line_distances.h"
@@ -165,6 +166,27 @@ TEST(LineDraft, FootageFasterThanThirtyFramesIsWrittenAfresh) {
   const LineDraft kept = buildLine(m, options());
   EXPECT_FALSE(kept.reencode);
   EXPECT_EQ(kept.frameRateKey, 25);
+}
+
+// Footage is copied under its own extension only where the line video is looked for by it.
+TEST(LineDraft, LineVideoKeepsALookedForContainerElseIsWrittenAsMp4) {
+  struct Case {
+    const char* file;
+    bool fast;
+    const char* extension;
+    bool reencode;
+  };
+  const Case cases[] = {
+      {"ride.MP4", false, ".mp4", false}, {"a/b.mov", false, ".mov", false},
+      {"c.webm", false, ".webm", false},  {"c.avi", false, ".avi", false},
+      {"c.mkv", false, ".mkv", false},    {"c.mkv", true, ".mp4", true},
+      {"c.m4v", false, ".mp4", true},     {"ride", false, ".mp4", true},
+  };
+  for (const Case& c : cases) {
+    const LineVideoName n = lineVideoName(c.file, c.fast);
+    EXPECT_EQ(n.extension, c.extension) << c.file;
+    EXPECT_EQ(n.reencode, c.reencode) << c.file;
+  }
 }
 
 TEST(LineDraft, BlockSignalsEveryNMetres) {

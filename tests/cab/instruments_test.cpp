@@ -173,6 +173,52 @@ TEST(Instruments, MetersSlewByWholeStepsOnly) {
   }
 }
 
+// The ammeter's target: the traction current while powering, the motored cars' share of the
+// braking force, negative, while braking electrically, 0 otherwise and for a diesel train.
+TEST(Instruments, AmmeterTargetFollowsTractionAndElectricBraking) {
+  sim::TrainParams p;
+  p.Engine_Type = 1;
+  p.Tons = Fixed::fromInt(300);
+  p.Mt = Fixed::fromInt(150);
+  p.Brake = 8;
+  p.BrakeRate = Fixed::fromInt(4);
+  p.EBPress = 440;
+  p.Lose_elec = 10;
+  p.Mc = 1;
+  const long double fullPower = 300000.0L * 2.9L / 3.6L;  // N, 2.9 km/h/s
+  const struct {
+    const char* what;
+    long double force;
+    int powerNotch, brakeNotch, pressure;
+    const char* speed;
+    int mc, engine;
+    int amperes;
+  } cases[] = {
+      {"full power, 2.9 km/h/s", fullPower, 4, 0, 0, "30", 1, 1, 725},
+      {"full power in reverse", -fullPower, 4, 0, 0, "-30", 1, 1, 725},
+      {"a notch but no force (doors open)", 0, 4, 0, 0, "0", 1, 1, 0},
+      {"B4 at half pressure: 1 km/h/s on the motored half", 0, 0, -4, 220, "60", 1, 1, -250},
+      {"B4 just above the electric brake's fading speed", 0, 0, -4, 220, "10.0001", 1, 1, -250},
+      {"B4 at the fading speed", 0, 0, -4, 220, "10", 1, 1, 0},
+      {"emergency: air only", 0, 0, -8, 440, "60", 1, 1, 0},
+      {"no electric braking", 0, 0, -4, 220, "60", 0, 1, 0},
+      {"diesel at full power", fullPower, 4, 0, 0, "30", 1, 0, 0},
+  };
+  for (const auto& c : cases) {
+    sim::TrainState s;
+    s.TractiveForce = Fixed::round(c.force);
+    s.PowerNotch = c.powerNotch;
+    s.BrakeNotch = c.brakeNotch;
+    s.BrakePressure = Fixed::fromInt(c.pressure);
+    s.Speed = kmh(c.speed);
+    s.MotorCurrentTarget = 999;
+    p.Mc = c.mc;
+    p.Engine_Type = c.engine;
+    ammeterTarget(s, p);
+    EXPECT_EQ(s.MotorCurrentTarget, c.amperes) << c.what;
+  }
+}
+
 TEST(Instruments, TunnelPanelInsideTheStretchOnly) {
   const std::vector<data::TunnelRecord> tunnels = {{500, 550}, {700, 720}};
   for (auto [frame, inside] : std::vector<std::pair<int, bool>>{

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "drive/drive_fixture.h"
+#include "sim/route.h"
 
 namespace dravolin::testing {
 namespace {
@@ -16,8 +17,10 @@ using Outcome = StationResult::Outcome;
 
 // A: the origin (frames 100-200); B passed; C stop (600-701, 20000 cm, departure-sound time 4001,
 // departure 4300); D stop (900-1000, 30000 cm, 5000 / 5300); E the last (1200-1300, 40000 cm).
+// Without a speed profile the ranges are judged by frame alone.
 data::LineFile line() {
   data::LineFile l = testDriveData().files.line;
+  l.params.SpeedUnit.clear();
   data::SpeedLimitRecord limit;
   limit.limit = 70;
   limit.startFrame = 300;
@@ -33,6 +36,12 @@ sim::TrainState at(int frame, int speedKmh, long double distanceCm, int clock) {
   s.Distance = distanceCm;
   s.ClockTicks = clock;
   s.BrakeHandle = -8;
+  s.DoorsOpen = false;
+  return s;
+}
+
+sim::TrainState withDoors(sim::TrainState s) {
+  s.DoorsOpen = true;
   return s;
 }
 
@@ -94,29 +103,132 @@ TEST(Evaluation, HandMadeStopsAtOneStation) {
   }
 }
 
-// A stop drawn up after a first stop short of the mark counts at its last position; the arrival
-// is the first rest.
-TEST(Evaluation, DrawingUpCountsTheLastRest) {
+// Stops at D (frames 900-1000, mark 30000 cm): the stop judged is the one at which the doors
+// open; until they open, each new stop in the range, taken as the train comes to rest.
+TEST(Evaluation, TheStopJudgedIsTheOneWhereTheDoorsOpen) {
+  struct Step {
+    int frame;
+    long double speedKmh;
+    int distanceCm;
+    bool doors;
+  };
+  const struct {
+    const char* what;
+    std::vector<Step> steps;
+    int stopErrorCm;
+  } cases[] = {
+      {"doors at the first stop, drawn up after they closed",
+       {{930, 0, 29700, true},
+        {930, 0, 29700, false},
+        {935, 2, 29800, false},
+        {940, 0, 30005, false}},
+       -300},
+      {"no doors: the last stop in the range",
+       {{930, 0, 29700, false}, {935, 2, 29800, false}, {940, 0, 30005, false}},
+       5},
+      {"doors at the second stop, none after",
+       {{930, 0, 29700, false},
+        {935, 2, 29800, false},
+        {940, 0, 30005, true},
+        {940, 0, 30005, false},
+        {945, 2, 30100, false},
+        {950, 0, 30250, false}},
+       5},
+      {"a crawl that rounds to rest is judged where the rest began",
+       {{930, 0, 29990, false}, {930, 0.3L, 29998, false}, {931, 0.3L, 30020, true}},
+       -10},
+  };
   const data::LineFile l = line();
-  Evaluation e(l, at(150, 0, 5000, 3000), -8);
-  const sim::ProtectionState p;
-  e.displayTick(at(920, 20, 29000, 4500), p);
-  e.displayTick(at(930, 0, 29700, 4600), p);  // 3 m short
-  e.displayTick(at(935, 2, 29800, 4650), p);
-  e.displayTick(at(940, 0, 30005, 4700), p);  // 5 cm over
-  const StationResult& d = e.stations()[2];
-  EXPECT_EQ(d.stopErrorCm, 5);
-  EXPECT_EQ(d.arrivalTicks, 4600);
-  EXPECT_EQ(d.departureTicks, 4650);  // moved off again; the last move-off counts
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Evaluation e(l, at(150, 0, 5000, 3000), -8);
+    const sim::ProtectionState p;
+    e.displayTick(at(920, 20, 29000, 4500), p);
+    int clock = 4600;
+    for (const Step& st : c.steps) {
+      sim::TrainState s = at(st.frame, 0, st.distanceCm, clock += 30);
+      s.Speed = kmh(st.speedKmh);
+      s.DoorsOpen = st.doors;
+      e.displayTick(s, p);
+    }
+    const StationResult& d = e.stations()[2];
+    EXPECT_EQ(d.outcome, Outcome::Stopped);
+    EXPECT_EQ(d.stopErrorCm, c.stopErrorCm);
+    EXPECT_FALSE(d.left);
+  }
 }
 
-// The last station ends the drive's judgement; no departure is judged there.
+// By distance, the stopping range reaches from the start of its first frame to the end of its
+// last one, and a stop is in it only when its distance, the one of its stop error, is too.
+TEST(Evaluation, TheStopErrorsDistanceDecidesTheRange) {
+  data::LineFile l = testDriveData().files.line;  // 0-60 km/h over frames 0-300, then 60 km/h
+  l.params.SpeedUnit.back().endFrame = 1400;
+  l.params.SpeedUnit.back().endDistance = 8333 + 61111;
+  const auto cm = [&l](int frame) { return sim::lineDistanceAt(l.params, frame); };
+  l.stations[3].stopDistance = static_cast<int>(cm(950));
+  const long double first = cm(900), end = cm(1001);
+  const struct {
+    const char* what;
+    int frame;
+    long double distance;
+    Outcome outcome;  // of D after the stop, and after moving on to frame 1100
+  } cases[] = {
+      {"on its first centimetre", 900, first, Outcome::Stopped},
+      {"short of it, though on its first frame", 900, first - 1, Outcome::Passed},
+      {"at the end of its last frame", 1000, end, Outcome::Stopped},
+      {"past its end, though on its last frame", 1000, end + 1, Outcome::Passed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Evaluation e(l, at(150, 0, cm(150), 3000), -8);
+    const sim::ProtectionState p;
+    e.displayTick(at(880, 20, cm(880), 4500), p);
+    e.displayTick(at(c.frame, 0, c.distance, 4600), p);
+    e.displayTick(at(1100, 30, cm(1100), 5600), p);
+    EXPECT_EQ(e.stations()[2].outcome, c.outcome);
+    if (c.outcome == Outcome::Stopped) {
+      EXPECT_EQ(e.stations()[2].stopErrorCm,
+                sim::roundToInt(c.distance - l.stations[3].stopDistance));
+    }
+  }
+}
+
+// A station the train was taken away from, by the move command or a frame key, is left: what
+// the protection does afterwards is not charged to it.
+TEST(Evaluation, AStationMovedAwayFromIsLeft) {
+  const data::LineFile l = line();
+  sim::ProtectionState alarm;
+  alarm.AtsAlarm = true;
+  const sim::ProtectionState none;
+  for (const bool byMove : {true, false}) {
+    SCOPED_TRACE(byMove ? "moved on to D" : "a frame key back");
+    Evaluation e(l, at(150, 0, 5000, 3000), -8);
+    e.displayTick(at(650, 0, 20000, 3500), none);  // stopped at C
+    ASSERT_EQ(e.stations()[1].outcome, Outcome::Stopped);
+    if (byMove) {
+      e.moved(at(950, 0, 30000, 4850));
+    } else {
+      e.displayTick(at(550, 0, 20000, 3600), none);
+    }
+    e.displayTick(at(byMove ? 950 : 550, 0, byMove ? 30000 : 20000, 4900), alarm);
+    EXPECT_TRUE(e.stations()[1].left);
+    EXPECT_EQ(e.stations()[1].onTheWay.atsAlarms, 0);
+    EXPECT_EQ((byMove ? e.stations()[2].onTheWay : e.pending()).atsAlarms, 1);
+  }
+}
+
+// The last station ends the drive's judgement when its doors open; no departure is judged there.
+// The drive is complete once it stood there, not driven before any station after the start.
 TEST(Evaluation, LastStationFinishesTheDrive) {
   const data::LineFile l = line();
   Evaluation e(l, at(1000, 0, 30000, 6000), -8);  // moved to D: D is the origin
   const sim::ProtectionState p;
   e.displayTick(at(1001, 5, 30100, 6100), p);  // leaves D 26 s after its departure time
-  e.displayTick(at(1250, 0, 40000, 7000), p);
+  EXPECT_EQ(e.kind(), drive::DriveKind::NotDriven);
+  e.displayTick(at(1250, 0, 40000, 6999), p);
+  EXPECT_EQ(e.kind(), drive::DriveKind::Complete);
+  EXPECT_FALSE(e.finished());
+  e.displayTick(withDoors(at(1250, 0, 40000, 7000)), p);
   EXPECT_TRUE(e.finished());
   EXPECT_EQ(e.stations()[3].outcome, Outcome::Stopped);
   // Arrived 1000 ticks (33 s) after the departure-sound time 6000: 4 points.

@@ -46,7 +46,12 @@ class FakeVideo : public platform::VideoReader {
     return frames >= 0;
   }
   int frameCount() const override { return frames; }
+  int width() const override { return 480; }
+  int height() const override { return 240; }
   bool getFrame(int, platform::Bitmap&) override { return false; }
+  bool getViewFrame(int, const platform::VideoView&, platform::ViewPicture&) override {
+    return false;
+  }
   std::string opened;
   int frames = 1234;
 };

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the reader of a drive's recording (its header and its events): it
 // must never crash, hang or read out of bounds, and a header it accepts must read back the same
-// after it is written out again.
+// after it is written out again, naming only files inside its data folder.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -20,11 +20,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const auto header = dravolin::drive::parseRecordingHeader(text, error);
   if (!header) return 0;
+  for (const auto& f : header->files) {
+    if (!dravolin::drive::staysInDataFolder(f.path)) std::abort();
+  }
+  if (!dravolin::drive::staysInDataFolder(header->trainFile) ||
+      !dravolin::drive::staysInDataFolder(header->lineFile)) {
+    std::abort();
+  }
   std::string again;
   const auto reread =
       dravolin::drive::parseRecordingHeader(dravolin::drive::formatRecordingHeader(*header), again);
   if (!reread || reread->files != header->files || reread->trainFile != header->trainFile ||
-      reread->lineFile != header->lineFile || reread->dataFolder != header->dataFolder) {
+      reread->lineFile != header->lineFile || reread->dataFolder != header->dataFolder ||
+      reread->settings != header->settings) {
     std::abort();
   }
   return 0;

@@ -5,7 +5,8 @@
 #   arguments opens the installed demo (it keeps the folder it opened in its settings file);
 # - the menu entry and the AppStream data pass desktop-file-validate and appstreamcli validate;
 # - the package's file list holds the programs, the desktop file, the icons, the AppStream data,
-#   the manual pages and the demo; lintian finds no errors.
+#   the manual pages, the README and the demo; lintian finds no errors;
+# - the program's manual page tells its keys and its folders and points to the installed README.
 set -euo pipefail
 build=$1
 deb=$2
@@ -26,6 +27,15 @@ for program in dravolin dravolin-author dravolin-check dravolin-curve dravolin-d
   man --warnings -l "$root/share/man/man1/$program.1.gz" 2>&1 >/dev/null | grep . &&
     fail "the manual page of $program has roff warnings"
 done
+
+page=$(zcat "$root/share/man/man1/dravolin.1.gz")
+for section in '^\.SH KEYS' '^\.SH FILES' 'Scroll Lock' 'dravolin/dravolin\.conf' \
+  'share/dravolin/recordings' '/usr/share/doc/dravolin/README\.md\.gz'; do
+  grep -q "$section" <<<"$page" || fail "the manual page of dravolin lacks $section"
+done
+[ -s "$root/share/doc/dravolin/README.md.gz" ] || fail "the README is not installed"
+zgrep -q '^# Dravolin' "$root/share/doc/dravolin/README.md.gz" || fail "the README is not whole"
+[ -s "$root/share/doc/dravolin/docs/cab.png" ] || fail "the README's pictures are not installed"
 
 # Started without arguments and no settings yet, the program opens the installed demo.
 mkdir -p "$work/config" "$work/home"
@@ -51,7 +61,8 @@ for path in ./usr/bin/dravolin ./usr/bin/dravolin-make-demo ./usr/bin/dravolin-a
   ./usr/share/icons/hicolor/scalable/apps/dravolin.svg \
   ./usr/share/metainfo/org.dravolin.Dravolin.metainfo.xml \
   ./usr/share/man/man1/dravolin.1.gz ./usr/share/man/man1/dravolin-drive.1.gz \
-  ./usr/share/doc/dravolin/copyright ./usr/share/dravolin/demo/dravolin.dat \
+  ./usr/share/doc/dravolin/copyright ./usr/share/doc/dravolin/README.md.gz \
+  ./usr/share/doc/dravolin/docs/summary_window.png ./usr/share/dravolin/demo/dravolin.dat \
   ./usr/share/dravolin/demo/E231_train.dat ./usr/share/dravolin/demo/move/sakura.avi; do
   grep -qxF "$path" <<<"$listing" || fail "the package lacks $path"
 done

@@ -117,10 +117,45 @@ class CabViewSurfaceTest : public QObject {
 
     image->load(solid(480, 240, 0xFFFFFFFF));
     surface.fillBackBuffer();
-    surface.drawImage(*image);
+    surface.drawImage(*image, 0, 0);
     QVERIFY(compare(onScreen(surface), first).isEmpty());  // drawn, not yet presented
     surface.present();
     QCOMPARE(onScreen(surface).pixel(479, 239), QRgb(0xFFFFFFFF));
+  }
+
+  // The buffers take the screen's pixels; a picture laid over another by a share mixes with it;
+  // a picture scaled by whole pixels keeps them sharp.
+  void pixelSizeSharesAndScaledPictures() {
+    CabViewSurface surface;
+    surface.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&surface));
+    auto image = surface.createImage();
+    auto over = surface.createImage();
+    surface.setPixelSize(960, 480);
+    image->load(solid(960, 480, 0xFF0000FF));
+    over->load(solid(100, 50, 0xFFFFFFFF));
+    surface.fillBackBuffer();
+    surface.drawImage(*image, 0, 0);
+    surface.drawImage(*over, 10, 20, 0.5);
+    surface.present();
+    const QImage& front = surface.frontBuffer();
+    QCOMPARE(front.size(), QSize(960, 480));
+    QCOMPARE(front.pixel(959, 479), QRgb(0xFF0000FF));
+    QCOMPARE(front.pixel(110, 20), QRgb(0xFF0000FF));
+    const QRgb mixed = front.pixel(10, 20);
+    QVERIFY2(qAbs(qRed(mixed) - 128) <= 2 && qAbs(qGreen(mixed) - 128) <= 2 && qBlue(mixed) == 255,
+             qPrintable(QString::number(mixed, 16)));
+
+    image->load(Bitmap{2, 1, {0xFFFF0000, 0xFF00FF00}});
+    surface.fillBackBuffer();
+    surface.drawImageScaled(*image, dravolin::platform::VideoPlacement{0, 1, 1, 1, 4, 2, true});
+    surface.present();
+    QCOMPARE(surface.frontBuffer().pixel(1, 1), QRgb(0xFFFF0000));
+    QCOMPARE(surface.frontBuffer().pixel(2, 2), QRgb(0xFFFF0000));
+    QCOMPARE(surface.frontBuffer().pixel(3, 1), QRgb(0xFF00FF00));
+    QCOMPARE(surface.frontBuffer().pixel(4, 2), QRgb(0xFF00FF00));
+    QCOMPARE(surface.frontBuffer().pixel(0, 0), kBlack);
+    QCOMPARE(surface.frontBuffer().pixel(5, 1), kBlack);
   }
 
   void malformedBitmapDrawsNothing_data() {

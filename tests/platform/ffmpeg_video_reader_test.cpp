@@ -353,6 +353,14 @@ const CutCase kCutCases[] = {
        return 97;
      },
      1},
+    // A recording that never finished: no index, and the headers still count no frames. The
+    // demultiplexer's own index then holds only the chunks it read while probing the file.
+    {"RecordingNeverFinished",
+     [](std::vector<std::uint8_t>& b, const AviLayout& l) {
+       b.resize(l.idx1);
+       setHeaderFrames(b, l, 0);
+       return kFrames;
+     }},
     {"HeaderClaimsMoreThanTheIndex",
      [](std::vector<std::uint8_t>& b, const AviLayout& l) {
        setHeaderFrames(b, l, 400);

@@ -15,6 +15,7 @@
 
 #include "fixtures/wave_bytes.h"
 #include "platform/wave_file.h"
+#include "sim/allocation_counter.h"
 
 namespace dravolin::testing {
 namespace {
@@ -415,6 +416,142 @@ TEST_F(LoopbackSlots, ChangingTheOutputFormatKeepsWavesAndSlots) {
   EXPECT_EQ(slots.outputFormat(), (SoundOutputFormat{8000, 16, false}));
 }
 
+// A lost output comes back with every slot that should sound: loops at their pitch and
+// volume, one-shot sounds from where they would be now while that is within their length. The
+// loopback device's clock is its mixed output, which stands while the output is closed.
+TEST_F(LoopbackSlots, OutputOpenedAgainRestoresEverySlotThatShouldSound) {
+  struct Case {
+    const char* name;
+    int playedBeforeLoss;  // frames of the one-shot mixed before the output closes
+    bool restored;
+  };
+  for (const Case c : {Case{"half-way", 5000, true}, Case{"its last frame left", 11024, true},
+                       Case{"at its end", 11025, false}, Case{"long past its end", 20000, false}}) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(slots.initialise());
+    slots.setMasterGain(0.5);
+    const SoundSlots::WaveId loop = slots.addWave(tone(kRate));
+    const SoundSlots::WaveId shot = slots.addWave(tone(11025, 880));  // 0.5 s
+    slots.assign(1, loop);
+    slots.setFrequencyRatio(1, 1.5);
+    slots.setVolume(1, -600);
+    slots.playLooped(1);
+    slots.assign(2, shot);
+    slots.playOnce(2);
+    slots.assign(3, loop);
+    slots.playLooped(3);
+    slots.stop(3);  // stopped: stays silent
+    slots.assign(4, loop);
+    slots.playLooped(4);
+    slots.setFrequencyRatio(4, 0.0);  // standing: plays on, silent
+    render(c.playedBeforeLoss);
+
+    slots.closeOutput();
+    EXPECT_EQ(slots.outputState(), SoundSlots::OutputState::Missing);
+    EXPECT_TRUE(slots.isPlaying(1));
+    EXPECT_EQ(slots.isPlaying(2), c.restored);
+    EXPECT_EQ(slots.checkOutput(0), SoundSlots::OutputChange::None);
+    EXPECT_EQ(slots.checkOutput(OpenAlSoundSlots::kRetryMs), SoundSlots::OutputChange::Restored);
+    ASSERT_EQ(slots.outputState(), SoundSlots::OutputState::Open);
+    EXPECT_EQ(slots.outputFormat(), (SoundOutputFormat{kRate, 32, false}));
+
+    EXPECT_TRUE(slots.isPlaying(1));
+    EXPECT_EQ(slots.isPlaying(2), c.restored);
+    EXPECT_FALSE(slots.isPlaying(3));
+    EXPECT_TRUE(slots.isPlaying(4));
+    EXPECT_EQ(slots.playbackRateHz(4), 0);
+    const int left = 11025 - c.playedBeforeLoss;
+    if (c.restored && left > 64) {
+      render(left - 64);
+      EXPECT_TRUE(slots.isPlaying(2));
+    }
+    render(128);
+    EXPECT_FALSE(slots.isPlaying(2));
+    // The loop alone, at 660 Hz, its volume and the master gain; nothing at 440 or 880 Hz.
+    const std::vector<float> out = render(kRate);
+    EXPECT_NEAR(amplitudeAt(out, 660, kRate), 0.5 * 0.501187 * 0.5, 0.002);
+    EXPECT_NEAR(amplitudeAt(out, 440, kRate), 0.0, 0.002);
+    EXPECT_NEAR(amplitudeAt(out, 880, kRate), 0.0, 0.002);
+  }
+}
+
+// The output is tried again kRetryMs after it was found missing, and every kRetryMs while it
+// stays away; checking it allocates nothing while nothing changes.
+TEST_F(LoopbackSlots, MissingOutputIsTriedAgainEveryRetryInterval) {
+  struct Case {
+    std::int64_t atMs;
+    SoundSlots::OutputChange change;
+  };
+  using C = SoundSlots::OutputChange;
+  startCountingAllocations();
+  for (int i = 0; i < 100; ++i) slots.checkOutput(i);
+  EXPECT_EQ(stopCountingAllocations(), 0);
+  slots.closeOutput();
+  for (const Case c : {Case{5000, C::None}, Case{5001, C::None}, Case{6999, C::None},
+                       Case{7000, C::Restored}, Case{7001, C::None}, Case{100000, C::None}}) {
+    SCOPED_TRACE(c.atMs);
+    startCountingAllocations();
+    const C change = slots.checkOutput(c.atMs);
+    const long allocations = stopCountingAllocations();
+    EXPECT_EQ(change, c.change);
+    if (change == C::None) {
+      EXPECT_EQ(allocations, 0);
+    }
+  }
+}
+
+TEST_F(LoopbackSlots, PauseHoldsEverySlotWhereItStandsAndResumeLetsThemGoOn) {
+  slots.assign(1, slots.addWave(tone(kRate)));
+  slots.assign(2, slots.addWave(tone(11025, 880)));  // 0.5 s
+  slots.assign(3, slots.addWave(tone(4410, 660)));   // 0.2 s
+  slots.playLooped(1);
+  slots.playOnce(2);
+  render(5000);
+  slots.setPaused(true);
+  slots.playOnce(3);  // played while paused: starts with the others
+  EXPECT_EQ(rms(render(kRate)), 0.0);
+  for (int slot : {1, 2, 3}) EXPECT_TRUE(slots.isPlaying(slot)) << slot;
+  slots.setPaused(false);
+  std::vector<float> out = render(2205);
+  for (const double hz : {440.0, 660.0, 880.0}) {
+    EXPECT_NEAR(amplitudeAt(out, hz, kRate), 0.5, 0.02) << hz;
+  }
+
+  // Paused again and the output lost and found meanwhile: it comes back paused. Slot 2 has
+  // 3820 frames left, slot 3 2205.
+  slots.setPaused(true);
+  slots.closeOutput();
+  slots.checkOutput(0);
+  ASSERT_EQ(slots.checkOutput(OpenAlSoundSlots::kRetryMs), SoundSlots::OutputChange::Restored);
+  EXPECT_EQ(rms(render(4096)), 0.0);
+  for (int slot : {1, 2, 3}) EXPECT_TRUE(slots.isPlaying(slot)) << slot;
+  slots.setPaused(false);
+  render(2205 - 64);
+  EXPECT_TRUE(slots.isPlaying(3));
+  render(128);
+  EXPECT_FALSE(slots.isPlaying(3));
+  render(3820 - 2205 - 128);
+  EXPECT_TRUE(slots.isPlaying(2));
+  render(128);
+  EXPECT_FALSE(slots.isPlaying(2));
+  EXPECT_TRUE(slots.isPlaying(1));
+
+  // A stop while paused holds after the resume.
+  slots.setPaused(true);
+  slots.stop(1);
+  slots.setPaused(false);
+  EXPECT_FALSE(slots.isPlaying(1));
+  EXPECT_EQ(rms(render(4096)), 0.0);
+
+  // A service initialised again while paused plays at once.
+  slots.setPaused(true);
+  ASSERT_TRUE(slots.initialise());
+  EXPECT_FALSE(slots.paused());
+  slots.assign(1, slots.addWave(tone(kRate)));
+  slots.playLooped(1);
+  EXPECT_NEAR(rms(render(kRate / 2), 2048), kAmplitude / std::sqrt(2.0), 0.002);
+}
+
 TEST_F(LoopbackSlots, InitialiseAgainReleasesWavesAndEmptiesEverySlot) {
   const SoundSlots::WaveId wave = slots.addWave(tone(kRate));
   slots.assign(0, wave);
@@ -458,37 +595,55 @@ TEST_F(WaveFiles, LoadWaveGivesNoWaveForMissingOrBrokenFiles) {
   EXPECT_TRUE(slots.isPlaying(0));
 }
 
+// Without the output "none" nothing is kept and nothing sounds. A device that cannot be
+// opened leaves the slots going on silently in time, with their waves kept for when it opens.
 TEST_F(WaveFiles, WithoutADeviceTheServiceRunsSilent) {
   const std::string good = file("good.wav", wav16(sine16(440, kRate, 1000, 0.5), kRate));
-  for (const Output& output : {Output::none(), Output::device("Dravolin: no such device")}) {
-    OpenAlSoundSlots slots(output);
+  struct Case {
+    Output output;
+    SoundSlots::OutputState state;
+  };
+  for (const Case& c :
+       {Case{Output::none(), SoundSlots::OutputState::Unused},
+        Case{Output::device("Dravolin: no such device"), SoundSlots::OutputState::Missing}}) {
+    SCOPED_TRACE(static_cast<int>(c.state));
+    OpenAlSoundSlots slots(c.output);
     EXPECT_FALSE(slots.initialise());
     EXPECT_FALSE(slots.initialised());
+    EXPECT_EQ(slots.outputState(), c.state);
     slots.setOutputFormat(22050, 8, false);
     const SoundSlots::WaveId wave = slots.loadWave(good);
-    EXPECT_EQ(wave, SoundSlots::kNoWave);
+    const bool kept = c.state == SoundSlots::OutputState::Missing;
+    EXPECT_EQ(wave != SoundSlots::kNoWave, kept);
     slots.assign(0, wave);
-    slots.assign(0, 0);
     loopIfIdle(slots, 0);
     slots.setFrequencyRatio(0, 2.0);
     slots.setVolume(0, -600);
-    EXPECT_FALSE(slots.isPlaying(0));
+    EXPECT_EQ(slots.isPlaying(0), kept);
+    EXPECT_EQ(slots.playbackRateHz(0), kept ? 44100 : 0);
     EXPECT_TRUE(slots.render(100).empty());
+    for (const std::int64_t t : {0, 2000, 4000}) {
+      EXPECT_EQ(slots.checkOutput(t), SoundSlots::OutputChange::None);
+    }
+    EXPECT_EQ(slots.outputState(), c.state);
   }
 }
 
-// On a machine without a sound card the default device may fail to open (silent service) or
-// OpenAL Soft may fall back to its null output; either way the program goes on.
+// On a machine without a sound card the default device may fail to open (a silent service
+// that goes on in time) or OpenAL Soft may fall back to its null output; either way the
+// program goes on.
 TEST_F(WaveFiles, DefaultDeviceEitherPlaysOrRunsSilent) {
   const std::string good = file("good.wav", wav16(sine16(440, kRate, kRate, 0.5), kRate));
   OpenAlSoundSlots slots(Output::defaultDevice());
   const bool opened = slots.initialise();
   slots.setOutputFormat(22050, 8, false);
   const SoundSlots::WaveId wave = slots.loadWave(good);
-  EXPECT_EQ(wave != SoundSlots::kNoWave, opened);
+  EXPECT_NE(wave, SoundSlots::kNoWave);  // kept for when a device opens
   slots.assign(0, wave);
   slots.playLooped(0);
-  EXPECT_EQ(slots.isPlaying(0), opened);
+  EXPECT_TRUE(slots.isPlaying(0));
+  EXPECT_EQ(slots.outputState(),
+            opened ? SoundSlots::OutputState::Open : SoundSlots::OutputState::Missing);
   EXPECT_TRUE(slots.render(100).empty());  // only a loopback device renders on request
   if (opened) {
     EXPECT_EQ(slots.outputFormat().rateHz, 22050);

@@ -19,7 +19,8 @@ TEST(FakeCabView, PresentsOnlyWhileItCanDraw) {
   ASSERT_NE(image, nullptr);
   platform::Bitmap frame{2, 1, {0xFF112233, 0xFF445566}};
   EXPECT_TRUE(platform::presentBitmap(view, *image, frame));
-  EXPECT_EQ(view.front.pixels, frame.pixels);
+  ASSERT_EQ(view.front.size(), 1u);
+  EXPECT_EQ(view.front[0].picture.pixels, frame.pixels);
   view.drawable = false;
   EXPECT_FALSE(platform::presentBitmap(view, *image, platform::Bitmap{1, 1, {0xFFFFFFFF}}));
   EXPECT_EQ(view.presents, 1);

@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "fixtures/wave_bytes.h"
+#include "platform/null_sound_slots.h"
+#include "platform/openal_sound_slots.h"
+#include "platform/virtual_time_sound_slots.h"
 
 namespace dravolin::platform {
 
@@ -104,6 +107,49 @@ TEST(VirtualSoundSlots, LearnsTheLengthFromTheWaveFile) {
   s.playLooped(0);
   s.initialise();  // empties every slot
   EXPECT_FALSE(s.isPlaying(0));
+  std::filesystem::remove_all(dir);
+}
+
+// The drive's sounds end in virtual time whatever the output makes of them: the same with an
+// output, with the output "none", and with a device that is not there, while paused or not.
+TEST(VirtualTimeSoundSlots, WavesPlayInVirtualTimeWhateverTheOutput) {
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("dravolin_virtual_time_test_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "half.wav").string();
+  testing::writeFile(path, testing::wav16(std::vector<std::int16_t>(11025), 22050));
+  OpenAlSoundSlots loopback(OpenAlSoundSlots::Output::loopback());
+  OpenAlSoundSlots none(OpenAlSoundSlots::Output::none());
+  OpenAlSoundSlots missing(OpenAlSoundSlots::Output::device("Dravolin: no such device"));
+  NullSoundSlots null;
+  struct Case {
+    const char* name;
+    SoundSlots& output;
+    SoundSlots::OutputState state;
+  };
+  for (const Case& c : {Case{"loopback", loopback, SoundSlots::OutputState::Open},
+                        Case{"none", none, SoundSlots::OutputState::Unused},
+                        Case{"missing device", missing, SoundSlots::OutputState::Missing},
+                        Case{"null", null, SoundSlots::OutputState::Unused}}) {
+    SCOPED_TRACE(c.name);
+    VirtualTimeSoundSlots s(c.output);
+    s.initialise();
+    EXPECT_EQ(s.outputState(), c.state);
+    const SoundSlots::WaveId w = s.loadWave(path);
+    ASSERT_NE(w, SoundSlots::kNoWave);
+    EXPECT_EQ(s.loadWave((dir / "missing.wav").string()), SoundSlots::kNoWave);
+    s.assign(3, w);
+    s.setTimeMs(1000);
+    s.playOnce(3);
+    s.setPaused(true);  // the output only
+    EXPECT_TRUE(c.output.paused());
+    s.setTimeMs(1499);
+    EXPECT_TRUE(s.isPlaying(3));
+    s.setTimeMs(1500);
+    EXPECT_FALSE(s.isPlaying(3));
+    s.setPaused(false);
+    EXPECT_FALSE(c.output.paused());
+  }
   std::filesystem::remove_all(dir);
 }
 

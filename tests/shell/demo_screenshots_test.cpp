@@ -54,6 +54,12 @@ void type(QWidget& w, char c) {
   QApplication::sendEvent(&w, &e);
 }
 
+// The redraw command, and the wait for its picture from the decoding thread.
+void redraw(shell::DrivingWindow& d) {
+  d.redrawAction()->trigger();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !d.presenter().redrawWaiting(); }, 20000));
+}
+
 // Puts the paused drive at `frame`, moving the timetable train's schedule and the clock by the
 // same time when `scheduleFrame` is given, runs ten display ticks (the clock shows every tenth)
 // and draws the frame.
@@ -70,7 +76,7 @@ void placeTrain(shell::DrivingWindow& d, int frame, int speedKmh,
   }
   d.simulationTick();  // the position step: recording speed and distance at the new frame
   for (int i = 0; i < 10; ++i) d.displayTick();
-  d.redrawAction()->trigger();
+  redraw(d);
 }
 
 TEST(DemoScreenshots, TitleAndCabAtAStationInTheTunnelAndAtCaution) {
@@ -101,6 +107,9 @@ TEST(DemoScreenshots, TitleAndCabAtAStationInTheTunnelAndAtCaution) {
   const data::LineFile& line = d->drive().data().files.line;
   const sim::CabModel& cab = d->drive().cab();
   // Before Start the panel shows its start-up state: needles at rest, no lamp of a running train.
+  // Activated while stopped, the window shows the still picture; once that is done, the frames
+  // drawn below stay on the screen.
+  EXPECT_TRUE(QTest::qWaitForWindowActive(d));
   saveScreenshot(*d, "demo_before_start.png");
   d->start1Click();
   d->start1Click();  // paused: only the test moves the drive
@@ -116,16 +125,22 @@ TEST(DemoScreenshots, TitleAndCabAtAStationInTheTunnelAndAtCaution) {
   EXPECT_EQ(cab.Label4.text.substr(0, 6), "川辺");  // the next station
   saveScreenshot(*d, "demo_station.png");
 
-  // F1 slides the timetable card in, 30 pixels a display tick: readable whole beside the signal
-  // picture and above the clock and the speed. F1 again slides it out.
+  // F1 slides the timetable card in, 30 pixels a display tick: readable whole beside the sign
+  // column (the signal, the stop marker, the limit, gradient and other signs, the stop line)
+  // and above the clock and the speed. F1 again slides it out.
   QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
   QApplication::sendEvent(d, &f1);
   for (int i = 0; i < 10; ++i) d->displayTick();
-  d->redrawAction()->trigger();
+  redraw(*d);
   ASSERT_TRUE(cab.Staf.exists);
   EXPECT_EQ(cab.Staf.left, 640 - cab.Staf.width);
-  EXPECT_GE(cab.Staf.left, cab.SignalImage.left + cab.SignalImage.width);
   const QRect card(cab.Staf.left, cab.Staf.top, cab.Staf.width, cab.Staf.height);
+  for (const sim::CabPicture* sign :
+       {&cab.SignalImage, &cab.stop, &cab.SpeedLimitImage, &cab.SlopeImage, &cab.OtherImage}) {
+    EXPECT_FALSE(card.intersects(QRect(sign->left, sign->top, sign->width, sign->height)))
+        << sign->left << "," << sign->top;
+  }
+  EXPECT_FALSE(card.intersects(QRect(cab.stopline.left, 0, cab.stopline.width, 240)));
   for (const sim::CabLabel* label : {&cab.Label3, &cab.digi_speed}) {
     EXPECT_FALSE(card.intersects(shell::CabWidget::labelRect(cab, *label))) << label->text;
   }
@@ -162,6 +177,56 @@ TEST(DemoScreenshots, TitleAndCabAtAStationInTheTunnelAndAtCaution) {
 
   d->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// The line video at scale 1 and 2, filling the width and whole (demo_video_fill_1.png,
+// demo_video_whole_1.png, demo_video_fill_2.png, demo_video_whole_2.png), at 川辺. With a demo
+// whose line video is larger than the cab view (an HD video in DRAVOLIN_DEMO_DIR) the pictures
+// show how it is fitted; the surface has the screen's pixels at each scale.
+TEST(DemoScreenshots, LineVideoFilledAndWholeAtScaleOneAndTwo) {
+  MessageRecorder messages;
+  const DemoFolder demo;
+  ASSERT_EQ(demo.made().status, 0) << demo.made().err;
+  FakeSoundSlots sound;
+  shell::ValueDisplayWindow values;
+  input::ProgramInputState program;
+  shell::TitleWindow::Context context;
+  context.driving.dataDir = demo.path();
+  context.driving.sound = &sound;
+  context.driving.valueDisplay = &values;
+  context.driving.makeDrive = shell::makeDriveFactory(program);
+  for (const int scale : {1, 2}) {
+    SCOPED_TRACE(scale);
+    context.driving.scale = scale;
+    shell::TitleWindow title(context);
+    title.show();
+    title.Timer1Timer();
+    if (title.openingShown()) QTest::mouseClick(title.childAt(100, 100), Qt::LeftButton);
+    title.TrainClick(2);
+    shell::DrivingWindow* d = title.drivingWindow();
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(d));
+    d->start1Click();
+    d->start1Click();
+    for (QAction* a : d->moveMenu()->actions()) {
+      if (a->text() == "川辺") a->trigger();
+    }
+    placeTrain(*d, d->drive().state().FrameIndex - 60, 0);
+    for (const auto& [fit, name] : {std::pair{platform::VideoFit::FillWidth, "fill"},
+                                    std::pair{platform::VideoFit::Whole, "whole"}}) {
+      d->setVideoFit(fit);
+      EXPECT_TRUE(d->fitAction(fit)->isChecked());
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !d->presenter().redrawWaiting(); }, 20000));
+      if (d->videoFrames() != nullptr) {
+        EXPECT_EQ(d->surface().frontBuffer().size(), QSize(480 * scale, 240 * scale));
+      }
+      const std::string file = "demo_video_" + std::string(name) + "_" + std::to_string(scale) +
+                               ".png";
+      saveScreenshot(*d, file.c_str());
+    }
+    d->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
 }
 
 }  // namespace

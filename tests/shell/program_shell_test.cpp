@@ -8,6 +8,8 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
+#include <QSlider>
+#include <QWidgetAction>
 #include <fstream>
 
 #include "input/input_state.h"
@@ -121,6 +123,107 @@ TEST(AppSettings, MissingOrBrokenValuesKeepTheirDefaults) {
   TemporaryFolder empty;
   QSettings none(QString::fromStdString(empty.file("none.conf")), QSettings::IniFormat);
   EXPECT_EQ(shell::readAppSettings(none), shell::AppSettings{});
+}
+
+// The program's folders in the user's home have one name, under the folders XDG names.
+TEST(AppSettings, UserFoldersAreSpeltOneWayUnderXdgFolders) {
+  TemporaryFolder home;
+  const QByteArray config = qgetenv("XDG_CONFIG_HOME"), data = qgetenv("XDG_DATA_HOME");
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home.file("config")));
+  qputenv("XDG_DATA_HOME", QByteArray::fromStdString(home.file("data")));
+  const shell::UserFolders folders = shell::userFolders();
+  EXPECT_EQ(folders.config, home.path() / "config" / "dravolin");
+  EXPECT_EQ(folders.data, home.path() / "data" / "dravolin");
+  EXPECT_EQ(shell::openUserSettings()->fileName().toStdString(),
+            (home.path() / "config" / "dravolin" / "dravolin.conf").string());
+  qputenv("XDG_CONFIG_HOME", config);
+  qputenv("XDG_DATA_HOME", data);
+}
+
+// The files an earlier version kept under "Dravolin" move to the same places under "dravolin";
+// none overwrites a file there (a database keeps its journal files with it), and every file that
+// stays is named.
+TEST(AppSettings, FormerFoldersMoveOverWithoutOverwriting) {
+  struct File {
+    std::string path;  // under the folders' parent: "old/config/..." or "new/config/..."
+    std::string text;
+  };
+  struct Case {
+    const char* what;
+    std::vector<File> before;
+    std::vector<File> after;  // every file there afterwards
+    std::size_t left;         // lines naming files left behind
+  };
+  const std::vector<Case> cases = {
+      {"no former folders",
+       {{"new/config/dravolin.conf", "a"}},
+       {{"new/config/dravolin.conf", "a"}},
+       0},
+      {"everything moves, into folders that exist or not",
+       {{"new/config/dravolin.conf", "s"},
+        {"old/config/controllers/pad.profile", "p"},
+        {"old/config/calibration/0300.calibration", "c"},
+        {"old/data/recordings/20261207-150405-1.drs", "r"},
+        {"old/data/history.db", "h"},
+        {"old/data/history.db-wal", "w"}},
+       {{"new/config/dravolin.conf", "s"},
+        {"new/config/controllers/pad.profile", "p"},
+        {"new/config/calibration/0300.calibration", "c"},
+        {"new/data/recordings/20261207-150405-1.drs", "r"},
+        {"new/data/history.db", "h"},
+        {"new/data/history.db-wal", "w"}},
+       0},
+      {"a name taken on both sides: both stay",
+       {{"old/config/controllers/pad.profile", "old"},
+        {"old/config/controllers/other.profile", "o"},
+        {"new/config/controllers/pad.profile", "new"}},
+       {{"old/config/controllers/pad.profile", "old"},
+        {"new/config/controllers/pad.profile", "new"},
+        {"new/config/controllers/other.profile", "o"}},
+       1},
+      {"a database whose journal name is taken stays whole",
+       {{"old/data/history.db", "h"},
+        {"old/data/history.db-wal", "w"},
+        {"old/data/history.db-shm", "s"},
+        {"new/data/history.db-wal", "new wal"}},
+       {{"old/data/history.db", "h"},
+        {"old/data/history.db-wal", "w"},
+        {"old/data/history.db-shm", "s"},
+        {"new/data/history.db-wal", "new wal"}},
+       3},
+      {"a journal without its database moves alone",
+       {{"old/data/notes.txt-wal", "n"}},
+       {{"new/data/notes.txt-wal", "n"}},
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TemporaryFolder root;
+    for (const File& f : c.before) {
+      fs::create_directories((root.path() / f.path).parent_path());
+      std::ofstream(root.path() / f.path) << f.text;
+    }
+    const shell::UserFolders from{root.path() / "old" / "config", root.path() / "old" / "data"};
+    const shell::UserFolders to{root.path() / "new" / "config", root.path() / "new" / "data"};
+    const std::vector<std::string> left = shell::moveFormerUserFiles(from, to);
+    EXPECT_EQ(left.size(), c.left);
+    std::vector<std::pair<std::string, std::string>> found, expected;
+    for (const auto& e : fs::recursive_directory_iterator(root.path())) {
+      if (!e.is_regular_file()) continue;
+      std::ifstream in(e.path());
+      found.emplace_back(fs::relative(e.path(), root.path()).generic_string(),
+                         std::string(std::istreambuf_iterator<char>(in), {}));
+    }
+    for (const File& f : c.after) expected.emplace_back(f.path, f.text);
+    std::sort(found.begin(), found.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(found, expected);
+    // The former folders are gone once emptied.
+    if (c.left == 0) {
+      EXPECT_FALSE(fs::exists(from.config));
+      EXPECT_FALSE(fs::exists(from.data));
+    }
+  }
 }
 
 TEST(AppSettings, VolumeSliderGivesASquareLawGain) {
@@ -316,10 +419,33 @@ TEST(ProgramShell, VolumeKeypadSwapAndPortAreAppliedAndKept) {
   shell::DrivingWindow* d = shell.titleWindow()->drivingWindow();
   ASSERT_NE(d, nullptr) << ::testing::PrintToString(h.messages.texts);
   EXPECT_EQ(d->controllerPort().portName(), "COM2");
+  // In the cab a volume key shows the new volume in the status line, and the menu's slider and
+  // its label follow it.
+  d->show();
+  for (QAction* a : d->actions()) {
+    if (a->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_Down)) a->trigger();
+  }
+  EXPECT_EQ(shell.settings().volumePercent, 60);
+  EXPECT_TRUE(d->statusLine()->isVisible());
+  EXPECT_EQ(d->statusLine()->text(), "音量 60%");
+  QWidgetAction* sliderAction = nullptr;
+  for (QAction* top : d->menuBar()->actions()) {
+    if (top->menu() == nullptr) continue;
+    for (QAction* a : top->menu()->actions()) {
+      if (a->menu() == nullptr) continue;
+      for (QAction* inner : a->menu()->actions()) {
+        if (auto* w = qobject_cast<QWidgetAction*>(inner)) sliderAction = w;
+      }
+    }
+  }
+  ASSERT_NE(sliderAction, nullptr);
+  EXPECT_EQ(sliderAction->defaultWidget()->findChild<QSlider*>()->value(), 60);
+  EXPECT_EQ(sliderAction->defaultWidget()->findChild<QLabel*>()->text(), "60%");
+  saveScreenshot(*d, "volume_status.png");
   d->close();
   QSettings reread(h.store.fileName(), QSettings::IniFormat);
   const shell::AppSettings kept = shell::readAppSettings(reread);
-  EXPECT_EQ(kept.volumePercent, 70);
+  EXPECT_EQ(kept.volumePercent, 60);
   EXPECT_FALSE(kept.keypadSwap);
   EXPECT_EQ(kept.controllerPort, "COM2");
 }

@@ -4,10 +4,13 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QTimer>
 #include <QWheelEvent>
 #include <QtTest>
 #include <fstream>
 #include <sstream>
+
+#include <QInputMethodEvent>
 
 #include "drive/drive.h"
 #include "drive/recording.h"
@@ -17,6 +20,9 @@
 #include "platform/virtual_sound_slots.h"
 #include "shell/drive_adapter.h"
 #include "shell/drive_clock.h"
+#include "shell/replay_program.h"
+#include "shell/summary_window.h"
+#include "shell/value_display_window.h"
 #include "shell_fixture.h"
 #include "tools/drive/run_drive.h"
 
@@ -250,6 +256,251 @@ TEST(RecordedDrive, WindowReplaysAScriptsControllerAsTheHeadlessDrive) {
   // The controller moved the handles: power, then brake.
   EXPECT_NE(headless.find(",P2,"), std::string::npos) << headless;
   EXPECT_NE(headless.find(",切,込め"), std::string::npos) << headless;
+}
+
+// A window drive whose trace also shows the protection (the EB device's idle count): the real
+// drive, kept where the trace can read it.
+struct TracedDrive {
+  std::vector<tools::ColumnFormatter> formatters;
+  std::string text;
+  shell::DrivingWindow* window = nullptr;
+  drive::Drive* drive = nullptr;
+
+  explicit TracedDrive(const std::string& columnList) {
+    std::string error;
+    formatters = *tools::columns(columnList, error);
+  }
+  void row(int t) {
+    if (t % 100 != 0 || window == nullptr || drive == nullptr) return;
+    const tools::DriveView v{t,
+                             &drive->state(),
+                             &drive->cab(),
+                             &drive->protection(),
+                             &drive->valueDisplay(),
+                             &drive->shownFrame(),
+                             &drive->evaluation()};
+    for (std::size_t i = 0; i < formatters.size(); ++i) {
+      text += (i == 0 ? "" : ",") + formatters[i](v);
+    }
+    text += '\n';
+  }
+  shell::DrivingWindow::Context context(const fs::path& data, platform::SoundSlots& sound,
+                                        input::ProgramInputState& program) {
+    shell::DrivingWindow::Context c;
+    c.dataDir = data;
+    c.sound = &sound;
+    c.program = &program;
+    c.makeDrive = [this, &program](const drive::LoadRequest& r, const drive::StartupServices& s,
+                                   const drive::StartupProgress& p) {
+      auto d = drive::Drive::FormCreate(r, s, program, p);
+      drive = d.get();
+      return shell::makeDriveHandlers(std::move(d));
+    };
+    c.afterVirtualMs = [this](int t) { row(t); };
+    return c;
+  }
+};
+
+// A drive with the keypad swap on and the value display shown, driven with keys that type no
+// printable character (Enter, Escape, Backspace, Ctrl+A, an input method's kana): the recording
+// carries the settings and every byte, and both replays give the drive's own trace, the EB
+// device's idle count included (every byte resets it).
+TEST(RecordedDrive, SettingsAndEveryTypedByteReplayExactly) {
+  MessageRecorder messages;
+  DataFolder folder;
+  std::ofstream(folder.path() / "test_train.dat", std::ios::app) << "[EB]\r\n1\r\n";  // fitted
+  TemporaryFolder recordings;
+  platform::VirtualSoundSlots sound;
+  sound.initialise();
+  const std::string columns = std::string(kColumns) + ",BrakeHandle,EbIdle,Value.Speed";
+  const drive::LoadRequest request{folder.path(), "test_train.dat", "test_line.dat"};
+
+  TracedDrive live(columns);
+  {
+    input::ProgramInputState program;
+    program.KeypadSwap = true;
+    shell::ValueDisplayWindow values;
+    values.show();
+    shell::DrivingWindow::Context c = live.context(folder.path(), sound, program);
+    c.valueDisplay = &values;
+    c.recordingsFolder = recordings.path();
+    shell::DrivingWindow d(c, request, {});
+    live.window = &d;
+    d.show();
+    d.start1Click();
+    type(&d, Qt::Key_5, "5");
+    QKeyEvent faster(QEvent::KeyPress, Qt::Key_F12, Qt::ShiftModifier);  // 10 km/h
+    QApplication::sendEvent(&d, &faster);
+    pumpFor(700);
+    type(&d, Qt::Key_8, "8");  // swapped: a brake step
+    pumpFor(400);
+    type(&d, Qt::Key_Return, "\r");
+    pumpFor(300);
+    type(&d, Qt::Key_Escape, "\x1b");
+    type(&d, Qt::Key_Backspace, "\b");
+    QKeyEvent ctrlA(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier, "\x01");
+    QApplication::sendEvent(&d, &ctrlA);
+    pumpFor(300);
+    QInputMethodEvent kana(QString(), {});
+    kana.setCommitString(QString::fromUtf8("\uFF71"));
+    QApplication::sendEvent(&d, &kana);
+    pumpFor(300);
+    QKeyEvent f5(QEvent::KeyPress, Qt::Key_F5, Qt::NoModifier);  // hides the shown values
+    QApplication::sendEvent(&d, &f5);
+    pumpFor(300);
+    d.close();
+    live.window = nullptr;
+  }
+
+  std::vector<fs::path> files;
+  for (const auto& e : fs::directory_iterator(recordings.path())) files.push_back(e.path());
+  ASSERT_EQ(files.size(), 1u);
+  const std::string text = slurpFile(files[0]);
+  std::string error;
+  const auto header = drive::parseRecordingHeader(text, error);
+  ASSERT_TRUE(header) << error;
+  EXPECT_EQ(header->settings, (drive::RecordedSettings{true, true}));
+  auto events = drive::parseScript(text, error);
+  ASSERT_TRUE(events) << error;
+  std::vector<std::string> chars;
+  for (const drive::ScriptEvent& e : *events) {
+    if (e.kind == drive::ScriptEventKind::Char) chars.push_back(e.text);
+  }
+  EXPECT_EQ(chars, (std::vector<std::string>{"char 5", "char 8", "char \\r", "char \\x1b",
+                                             "char \\x08", "char \\x01", "char \\xb1"}))
+      << text;
+  const int end = *drive::scriptEndMs(*events);
+  // The train ran, so the EB device counted its idle ticks, and the keys reset the count.
+  std::vector<int> idle;
+  for (std::size_t at = 0; at < live.text.size();) {
+    const std::size_t eol = live.text.find('\n', at);
+    const std::string row = live.text.substr(at, eol - at);
+    const std::size_t last = row.rfind(',');
+    idle.push_back(std::stoi(row.substr(row.rfind(',', last - 1) + 1)));
+    at = eol + 1;
+  }
+  ASSERT_FALSE(idle.empty());
+  EXPECT_GT(*std::max_element(idle.begin(), idle.end()), 3) << live.text;
+  EXPECT_LT(idle.back(), *std::max_element(idle.begin(), idle.end())) << live.text;
+
+  // Headless, from the recording file as dravolin-drive reads it.
+  {
+    tools::DriveToolOptions o;
+    o.script = files[0];
+    o.untilMs = end - 1;
+    o.columns = columns;
+    std::ostringstream out, err;
+    ASSERT_EQ(tools::runDriveTool(o, out, err), 0) << err.str();
+    const std::string rows = out.str().substr(out.str().find('\n') + 1);
+    EXPECT_EQ(rows, live.text);
+  }
+
+  // In the window, from a program whose keypad swap is off and whose value display is hidden.
+  TracedDrive replay(columns);
+  {
+    input::ProgramInputState program;
+    shell::ValueDisplayWindow values;
+    shell::DrivingWindow::Context c = replay.context(folder.path(), sound, program);
+    c.valueDisplay = &values;
+    c.replay = std::make_shared<const std::vector<drive::ScriptEvent>>(*events);
+    c.replaySettings = header->settings;
+    shell::DrivingWindow d(c, request, {});
+    replay.window = &d;
+    d.show();
+    EXPECT_TRUE(program.KeypadSwap);
+    EXPECT_TRUE(values.isVisible());
+    QElapsedTimer waited;
+    waited.start();
+    while (d.clock().doneMs() < end && waited.elapsed() < 20000) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    EXPECT_GE(d.clock().doneMs(), end);
+    replay.window = nullptr;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  EXPECT_EQ(replay.text.substr(0, live.text.size()), live.text);
+}
+
+// What the window has recorded is in the file before the drive ends: at a pause, and when the
+// doors open or close at a station, as well as within a second of driving.
+TEST(RecordedDrive, RecordingIsWrittenAtAPauseAndAtAStation) {
+  MessageRecorder messages;
+  DataFolder folder;
+  TemporaryFolder recordings;
+  platform::VirtualSoundSlots sound;
+  sound.initialise();
+  input::ProgramInputState program;
+  WindowTrace trace;
+  shell::DrivingWindow::Context c = windowContext(folder.path(), sound, program, trace);
+  c.recordingsFolder = recordings.path();
+  shell::DrivingWindow d(c, {folder.path(), "test_train.dat", "test_line.dat"}, {});
+  d.show();
+  const auto written = [&] { return slurpFile(d.recorder().path()); };
+  d.start1Click();
+  type(&d, Qt::Key_5, "5");
+  EXPECT_EQ(written().find("char 5"), std::string::npos) << "driving: buffered";
+  d.start1Click();  // pause
+  EXPECT_NE(written().find("char 5"), std::string::npos);
+  type(&d, Qt::Key_8, "8");  // while paused: at once
+  EXPECT_NE(written().find("char 8"), std::string::npos);
+  d.start1Click();  // resume
+  type(&d, Qt::Key_2, "2");
+  EXPECT_EQ(written().find("char 2"), std::string::npos);
+  // The doors close as at a station (the train moving, so that they stay closed).
+  ASSERT_TRUE(d.drive().state().DoorsOpen);
+  d.drive().state().DoorsOpen = false;
+  d.drive().state().Speed = sim::Fixed::fromInt(5);
+  d.displayTick();
+  ASSERT_FALSE(d.drive().state().DoorsOpen);
+  EXPECT_NE(written().find("char 2"), std::string::npos);
+  d.close();
+}
+
+// `dravolin --replay` ends when its cab (closed by the recording's end) and the drive's summary,
+// if it has one, are closed, although the program's value display window is still shown. This
+// drive judges no station after the start, so it ends with no summary.
+TEST(RecordedDrive, AReplayEndsWithItsCabAndItsSummary) {
+  MessageRecorder messages;
+  DataFolder folder;
+  const fs::path file = folder.path() / "drive.drs";
+  std::ofstream(file) << "# dravolin recording 1\n# data-folder " << folder.path().string()
+                      << "\n# train test_train.dat\n# line test_line.dat\n"
+                         "# setting value-display shown\n1 start\n400 end\n";
+  platform::VirtualSoundSlots sound;
+  sound.initialise();
+  input::ProgramInputState program;
+  shell::ValueDisplayWindow values;
+  shell::DrivingWindow::Context c;
+  c.sound = &sound;
+  c.program = &program;
+  c.valueDisplay = &values;
+  c.makeDrive = shell::makeDriveFactory(program);
+  bool summaryClosed = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* summary = qobject_cast<shell::SummaryWindow*>(w);
+      if (summary == nullptr || !summary->isVisible()) continue;
+      EXPECT_TRUE(values.isVisible());
+      summary->close();
+      summaryClosed = true;
+    }
+  });
+  poll.start(20);
+  bool timedOut = false;
+  QTimer guard;
+  guard.setSingleShot(true);
+  QObject::connect(&guard, &QTimer::timeout, [&] {
+    timedOut = true;
+    QApplication::exit(99);
+  });
+  guard.start(20000);
+  const fs::path workingFolder = fs::current_path();
+  const int status = shell::playRecording(file.string(), c);
+  fs::current_path(workingFolder);
+  EXPECT_FALSE(timedOut) << "the program stayed with its value display window";
+  EXPECT_EQ(status, 0);
+  EXPECT_FALSE(summaryClosed) << "a drive that judged no station after the start has no summary";
 }
 
 }  // namespace

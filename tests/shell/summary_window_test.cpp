@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QLabel>
+#include <QPushButton>
 #include <QTableWidget>
 
 #include <fstream>
@@ -32,8 +33,15 @@ sim::TrainState at(int frame, int speedKmh, long double distanceCm, int clock) {
   return s;
 }
 
+// The test line without its speed profile: its ranges are judged by frame.
+data::LineFile judgedLine() {
+  data::LineFile line = testDriveData().files.line;
+  line.params.SpeedUnit.clear();
+  return line;
+}
+
 // A: left 10 s late; C: stopped 50 cm short, an ATS alarm on the way, left early; D: run through;
-// E: 1 cm over, the last.
+// E: 1 cm over, the last, where the doors open.
 drive::Evaluation judgedDrive(const data::LineFile& line) {
   drive::Evaluation e(line, at(150, 0, 5000, 3000), -8);
   const sim::ProtectionState none;
@@ -49,21 +57,30 @@ drive::Evaluation judgedDrive(const data::LineFile& line) {
   return e;
 }
 
+// Each time is shown with the timetable's time it was judged against: the arrival against the
+// departure sound, the departure against the departure time.
 TEST(SummaryWindow, ListsEveryJudgedStation) {
-  const data::LineFile line = testDriveData().files.line;
+  const data::LineFile line = judgedLine();
   const drive::Evaluation e = judgedDrive(line);
   const std::vector<std::array<const char*, 6>> expected = {
-      {"A", "始発", "―", "10秒遅れ", "なし", "100点"},
-      {"C", "50 cm 手前", "3秒早着", "3秒早発", "ATS警報 1", "74点"},
+      {"A", "始発", "―", "10秒遅れ\n0:02:00 発（発車 0:01:50）", "なし", "100点"},
+      {"C", "50 cm 手前", "3秒早着\n0:02:10 着（発車ベル 0:02:13）",
+       "3秒早発\n0:02:20 発（発車 0:02:23）", "ATS警報 1", "74点"},
       {"D", "停車せず通過", "―", "―", "なし", "0点"},
-      {"E", "1 cm 行き過ぎ", "6秒早着", "―", "なし", "100点"},
+      {"E", "1 cm 行き過ぎ", "6秒早着\n0:03:13 着（発車ベル 0:03:20）", "―", "なし", "100点"},
   };
   shell::SummaryComparison compared;
   compared.lastScore = 80;
   compared.bestScore = 90;
   compared.better = 1;
   compared.total = 3;
-  shell::SummaryWindow w(e, "ソ表線", compared, "運転記録: /tmp/x.drs");
+  TemporaryFolder user;
+  const std::filesystem::path recording = user.path() / "20261207-150405-1.drs";
+  std::ofstream(recording, std::ios::binary) << "# dravolin recording 1\n";
+  shell::SummaryWindow w(
+      e, "ソ表線", compared, "運転記録: recordings/20261207-150405-1.drs",
+      {QString::fromStdString(recording.string()), [](const QString&) { return true; }});
+  EXPECT_FALSE(w.replayButton()->isHidden());
   ASSERT_EQ(w.table()->rowCount(), static_cast<int>(expected.size()));
   for (int r = 0; r < w.table()->rowCount(); ++r) {
     for (int c = 0; c < 6; ++c) {
@@ -73,20 +90,89 @@ TEST(SummaryWindow, ListsEveryJudgedStation) {
     }
   }
   EXPECT_EQ(e.score(), 68);  // (100 + 74 + 0 + 100) / 4 = 68.5, ties to even
-  EXPECT_EQ(w.scoreLabel()->text().toStdString(), "総合得点 68点");
+  EXPECT_EQ(w.scoreLabel()->text().toStdString(), "総合得点 68点（完走）");
   EXPECT_EQ(w.comparisonLabel()->text().toStdString(), "前回 80点　最高 90点　この路線 3回中 2位");
   EXPECT_EQ(w.windowTitle().toStdString(), "運転結果 - ソ表線");
   w.show();
   saveScreenshot(w, "summary_window.png");
 }
 
-// The end of a drive whose history is damaged: the drive ends as always, the summary opens, the
-// result goes into a file beside the database and the status line says why.
+// How a drive ended is said beside its score; a drive that does not count says why, and does
+// not claim a new best.
+TEST(SummaryWindow, SaysHowTheDriveEnded) {
+  const data::LineFile line = judgedLine();
+  drive::Evaluation practice = judgedDrive(line);
+  practice.markPractice();
+  drive::Evaluation abandoned(line, at(150, 0, 5000, 3000), -8);
+  abandoned.displayTick(at(650, 0, 20000, 3900), sim::ProtectionState{});
+  shell::SummaryComparison compared;
+  compared.bestScore = 50;
+  const struct {
+    const drive::Evaluation* e;
+    const char* score;
+    const char* comparison;
+  } cases[] = {
+      {&practice, "総合得点 68点（完走・練習）", "最高 50点　練習運転は最高記録と順位に数えません"},
+      {&abandoned, "総合得点 100点（途中終了）",
+       "最高 50点　最後の駅まで走らなかった運転は最高記録と順位に数えません"},
+  };
+  for (const auto& c : cases) {
+    shell::SummaryWindow w(*c.e, "ソ表線", compared, "");
+    EXPECT_EQ(w.scoreLabel()->text().toStdString(), c.score);
+    EXPECT_EQ(w.comparisonLabel()->text().toStdString(), c.comparison);
+    if (c.e == &practice) {
+      w.show();
+      saveScreenshot(w, "summary_window_practice.png");
+    }
+  }
+}
+
+// The end of a drive whose history is damaged: the summary opens, the result goes into a file
+// beside the database and the status line says why; the summary replays the drive's recording.
 TEST(SummaryWindow, DamagedHistoryKeepsTheDriveBesideIt) {
+  TemporaryFolder user;
+  std::ofstream(user.path() / "history.db", std::ios::binary) << std::string(4096, '?');
+  std::ofstream(user.path() / "drive.drs", std::ios::binary) << "# dravolin recording 1\n";
+  platform::SqliteDriveHistory history(user.path() / "history.db");
+  const data::LineFile line = judgedLine();
+  const drive::Evaluation e = judgedDrive(line);
+  QString replayed;
+  shell::EndedDrive ended;
+  ended.evaluation = &e;
+  ended.train = "test_train.dat";
+  ended.line = "test_line.dat";
+  ended.lineName = "ソ表線";
+  ended.recording = user.path() / "drive.drs";
+  ended.startReplay = [&replayed](const QString& file) {
+    replayed = file;
+    return true;
+  };
+  shell::SummaryWindow* summary = shell::endOfDrive(ended, &history);
+  ASSERT_NE(summary, nullptr);
+  const std::string status = summary->statusLine()->text().toStdString();
+  EXPECT_NE(status.find("履歴に保存できませんでした（file is not a database）"), std::string::npos)
+      << status;
+  EXPECT_NE(status.find("運転記録: " + (user.path() / "drive.drs").string()), std::string::npos)
+      << status;
+  int kept = 0;
+  for (const auto& f : std::filesystem::directory_iterator(user.path())) {
+    kept += f.path().filename().string().starts_with("history.db.unsaved-") ? 1 : 0;
+  }
+  EXPECT_EQ(kept, 1);
+  EXPECT_EQ(summary->table()->rowCount(), 4);
+  ASSERT_FALSE(summary->replayButton()->isHidden());
+  summary->replayButton()->click();
+  EXPECT_EQ(replayed.toStdString(), (user.path() / "drive.drs").string());
+  summary->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// A window opened, started and closed at once judged no station after its start: no summary,
+// and nothing goes into the history.
+TEST(SummaryWindow, ADriveClosedAtOnceLeavesNothing) {
   MessageRecorder messages;
   DataFolder folder;
   TemporaryFolder user;
-  std::ofstream(user.path() / "history.db", std::ios::binary) << std::string(4096, '?');
   platform::SqliteDriveHistory history(user.path() / "history.db");
   FakeSoundSlots sound;
   input::ProgramInputState program;
@@ -95,47 +181,64 @@ TEST(SummaryWindow, DamagedHistoryKeepsTheDriveBesideIt) {
   c.sound = &sound;
   c.makeDrive = shell::makeDriveFactory(program);
   c.recordingsFolder = user.path() / "recordings";
+  bool ended = false;
   shell::SummaryWindow* summary = nullptr;
-  c.onDriveEnded = [&](shell::DrivingWindow& w) { summary = shell::endOfDrive(w, &history); };
+  c.onDriveEnded = [&](shell::DrivingWindow& w) {
+    ended = true;
+    summary = shell::endOfDrive(w, &history);
+  };
   {
     shell::DrivingWindow d(c, {folder.path(), "test_train.dat", "test_line.dat"}, {});
     d.show();
     d.start1Click();
     d.close();
   }
-  ASSERT_NE(summary, nullptr);
-  const std::string status = summary->statusLine()->text().toStdString();
-  EXPECT_NE(status.find("履歴に保存できませんでした（file is not a database）"), std::string::npos)
-      << status;
-  EXPECT_NE(status.find("運転記録: " + (user.path() / "recordings").string()), std::string::npos)
-      << status;
-  int kept = 0;
-  for (const auto& e : std::filesystem::directory_iterator(user.path())) {
-    kept += e.path().filename().string().starts_with("history.db.unsaved-") ? 1 : 0;
-  }
-  EXPECT_EQ(kept, 1);
-  EXPECT_EQ(summary->table()->rowCount(), 1);  // the first station, where the drive started
-  summary->close();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(summary, nullptr);
+  EXPECT_FALSE(history.last("test_train.dat"));
+  EXPECT_EQ(shell::historyLine(history, "test_train.dat").toStdString(), "");
 }
 
-// The title screen shows each train's best and last drive under its buttons.
+// The title screen shows each train's best drive (complete, not practice) and its last drive
+// with how it ended, under its buttons.
 TEST(SummaryWindow, TitleShowsEachTrainsBestAndLast) {
   MessageRecorder messages;
+  TemporaryFolder user;
+  platform::SqliteDriveHistory history(user.path() / "history.db");
+  std::string error;
+  const struct {
+    const char* train;
+    int score;
+    const char* kind;
+    bool practice;
+  } drives[] = {{"E231_train.dat", 96, "complete", false},
+                {"E231_train.dat", 100, "abandoned", true},
+                {"205_train.dat", 100, "abandoned", false}};
+  for (const auto& d : drives) {
+    platform::HistoryRun run;
+    run.date = "2026-12-07 15:04:05";
+    run.train = d.train;
+    run.line = "line.dat";
+    run.score = d.score;
+    run.kind = d.kind;
+    run.practice = d.practice;
+    ASSERT_TRUE(history.add(run, error)) << error;
+  }
   FakeSoundSlots sound;
   shell::TitleWindow::Context context;
   context.driving.dataDir = fixtureDriveFolder();
   context.driving.sound = &sound;
-  context.historyOf = [](const std::string& train) {
-    return train == "E231_train.dat" ? QString("最高 96点・前回 80点") : QString();
+  context.historyOf = [&history](const std::string& train) {
+    return shell::historyLine(history, train);
   };
   shell::TitleWindow title(context);
   title.show();
   title.Panel1Click();
   EXPECT_TRUE(title.historyPanel()->isVisible());
-  EXPECT_EQ(title.historyPanel()->text().toStdString(), "E231_train　最高 96点・前回 80点");
-  EXPECT_EQ(title.button(1)->toolTip().toStdString(), "最高 96点・前回 80点");
-  EXPECT_EQ(title.button(4)->toolTip().toStdString(), "");
+  EXPECT_EQ(title.historyPanel()->text().toStdString(),
+            "E231_train　最高 96点・前回 100点（途中・練習）\n205_train　前回 100点（途中）");
+  EXPECT_EQ(title.button(1)->toolTip().toStdString(), "最高 96点・前回 100点（途中・練習）");
+  EXPECT_EQ(title.button(4)->toolTip().toStdString(), "前回 100点（途中）");
   saveScreenshot(title, "title_history.png");
 }
 

@@ -46,19 +46,24 @@ INSTANTIATE_TEST_SUITE_P(
         FrameCase{"FrameStep 0 is raised to 1", 0, 3, {1003, 1006}},
         FrameCase{"a negative FrameStep is raised to 1", -5, 2, {1002}}));
 
-TEST(PositionStep, DistanceRunsEvenWhenNoFrameAdvances) {
+// The distance of a tick is run at that tick's speed: it grows at a crawl too slow to advance a
+// frame, stays put at rest (also after a moving tick) and falls when rolling back.
+TEST(PositionStep, DistanceRunsAtTheTicksSpeed) {
+  const long double step = 0.4L * 33333 / 36000;
   TrainState s;
   s.FrameStep = 60;
-  s.Speed = kmh(0.4L);
-  positionStep(s, flatLine());
-  EXPECT_EQ(s.FrameAccumulator, 0);
-  EXPECT_NEAR(s.Distance, 0.4L * 33333 / 36000, 1e-12L);
-  s.Speed = Fixed();
-  positionStep(s, flatLine());  // at a stand DistanceStep keeps its last value
-  EXPECT_NEAR(s.Distance, 2 * 0.4L * 33333 / 36000, 1e-12L);
   s.NextStopDistance = 100;
-  positionStep(s, flatLine());
-  EXPECT_NEAR(s.DistanceToStop, 100 - 3 * 0.4L * 33333 / 36000, 1e-12L);
+  const struct {
+    long double speed;
+    long double distance;  // after the tick
+  } ticks[] = {{0.4L, step}, {0, step}, {0, step}, {-0.4L, 0}, {0, 0}};
+  for (const auto& t : ticks) {
+    s.Speed = kmh(t.speed);
+    positionStep(s, flatLine());
+    EXPECT_EQ(s.FrameAccumulator, 0);
+    EXPECT_NEAR(s.Distance, t.distance, 1e-12L) << "at " << static_cast<double>(t.speed);
+    EXPECT_NEAR(s.DistanceToStop, 100 - t.distance, 1e-12L);
+  }
 }
 
 TEST(PositionStep, FrameStepFollowsTheRecordingSpeed) {

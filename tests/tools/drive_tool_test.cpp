@@ -232,7 +232,7 @@ TEST_F(DriveTool, JudgesTheDrivesStops) {
 // the same events run as a script; a file that changed since, or a hash edited by hand, is
 // refused.
 TEST_F(DriveTool, RecordingReplaysItsDrive) {
-  drive::RecordingHeader h{dir_.string(), "drive_train.dat", "test_line.dat", "", {}};
+  drive::RecordingHeader h{dir_.string(), "drive_train.dat", "test_line.dat", "", {}, {}};
   for (const char* name : {"drive_train.dat", "test_line.dat", "sound/door_close.wav"}) {
     h.files.push_back(*drive::hashFile(dir_, name));
   }

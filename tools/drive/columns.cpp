@@ -204,6 +204,17 @@ void addEvaluation(Table& t) {
   t["Eval.Score"] = [](const DriveView& v) {
     return v.evaluation == nullptr ? std::string() : integer(v.evaluation->score());
   };
+  // How the drive would end now (complete, abandoned, not-driven), and whether it is practice.
+  t["Eval.Kind"] = [](const DriveView& v) {
+    return v.evaluation == nullptr ? std::string()
+                                   : std::string(drive::driveKindName(v.evaluation->kind()));
+  };
+  t["Eval.Practice"] = [](const DriveView& v) {
+    return v.evaluation == nullptr ? std::string() : flag(v.evaluation->practice());
+  };
+  t["Eval.Finished"] = [](const DriveView& v) {
+    return v.evaluation == nullptr ? std::string() : flag(v.evaluation->finished());
+  };
   auto pending = [&t](const char* name, int drive::ProtectionEvents::*member) {
     t[name] = [member](const DriveView& v) {
       return v.evaluation == nullptr ? std::string() : integer(v.evaluation->pending().*member);
@@ -247,9 +258,11 @@ void addValues(Table& t) {
   t["ValueVisible"] = [](const DriveView& v) { return flag(v.values->visible); };
 }
 
-// The line video on the cab view: the frame shown last and how many frames were put on it.
+// The line video on the cab view: the frame shown last, the share of the next frame blended
+// over it (in 1/256) and how many pictures were put on it.
 void addVideo(Table& t) {
   t["ShownFrame"] = [](const DriveView& v) { return integer(v.shown->lastShown()); };
+  t["ShownBlend"] = [](const DriveView& v) { return integer(v.shown->lastBlend()); };
   t["FramesShown"] = [](const DriveView& v) { return integer(v.shown->presentations()); };
 }
 

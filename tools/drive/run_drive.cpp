@@ -54,6 +54,7 @@ CheckedDrive loadCheckedDrive(const std::filesystem::path& dir, const std::strin
   services->sounds.initialise();
   CheckedDrive d;
   d.sounds = &services->sounds;
+  d.program = &services->program;
   d.drive = drive::Drive::FormCreate({dir, train, line},
                                      {services->pictures, services->sounds, &services->video},
                                      services->program);
@@ -239,15 +240,16 @@ void runDrive(drive::Drive& drive, platform::VirtualSoundSlots& sounds,
   sounds.clearEvents();
   sounds.setEventLog(out.sounds != nullptr);
   std::size_t next = 0;
-  // The idle handler's pass, on a cab view that has every frame: a due frame is drawn while
-  // running, at most one every 33 ms.
+  // The idle handler's pass, on a cab view that has every frame ready: a due picture (another
+  // frame, or another share of the next frame blended over it, as the window's default blends)
+  // is drawn while running, at most one every 33 ms.
   constexpr int kMinFrameIntervalMs = 33;
   long long lastDrawMs = 0;
   const auto idlePass = [&](int t) {
     drive::ShownFrame& shown = drive.shownFrame();
-    const int frame = drive.state().FrameIndex;
-    if (drive.running() && shown.due(frame) && t - lastDrawMs >= kMinFrameIntervalMs) {
-      shown.presented(frame);
+    const drive::FramePosition position = shown.position(drive.state(), true);
+    if (drive.running() && shown.due(position) && t - lastDrawMs >= kMinFrameIntervalMs) {
+      shown.presented(position.frame, position.blend);
       lastDrawMs = t;
     }
   };
@@ -300,6 +302,8 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
   std::string trainFile = options.trainFile;
   std::string lineFile = options.lineFile;
   int untilMs = options.untilMs;
+  // A recording's drive starts with the settings it was recorded with.
+  drive::RecordedSettings settings;
   if (options.script) {
     std::ifstream in(*options.script, std::ios::binary);
     if (!in) return usage("cannot read the script " + options.script->string());
@@ -323,6 +327,7 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
         trainFile = header->trainFile;
         lineFile = header->lineFile;
       }
+      settings = header->settings;
       if (const std::string changed = drive::checkRecordedFiles(*header, dir); !changed.empty()) {
         err << "dravolin-drive: " << options.script->string() << ": " << changed
             << "; the recording cannot be replayed\n";
@@ -342,6 +347,7 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
       err << e.what() << '\n';
       return kExitLoadError;
     }
+    drive::applySettings(settings, *d.program, d.drive->valueDisplay());
     if (const std::string bad = checkStationEvents(*d.drive, events); !bad.empty()) {
       return usage((options.script ? options.script->string() + ": " : std::string()) + bad);
     }
@@ -369,6 +375,7 @@ int runDriveTool(const DriveToolOptions& options, std::ostream& out, std::ostrea
     err << e.what() << '\n';
     return kExitLoadError;
   }
+  drive::applySettings(settings, program, drive->valueDisplay());
   if (const std::string bad = checkStationEvents(*drive, events); !bad.empty()) {
     return usage((options.script ? options.script->string() + ": " : std::string()) + bad);
   }

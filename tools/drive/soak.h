@@ -128,6 +128,7 @@ RandomContext randomContext(const drive::Drive& drive);
 struct CheckedDrive {
   std::shared_ptr<void> services;
   CheckedSoundSlots* sounds = nullptr;
+  input::ProgramInputState* program = nullptr;  // the keypad swap the drive works with
   std::unique_ptr<drive::Drive> drive;
 };
 using DriveLoader = std::function<CheckedDrive()>;

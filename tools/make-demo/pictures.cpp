@@ -198,28 +198,28 @@ QImage notchImage(const QString& caption, int count, int lit, const QColor& colo
 }
 
 // The timetable card (F1). It slides in right-aligned from the window's top edge, so it is
-// kept narrow enough to leave the signal picture (x 480 to 530) in sight and short enough to
-// end above the clock and speed digits (y 202) and the analog clock.
+// kept narrow enough (56 pixels) to leave the whole sign column in sight beside it: the signal
+// picture and its name, the stop marker, the limit, gradient and other signs (x 480 to 584), and
+// short enough to end above the clock and speed digits (y 202) and the analog clock. What it
+// covers while it is in are the handle texts, which the notch display of the panel also shows.
+// A narrow card like a real driver's: each station's name, then its times on lines of their own.
 QImage timetableCard(const Plan& plan, bool rapid) {
-  constexpr int kWidth = 106, kHeight = 196;
+  constexpr int kWidth = 56, kHeight = 200;
   const Timetable t = timetable(plan, rapid);
   QImage img = blank(kWidth, kHeight, QColor(250, 248, 236));
   QPainter p(&img);
   p.setRenderHint(QPainter::TextAntialiasing);
   p.setPen(Qt::black);
-  p.setFont(font(12, true));
-  p.drawText(QRect(0, 3, kWidth, 16), Qt::AlignCenter, rapid ? "快速 E231系" : "各停 205系");
-  p.setFont(font(10));
-  p.drawText(QRect(0, 19, kWidth, 14), Qt::AlignCenter, "桜ヶ丘 → 緑台");
-  p.drawLine(4, 35, kWidth - 5, 35);
+  p.setFont(font(11, true));
+  p.drawText(QRect(0, 3, kWidth, 14), Qt::AlignCenter, rapid ? "快速E231" : "各停 205");
+  p.drawLine(3, 19, kWidth - 4, 19);
   auto hms = [](int ticks) {
     return QString::asprintf("%d.%02d%02d", ticks / kTicksPerHour, ticks / 1800 % 60,
                              ticks / 30 % 60);
   };
-  // One block a station: its name beside its times, one line each (着 arrival, 発 departure,
-  // レ passing).
-  constexpr int kLine = 15;
-  int y = 39;
+  // One block a station: its name, then its times (着 arrival, 発 departure, レ passing).
+  constexpr int kLine = 13;
+  int y = 22;
   for (std::size_t i = 0; i < plan.stations.size(); ++i) {
     const bool passed = rapid && static_cast<int>(i) == plan.passedStation;
     std::vector<std::pair<QString, QString>> times;
@@ -230,25 +230,25 @@ QImage timetableCard(const Plan& plan, bool rapid) {
       if (i + 1 < plan.stations.size()) times.push_back({"発", hms(t.depart[i])});
     }
     p.setPen(Qt::black);
-    p.setFont(font(12, true));
-    p.drawText(QRect(4, y, 46, kLine), Qt::AlignLeft | Qt::AlignVCenter,
+    p.setFont(font(11, true));
+    p.drawText(QRect(3, y, kWidth - 6, kLine), Qt::AlignLeft | Qt::AlignVCenter,
                QString::fromStdString(plan.stations[i].name));
+    y += kLine;
     for (const auto& [mark, time] : times) {
+      p.setFont(font(9));
+      p.drawText(QRect(3, y, 10, kLine), Qt::AlignCenter, mark);
       p.setFont(font(10));
-      p.drawText(QRect(50, y, 12, kLine), Qt::AlignCenter, mark);
-      p.setFont(font(11));
-      p.drawText(QRect(62, y, kWidth - 64, kLine), Qt::AlignLeft | Qt::AlignVCenter, time);
+      p.drawText(QRect(13, y, kWidth - 17, kLine), Qt::AlignRight | Qt::AlignVCenter, time);
       y += kLine;
     }
     y += 3;
     p.setPen(QColor(160, 160, 160));
-    p.drawLine(4, y - 2, kWidth - 5, y - 2);
+    p.drawLine(3, y - 2, kWidth - 4, y - 2);
   }
   p.setPen(Qt::black);
-  p.setFont(font(10));
-  p.drawText(QRect(4, y, kWidth - 8, 14), Qt::AlignLeft | Qt::AlignVCenter, "制限 カーブ65・75");
-  p.drawText(QRect(4, y + 14, kWidth - 8, 14), Qt::AlignLeft | Qt::AlignVCenter,
-             "Y 45 / YG 65 km/h");
+  p.setFont(font(9));
+  p.drawText(QRect(3, y, kWidth - 6, 12), Qt::AlignLeft | Qt::AlignVCenter, "制限 65・75");
+  p.drawText(QRect(3, y + 12, kWidth - 6, 12), Qt::AlignLeft | Qt::AlignVCenter, "Y45 YG65");
   p.setPen(QPen(QColor(120, 100, 80), 2));
   p.setBrush(Qt::NoBrush);
   p.drawRect(1, 1, kWidth - 3, kHeight - 3);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -144,6 +145,13 @@ int main(int argc, char** argv) {
   std::printf("size %d %d\n", reader.width(), reader.height());
   std::printf("fps %s\n", formatRate(reader.frameRate()).c_str());
   std::fflush(stdout);
+  if (const double rate = reader.frameRate(); rate > 0 && std::abs(rate - 30) > 0.1) {
+    // The line files count every frame as 1/30 s, whatever the file says.
+    std::fprintf(stderr,
+                 "dravolin-video: %s runs at %s frames a second; the simulator takes every frame "
+                 "as 1/30 s, so give it as 30 frames a second (ffmpeg -i %s -vf fps=30 ...)\n",
+                 file.c_str(), formatRate(rate).c_str(), file.c_str());
+  }
 
   if (frame) {
     if (*frame < 0 || *frame >= count) {
