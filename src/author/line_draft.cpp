@@ -1,14 +1,23 @@
 #include "author/line_draft.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
+#include <iterator>
 
 #include "author/gradient.h"
 
 namespace dravolin::author {
 
 namespace {
+
+// A file name's extension in lower case ("" when it has none).
+std::string lowerExtension(const std::string& file) {
+  std::string e = std::filesystem::path(file).extension().string();
+  for (char& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return e;
+}
 
 int ticksOf(double localS, double midnight) {
   return static_cast<int>(std::lround((localS - midnight) * 30.0));
@@ -192,6 +201,15 @@ std::string dataNameOf(const std::string& videoFile) {
   return name.empty() ? "line" : name.substr(0, 64);
 }
 
+LineVideoName lineVideoName(const std::string& videoFile, bool reencode) {
+  static constexpr const char* kLooked[] = {".avi", ".mp4", ".mov", ".mkv", ".webm"};
+  LineVideoName n{lowerExtension(videoFile), reencode};
+  n.reencode = n.reencode ||
+               std::find(std::begin(kLooked), std::end(kLooked), n.extension) == std::end(kLooked);
+  if (n.reencode) n.extension = ".mp4";
+  return n;
+}
+
 LineDraft buildLine(const RideMeasurements& ride, const LineOptions& options) {
   LineDraft d;
   d.options = options;
@@ -203,7 +221,9 @@ LineDraft buildLine(const RideMeasurements& ride, const LineOptions& options) {
   d.sync = synchronise(ride.profile, ride.picture, ride.pictureAnalysis, in, ride.trackFile,
                        ride.videoFile);
 
-  d.reencode = ride.frameRate > kMaxLineFps + 0.5;
+  // Footage faster than the line's 30 frames a second, or in a container the line video is not
+  // looked for by, is written afresh at 30 frames a second.
+  d.reencode = lineVideoName(ride.videoFile, ride.frameRate > kMaxLineFps + 0.5).reencode;
   if (d.reencode) {
     d.lineFps = kMaxLineFps;
     const auto frames = static_cast<int>(std::floor(ride.durationS * kMaxLineFps));

@@ -92,10 +92,10 @@ struct DraftSignal {
 struct LineDraft {
   LineOptions options;
   SyncResult sync;
-  double offsetBaseS = 0;          // what the user-facing offset counts from
-  bool reencode = false;           // the camera's file runs faster than 30 frames a second
-  double lineFps = 30;             // frames a second of the line video
-  int frameRateKey = 30;           // "[FrameRate]"
+  double offsetBaseS = 0;  // what the user-facing offset counts from
+  bool reencode = false;   // the video is written afresh at 30 frames a second (lineVideoName)
+  double lineFps = 30;     // frames a second of the line video
+  int frameRateKey = 30;   // "[FrameRate]"
   std::vector<double> frameTimeS;  // video time of every line frame
   int firstFrame = 0;              // line frames the track covers
   int lastFrame = 0;
@@ -112,6 +112,15 @@ struct LineDraft {
   double userOffset() const { return sync.offsetS - offsetBaseS; }
   int frameAtVideoTime(double t) const;  // first line frame at or after t
 };
+
+// How the line video is written for footage `videoFile`: copied as it is under its own extension
+// (in lower case), or written afresh at 30 frames a second as ".mp4": footage faster than that
+// (`reencode` given), or in a container the line video is not looked for by (.m4v, .ts, ...).
+struct LineVideoName {
+  std::string extension;
+  bool reencode = false;
+};
+LineVideoName lineVideoName(const std::string& videoFile, bool reencode);
 
 // Throws AuthorError when the track and footage cannot be put together.
 LineDraft buildLine(const RideMeasurements& ride, const LineOptions& options);

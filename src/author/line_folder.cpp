@@ -224,12 +224,10 @@ void writeLineFolder(const RideMeasurements& ride, const LineDraft& draft,
     writeBytes(under(work, kStillPicture), still.data(), still.size());
     if (!progress(0.05, "動画を書き出しています")) throw platform::FootageCancelled();
 
-    const LineVideoName name = lineVideoName(ride.videoFile, draft.reencode);
-    const std::string& extension = name.extension;
-    const bool reencode = name.reencode;
+    const std::string extension = lineVideoName(ride.videoFile, draft.reencode).extension;
     const fs::path video = under(work, videoPath + draft.options.dataName + extension);
     fs::create_directories(video.parent_path());
-    if (reencode) {
+    if (draft.reencode) {
       footage.writeLineVideo(
           ride.videoFile, video.string(), static_cast<int>(kMaxLineFps),
           [&](double share) { return progress(0.05 + 0.93 * share, "動画を書き出しています"); });
@@ -247,15 +245,6 @@ void writeLineFolder(const RideMeasurements& ride, const LineDraft& draft,
     fs::remove_all(work, ec);
     throw;
   }
-}
-
-LineVideoName lineVideoName(const std::string& videoFile, bool reencode) {
-  static constexpr const char* kLooked[] = {".avi", ".mp4", ".mov", ".mkv", ".webm"};
-  LineVideoName n{lower(fs::path(videoFile).extension().string()), reencode};
-  n.reencode = n.reencode ||
-               std::find(std::begin(kLooked), std::end(kLooked), n.extension) == std::end(kLooked);
-  if (n.reencode) n.extension = ".mp4";
-  return n;
 }
 
 std::string authorNote(const RideMeasurements& ride, const LineDraft& d) {

@@ -57,15 +57,6 @@ void writeLineFolder(const RideMeasurements& ride, const LineDraft& draft,
 
 // The text of kAuthorNote (UTF-8): the inputs, the offset and how sure it is, the stations and
 // the fit's worst errors.
-// The extension the line video is written under for footage `videoFile`: the footage's own (in
-// lower case) when it is copied as it is, ".mp4" when it is written afresh: footage faster than
-// 30 frames a second (`reencode`), or in a container the line video is not looked for by.
-struct LineVideoName {
-  std::string extension;
-  bool reencode = false;
-};
-LineVideoName lineVideoName(const std::string& videoFile, bool reencode);
-
 std::string authorNote(const RideMeasurements& ride, const LineDraft& draft);
 
 }  // namespace dravolin::author

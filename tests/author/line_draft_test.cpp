@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "author/line_draft.h"
-#include "author/line_folder.h"
 #include "author/line_text.h"
 #include "author/ride_fixture.h"
 #include "data/line_distances.h"
@@ -166,6 +165,11 @@ TEST(LineDraft, FootageFasterThanThirtyFramesIsWrittenAfresh) {
   const LineDraft kept = buildLine(m, options());
   EXPECT_FALSE(kept.reencode);
   EXPECT_EQ(kept.frameRateKey, 25);
+  // The same footage in a container the line video is not looked for by is written at 30.
+  m.videoFile = "ride.m4v";
+  const LineDraft m4v = buildLine(m, options());
+  EXPECT_TRUE(m4v.reencode);
+  EXPECT_EQ(m4v.frameRateKey, 30);
 }
 
 // Footage is copied under its own extension only where the line video is looked for by it.
