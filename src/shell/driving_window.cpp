@@ -571,4 +571,6 @@ void DrivingWindow::closeEvent(QCloseEvent* event) {
   Q_EMIT closed();
 }
 
+bool DrivingWindow::positionPictureReady() { return presenter_->ready(framePosition()); }
+
 }  // namespace dravolin::shell

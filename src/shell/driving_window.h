@@ -156,6 +156,8 @@ class DrivingWindow final : public QMainWindow {
   const VideoPresenter& presenter() const { return *presenter_; }
   const platform::CabViewSurface& surface() const { return *surface_; }
   const Stats& stats() const { return stats_; }
+  // Whether the line video's picture of the train's position is ready to be shown.
+  bool positionPictureReady();
   // The line video's decoding thread; null without a line video.
   const platform::VideoDecodingThread* videoFrames() const { return frames_.get(); }
 

@@ -15,6 +15,7 @@
 #include <optional>
 #include <set>
 #include <system_error>
+#include <thread>
 
 #include "data/load_error.h"
 #include "input/input_state.h"
@@ -68,6 +69,13 @@ int measure(const shell::AppOptions& options, shell::DrivingWindow::Context cont
     return 1;
   }
   window->show();
+  // As a driver does, Start is pressed once the picture of the start position is ready (it is
+  // decoded while the still picture shows): a press at once would count that decode as late.
+  for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+       !window->positionPictureReady() && std::chrono::steady_clock::now() < until;) {
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
   window->start1Click();
   sim::TrainState& state = window->drive().state();
   if (!options.still) state.AutoSpeed = true;

@@ -133,6 +133,14 @@ void VideoPresenter::prepare(const drive::FramePosition& wanted) {
   frames_->wish({p.frame, p.blend > 0 ? p.next : -1, p.direction(), view_});
 }
 
+bool VideoPresenter::ready(const drive::FramePosition& wanted) const {
+  const drive::FramePosition p = normalised(wanted);
+  if (stopped_ || frames_ == nullptr || p.frame < 0 || p.frame >= frames_->frameCount()) {
+    return true;
+  }
+  return frames_->ready(p.frame, view_) != nullptr;
+}
+
 bool VideoPresenter::redraw(const drive::FramePosition& position, bool running) {
   // Without a video, or for a frame outside it, there is nothing to wait for.
   if (stopped_ || frames_ == nullptr || position.frame < 0 ||

@@ -55,6 +55,9 @@ class VideoPresenter {
   // Has the pictures of `position` and those after it made ahead, without presenting them (the
   // start position while the still picture shows, so that Start finds them ready).
   void prepare(const drive::FramePosition& position);
+  // Whether the picture of `position`'s frame is ready to be shown (true without a video, or
+  // for a frame outside it: nothing will come).
+  bool ready(const drive::FramePosition& position) const;
   // One pass of the idle handler with one copy of the position. Nothing once stopped.
   Pass pass(const drive::FramePosition& position, bool running);
   // The redraw command: presents `position` whatever the time and whether running: now when its
