@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "sim/signals.h"
+
 namespace dravolin::author {
 
 namespace {
@@ -90,43 +92,14 @@ platform::Bitmap signalPictures() {
   for (int code = 0; code <= 21; ++code) {
     const int x = code * 50;
     c.rect(x + 5, 2, 40, 96, kDark);
-    // Lamps from the top: green, yellow, red, yellow (the fourth only for YY).
-    bool g = false, y1 = false, r = false, y2 = false;
-    switch (code) {
-      case 0:
-      case 3:
-      case 6:
-      case 9:
-      case 13:
-      case 17:
-        r = true;
-        break;
-      case 14:
-      case 18:
-        y1 = y2 = true;
-        break;
-      case 4:
-      case 7:
-      case 10:
-      case 15:
-      case 19:
-        y1 = true;
-        break;
-      case 11:
-      case 20:
-        y1 = g = true;
-        break;
-      case 2:
-      case 5:
-      case 8:
-      case 12:
-      case 16:
-      case 21:
-        g = true;
-        break;
-      default:
-        break;  // 1: no indication
-    }
+    // Lamps from the top: green, yellow, red, yellow (the fourth only for YY), lit
+    // by the indication each code stands for, as the drive reads it.
+    const sim::IndicationClass shown = sim::indicationClass(code);
+    const bool r = shown == sim::IndicationClass::R;
+    const bool g = shown == sim::IndicationClass::G || shown == sim::IndicationClass::YG;
+    const bool y1 = shown == sim::IndicationClass::Y || shown == sim::IndicationClass::YG ||
+                    shown == sim::IndicationClass::YY;
+    const bool y2 = shown == sim::IndicationClass::YY;
     c.disc(x + 25, 15, 8, g ? kGreen : kUnlit);
     c.disc(x + 25, 38, 8, y1 ? kYellow : kUnlit);
     c.disc(x + 25, 61, 8, r ? kRed : kUnlit);

@@ -10,6 +10,7 @@ extern "C" {
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/ffmpeg_fields.h"
 #include "platform/ffmpeg_mp4_writer.h"
@@ -256,14 +257,24 @@ std::vector<TelemetryPacket> FfmpegFootage::telemetry(const std::string& path) {
   return out;
 }
 
+namespace {
+
+// The size of the grey pictures motion is measured on: kMotionWidth wide (or the video's width
+// when narrower), the video's aspect ratio kept.
+std::pair<int, int> motionSize(const AVStream& st) {
+  const int w = std::max(8, std::min(kMotionWidth, st.codecpar->width));
+  const int h =
+      std::max(4, static_cast<int>(std::lround(static_cast<double>(w) * st.codecpar->height /
+                                               std::max(1, st.codecpar->width))));
+  return {w, h};
+}
+
+}  // namespace
+
 std::vector<FrameMotion> FfmpegFootage::motion(const std::string& path,
                                                const FootageProgress& progress) {
   Input in(path, true);
-  const AVStream* st = in.stream();
-  const int w = std::max(8, std::min(kMotionWidth, st->codecpar->width));
-  const int h =
-      std::max(4, static_cast<int>(std::lround(static_cast<double>(w) * st->codecpar->height /
-                                               std::max(1, st->codecpar->width))));
+  const auto [w, h] = motionSize(*in.stream());
   const double duration = std::max(1e-3, in.durationS());
   std::vector<std::uint8_t> previous(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
   std::vector<std::uint8_t> current(previous.size());
@@ -285,11 +296,7 @@ std::vector<FrameMotion> FfmpegFootage::motion(const std::string& path,
 std::vector<FrameDifference> FfmpegFootage::differences(const std::string& path, double fromS,
                                                         double toS, double referenceS) {
   Input in(path, true);
-  const AVStream* st = in.stream();
-  const int w = std::max(8, std::min(kMotionWidth, st->codecpar->width));
-  const int h =
-      std::max(4, static_cast<int>(std::lround(static_cast<double>(w) * st->codecpar->height /
-                                               std::max(1, st->codecpar->width))));
+  const auto [w, h] = motionSize(*in.stream());
   const std::size_t size = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
   in.seek(std::max(0.0, fromS - 1.0));
   std::vector<std::pair<double, std::vector<std::uint8_t>>> frames;
