@@ -327,8 +327,10 @@ void CabWidget::paintEvent(QPaintEvent* event) {
     }
     if (drawn) painted_.push_back({item.name, item.index});
   });
+  // A label's text is clipped to its place, so a label elsewhere is left as it is on the screen
+  // (laying out its text is the dearest part of a repaint).
   for (const LabelPlace& place : kLabelPlaces) {
-    if (drawLabel(p, m.*place.label, place.rect, place.align)) {
+    if (place.rect.intersects(area) && drawLabel(p, m.*place.label, place.rect, place.align)) {
       painted_.push_back({place.name, -1});
     }
   }
