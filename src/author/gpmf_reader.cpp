@@ -271,6 +271,21 @@ class Reader {
     return types;
   }
 
+  // A fix of GPS5 or GPS9: latitude, longitude, height and 2D speed lead both layouts.
+  static TrackPoint point(const std::vector<double>& v, double timeS, double videoTimeS,
+                          std::int64_t at) {
+    TrackPoint p;
+    p.latitudeDeg = v[0];
+    p.longitudeDeg = v[1];
+    p.elevationM = v[2];
+    p.hasElevation = true;
+    p.speedMps = v[3];
+    p.timeS = timeS;
+    p.videoTimeS = videoTimeS;
+    p.at = at;
+    return p;
+  }
+
   void gps5(const Item& it, const Stream& s) {
     const std::string types = layout(it, s, 5);
     if (types.empty()) fail(it.offset, "GPS5 の型または SCAL の数が合いません");
@@ -284,16 +299,7 @@ class Reader {
         ++gps5_.withoutFix;
         continue;
       }
-      TrackPoint p;
-      p.latitudeDeg = v[0];
-      p.longitudeDeg = v[1];
-      p.elevationM = v[2];
-      p.hasElevation = true;
-      p.speedMps = v[3];
-      p.timeS = *s.gpsu + k * step;
-      p.videoTimeS = payload_->timeS + k * step;
-      p.at = it.offset;
-      gps5_.points.push_back(p);
+      gps5_.points.push_back(point(v, *s.gpsu + k * step, payload_->timeS + k * step, it.offset));
     }
   }
 
@@ -307,16 +313,8 @@ class Reader {
         ++gps9_.withoutFix;
         continue;
       }
-      TrackPoint p;
-      p.latitudeDeg = v[0];
-      p.longitudeDeg = v[1];
-      p.elevationM = v[2];
-      p.hasElevation = true;
-      p.speedMps = v[3];
-      p.timeS = k2000 + v[5] * 86400.0 + v[6];
-      p.videoTimeS = payload_->timeS + k * step;
-      p.at = it.offset;
-      gps9_.points.push_back(p);
+      gps9_.points.push_back(
+          point(v, k2000 + v[5] * 86400.0 + v[6], payload_->timeS + k * step, it.offset));
     }
   }
 

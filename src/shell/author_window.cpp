@@ -253,13 +253,7 @@ void AuthorWindow::openRide(const QString& video, const QString& track) {
   cancel_ = std::make_shared<std::atomic<bool>>(false);
   const std::string v = video.toStdString(), t = track.toStdString();
   platform::FootageService* footage = context_.footage;
-  worker_ = QThread::create([this, v, t, footage, cancel = cancel_] {
-    const auto report = [this, cancel](double share, const std::string& step) {
-      QMetaObject::invokeMethod(
-          this, [this, share, text = QString::fromStdString(step)] { onProgress(share, text); },
-          Qt::QueuedConnection);
-      return !*cancel;
-    };
+  worker_ = QThread::create([this, v, t, footage, report = progressReporter()] {
     try {
       auto ride =
           std::make_shared<author::RideMeasurements>(author::measureRide(v, t, *footage, report));
@@ -286,6 +280,15 @@ void AuthorWindow::finishWorker() {
   worker_->deleteLater();
   worker_ = nullptr;
   progress_->setVisible(false);
+}
+
+std::function<bool(double, const std::string&)> AuthorWindow::progressReporter() {
+  return [this, cancel = cancel_](double share, const std::string& step) {
+    QMetaObject::invokeMethod(
+        this, [this, share, text = QString::fromStdString(step)] { onProgress(share, text); },
+        Qt::QueuedConnection);
+    return !*cancel;
+  };
 }
 
 void AuthorWindow::onProgress(double share, const QString& step) {
@@ -441,37 +444,32 @@ void AuthorWindow::exportTo(const QString& folder) {
   auto ride = ride_;
   auto draft = std::make_shared<author::LineDraft>(*draft_);
   platform::FootageService* footage = context_.footage;
-  worker_ = QThread::create([this, ride, draft, where, footage, folder, cancel = cancel_] {
-    const auto report = [this, cancel](double share, const std::string& step) {
-      QMetaObject::invokeMethod(
-          this, [this, share, text = QString::fromStdString(step)] { onProgress(share, text); },
-          Qt::QueuedConnection);
-      return !*cancel;
-    };
-    try {
-      author::writeLineFolder(*ride, *draft, where, *footage, report);
-      QMetaObject::invokeMethod(
-          this,
-          [this, folder] {
-            export_->setEnabled(true);
-            status_->setText("書き出しました: " + folder);
-            Q_EMIT written(folder);
-            if (context_.ask(this, "路線を書き出しました。このフォルダで運転しますか？") &&
-                context_.drive) {
-              context_.drive(folder.toStdString());
-            }
-          },
-          Qt::QueuedConnection);
-    } catch (const std::exception& e) {
-      QMetaObject::invokeMethod(
-          this,
-          [this, m = QString::fromStdString(e.what())] {
-            export_->setEnabled(true);
-            onFailed(m);
-          },
-          Qt::QueuedConnection);
-    }
-  });
+  worker_ =
+      QThread::create([this, ride, draft, where, footage, folder, report = progressReporter()] {
+        try {
+          author::writeLineFolder(*ride, *draft, where, *footage, report);
+          QMetaObject::invokeMethod(
+              this,
+              [this, folder] {
+                export_->setEnabled(true);
+                status_->setText("書き出しました: " + folder);
+                Q_EMIT written(folder);
+                if (context_.ask(this, "路線を書き出しました。このフォルダで運転しますか？") &&
+                    context_.drive) {
+                  context_.drive(folder.toStdString());
+                }
+              },
+              Qt::QueuedConnection);
+        } catch (const std::exception& e) {
+          QMetaObject::invokeMethod(
+              this,
+              [this, m = QString::fromStdString(e.what())] {
+                export_->setEnabled(true);
+                onFailed(m);
+              },
+              Qt::QueuedConnection);
+        }
+      });
   connect(worker_, &QThread::finished, this, &AuthorWindow::finishWorker);
   worker_->start();
 }

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "author/line_draft.h"
 #include "platform/footage.h"
@@ -87,6 +88,9 @@ class AuthorWindow final : public QWidget {
   void stationEdited(int row, int column);
   void onMeasured(std::shared_ptr<author::RideMeasurements> ride);
   void onFailed(const QString& message);
+  // For the worker: reports a share of the work and a step to the window's thread (queued), and
+  // answers whether to go on (false once cancel_ of the moment it was made is set).
+  std::function<bool(double, const std::string&)> progressReporter();
   void onProgress(double share, const QString& step);
   void finishWorker();
   void rememberInput(const QString& file);
