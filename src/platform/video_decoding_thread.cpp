@@ -23,7 +23,9 @@ void runNicer(int steps) {
 }  // namespace
 
 VideoDecodingThread::VideoDecodingThread(VideoReader& reader)
-    : reader_(reader), count_(reader.frameCount()), thread_([this] { run(); }) {}
+    : reader_(reader), count_(reader.frameCount()), thread_([this] { run(); }) {
+  advances_.reserve(kPaceWishes);  // only wish() uses it, from the owner's thread
+}
 
 VideoDecodingThread::~VideoDecodingThread() {
   {
@@ -43,10 +45,20 @@ void VideoDecodingThread::wish(const FrameWish& wish) {
       ready_.clear();
       failed_.clear();
     }
+    if (wish.direction != wish_.direction || wish.direction == 0) {
+      advances_.clear();
+      stride_ = 1;
+    }
     if (wish_.frame >= 0 && wish.direction == wish_.direction && wish.direction != 0 &&
         wish.frame != wish_.frame) {
       const int ahead = (wish.frame - wish_.frame) * wish.direction;
-      if (ahead > 0) stride_ = ahead <= kMaxStride ? ahead : 1;  // further on: a jump
+      if (ahead > 0 && ahead <= kMaxStride) {
+        if (advances_.size() == kPaceWishes) advances_.erase(advances_.begin());
+        advances_.push_back(ahead);
+      } else {
+        advances_.clear();  // a jump, or back against the direction: the pace starts afresh
+      }
+      stride_ = advances_.empty() ? 1 : *std::min_element(advances_.begin(), advances_.end());
     }
     wish_ = wish;
   }

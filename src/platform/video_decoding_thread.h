@@ -5,7 +5,7 @@
 //
 // Order of work: the wished frame, the frame blended over it, then the frames that come next at
 // the pace the train has been going (every frame at the recording speed, every second at twice
-// that), with their blended neighbours while blending, until kReadyPictures pictures are ready
+// that; the smallest of the last few advances, so that a frame passed over once is no pace), with their blended neighbours while blending, until kReadyPictures pictures are ready
 // or being made. Pictures far from the wish make room for new ones. A frame that cannot be
 // decoded is not tried again for the same view.
 //
@@ -32,6 +32,10 @@ class VideoDecodingThread final : public VideoFrames {
   static constexpr std::size_t kReadyPictures = 6;
   // Frames that may be skipped between two wished frames when guessing the next ones.
   static constexpr int kMaxStride = 8;
+  // How many of the last advances of the wish the pace is taken from: the smallest of them, so
+  // that one late present at the recording speed (a frame passed over) does not make the thread
+  // leave out frames that the next wishes ask for.
+  static constexpr std::size_t kPaceWishes = 4;
   // How much nicer than the window the decoding runs (the nice value it adds).
   static constexpr int kNicer = 4;
 
@@ -65,7 +69,8 @@ class VideoDecodingThread final : public VideoFrames {
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   FrameWish wish_;
-  int stride_ = 1;  // frames between the last two wished frames, for guessing the next ones
+  int stride_ = 1;  // the pace: frames between wished frames, for guessing the next ones
+  std::vector<int> advances_;  // the last advances of the wish in its direction, oldest first
   std::vector<std::shared_ptr<ViewPicture>> ready_;  // for wish_.view
   std::vector<int> failed_;                          // frames that did not decode, for wish_.view
   std::shared_ptr<ViewPicture> spare_;               // a dropped picture's memory, used again

@@ -50,8 +50,17 @@ int DriveClock::virtualNow() {
 }
 
 int DriveClock::eventMs() {
-  if (!advancing_ && flowing()) advanceTo(virtualNow() - 1);
+  lastInputRealMs_ = real_.elapsed();
+  if (!advancing_ && flowing()) {
+    advanceTo(virtualNow() - 1);
+    schedule();  // the simulation ticks wake on time again
+  }
   return doneMs_ + 1;
+}
+
+bool DriveClock::resting() const {
+  return handlers_.atRest && real_.elapsed() - lastInputRealMs_ >= kRestAfterInputMs &&
+         handlers_.atRest();
 }
 
 int DriveClock::lateMs() const {
@@ -82,16 +91,21 @@ void DriveClock::advanceTo(int targetMs) {
   advancing_ = false;
 }
 
+int DriveClock::nextWakeMs(int doneMs, bool running, bool resting, int nextEventMs) {
+  int next = !running  ? std::numeric_limits<int>::max()
+             : resting ? sim::nextDisplayTickAfter(doneMs)
+                       : sim::nextTickAfter(doneMs);
+  if (nextEventMs > doneMs) next = std::min(next, nextEventMs);
+  return next;
+}
+
 void DriveClock::schedule() {
   if (!flowing()) {
     timer_.stop();
     return;
   }
-  int next = running_ ? sim::nextTickAfter(doneMs_) : std::numeric_limits<int>::max();
-  if (handlers_.nextEventMs) {
-    const int event = handlers_.nextEventMs();
-    if (event > doneMs_) next = std::min(next, event);
-  }
+  const int next = nextWakeMs(doneMs_, running_, running_ && resting(),
+                              handlers_.nextEventMs ? handlers_.nextEventMs() : 0);
   if (next == std::numeric_limits<int>::max()) {
     timer_.stop();
     return;

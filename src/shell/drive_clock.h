@@ -4,6 +4,12 @@
 // too (eventMs()), so the order of the 33 ms and 100 ms ticks and of the inputs between them is
 // the one a script of the same events gives.
 //
+// At rest the simulation ticks wait for the display tick: while nothing on the screen moves
+// between display ticks (the handlers' atRest) and no input has come for kRestAfterInputMs, the
+// timer wakes only every 100 ms and runs the simulation ticks due by then in the same pass. The
+// virtual-time order is the same; only their real time moves, by at most 67 ms, and an input
+// runs every tick due before it first, and brings the 33 ms wakes back at once.
+//
 // Virtual time flows only while the drive runs: a paused drive stops it, and the Start that
 // resumes happens at the millisecond after the last one run. A replay lets it flow while paused
 // as well, as the headless drive does, so that its events fall due.
@@ -28,7 +34,18 @@ class DriveClock final : public QObject {
     // The next millisecond at which eachMs has something to do, or 0 for none (a replay's next
     // event), so that the timer wakes for it.
     std::function<int()> nextEventMs;
+    // Whether nothing on the screen moves between display ticks (the train at rest, no picture
+    // waiting); may be empty (never).
+    std::function<bool()> atRest;
   };
+
+  // How long after the last input the simulation ticks may wait for the display tick.
+  static constexpr int kRestAfterInputMs = 1000;
+
+  // The virtual millisecond the timer wakes for after `doneMs` (INT_MAX: none): the next tick
+  // while running (the next display tick when resting), or the next event (0: none), whichever
+  // comes first.
+  static int nextWakeMs(int doneMs, bool running, bool resting, int nextEventMs);
 
   explicit DriveClock(QObject* parent = nullptr);
 
@@ -57,6 +74,7 @@ class DriveClock final : public QObject {
 
  private:
   bool flowing() const { return (running_ || freeRunning_) && !stopped_; }
+  bool resting() const;
   int virtualNow();
   void advanceTo(int targetMs);
   void schedule();
@@ -68,6 +86,7 @@ class DriveClock final : public QObject {
   qint64 baseRealMs_ = 0;  // real_ at which virtual time was baseVirtualMs_
   int baseVirtualMs_ = 0;
   int doneMs_ = 0;
+  qint64 lastInputRealMs_ = 0;  // real_ at the last eventMs()
   bool running_ = false;
   bool freeRunning_ = false;
   bool stopped_ = false;

@@ -133,6 +133,12 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
   ticks.displayTick = [this] { guarded([this] { displayTick(); }); };
   ticks.afterMs = context_.afterVirtualMs;
   if (context_.replay) ticks.nextEventMs = [this] { return nextReplayMs(); };
+  // At rest nothing on the screen moves between display ticks; a replay keeps every tick on time.
+  ticks.atRest = [this] {
+    const sim::TrainState& s = drive_->state();
+    return !context_.replay && s.Speed == sim::Fixed() && !s.AutoSpeed &&
+           !presenter_->redrawWaiting() && !retry_.isActive();
+  };
   virtualClock_->setHandlers(std::move(ticks));
   retry_.setSingleShot(true);
   retry_.setTimerType(Qt::PreciseTimer);
@@ -206,6 +212,7 @@ DrivingWindow::~DrivingWindow() {
     closing_ = true;
     presenter_->stop();
     virtualClock_->stop();
+    if (context_.displayTicksRunning) context_.displayTicksRunning(false);
   }
   releaseCompanions();
   devices_.reset();
@@ -308,6 +315,7 @@ void DrivingWindow::start1Click() {
   // The drive's part first, at the millisecond the clock gives it; then the ticks follow.
   drive_->start1Click();
   virtualClock_->setRunning(run);
+  if (context_.displayTicksRunning) context_.displayTicksRunning(virtualClock_->running());
   timedSound_.setPaused(!run);  // the output only: virtual time stands still by itself
   start1_->setText(run ? kPauseCaption : kResumeCaption);
   if (!run) {
@@ -444,6 +452,7 @@ void DrivingWindow::presentFrame() {
 void DrivingWindow::displayTick() {
   stats_.maxTickLateMs = std::max(stats_.maxTickLateMs, virtualClock_->lateMs());
   drive_->Timer1Timer();
+  if (context_.eachDisplayTick) context_.eachDisplayTick();
   // The doors open or close at a station: the recording so far is written out.
   if (drive_->state().DoorsOpen != doorsOpen_) {
     doorsOpen_ = drive_->state().DoorsOpen;
@@ -557,6 +566,7 @@ void DrivingWindow::runClosingSteps() {
   presenter_->stop();  // no more video
   retry_.stop();
   virtualClock_->stop();                 // both ticks stop before anything is freed
+  if (context_.displayTicksRunning) context_.displayTicksRunning(false);
   if (port_.connected()) port_.close();  // shows the disconnect message
   drive_->FormCloseQuery();
   // A service that cannot open its output again goes on silent and keeps trying; the title

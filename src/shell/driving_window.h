@@ -106,6 +106,11 @@ class DrivingWindow final : public QMainWindow {
     // train's position are blended (the Display menu's settings, kept by the program).
     platform::VideoFit videoFit = platform::VideoFit::FillWidth;
     bool blendFrames = true;
+    // Called at every display tick (the sound watch looks at the output then), and with whether
+    // the display ticks run, so that a watch with a timer of its own rests meanwhile and the
+    // window wakes once where it would wake twice. Either may be empty.
+    std::function<void()> eachDisplayTick;
+    std::function<void(bool running)> displayTicksRunning;
   };
 
   // How the video presentation went, for the measuring run.

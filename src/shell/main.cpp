@@ -243,6 +243,8 @@ int main(int argc, char** argv) {
   driving.makeDrive = shell::makeDriveFactory(program);
   driving.program = &program;
   driving.endProgram = [](int status) { std::exit(status); };
+  driving.eachDisplayTick = [&soundWatch] { soundWatch.check(); };
+  driving.displayTicksRunning = [&soundWatch](bool on) { soundWatch.followTicks(on); };
 
   // USB controllers: the generic profiles, then those shipped beside the program, then the
   // user's own (each may replace one before it); calibrations in the user's config folder.

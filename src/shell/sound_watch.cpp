@@ -16,6 +16,14 @@ SoundWatch::SoundWatch(SoundSlots& sound, std::function<void(const QString&)> sh
   timer_.start(kPeriodMs);
 }
 
+void SoundWatch::followTicks(bool on) {
+  if (on) {
+    timer_.stop();
+  } else if (!timer_.isActive()) {
+    timer_.start(kPeriodMs);
+  }
+}
+
 void SoundWatch::check() {
   switch (sound_.checkOutput(clock_.elapsed())) {
     case SoundSlots::OutputChange::None:

@@ -1,6 +1,7 @@
 // The watch over the sound output: every 100 ms (the display tick's period) it asks the sound
 // service whether its output is still there and, while it is missing, lets the service try to
-// open it again. What changed is shown in the status line of the window in front.
+// open it again. What changed is shown in the status line of the window in front. While a drive's
+// display ticks run, they do the looking and the watch's own timer rests.
 #pragma once
 
 #include <QElapsedTimer>
@@ -34,6 +35,9 @@ class SoundWatch final : public QObject {
   void setShow(std::function<void(const QString&)> show) { show_ = std::move(show); }
   // One look at the output (the timer's work).
   void check();
+  // Whether check() is called from outside (a drive's display ticks) instead of by the timer.
+  void followTicks(bool on);
+  bool timerRunning() const { return timer_.isActive(); }
 
  private:
   platform::SoundSlots& sound_;

@@ -50,4 +50,7 @@ constexpr int nextTickAfter(int doneMs) {
   return sim < display ? sim : display;
 }
 
+// The first millisecond after `doneMs` at which a display tick falls due.
+constexpr int nextDisplayTickAfter(int doneMs) { return (doneMs / kDisplayTickMs + 1) * kDisplayTickMs; }
+
 }  // namespace dravolin::sim

@@ -67,6 +67,9 @@ class SoundServerDrive : public ::testing::Test {
     context.title.driving.sound = &sound;
     context.title.driving.makeDrive = shell::makeDriveFactory(input);
     context.title.driving.endProgram = [this](int status) { ended.push_back(status); };
+    // As the program does: while a drive runs, its display ticks look at the output.
+    context.title.driving.eachDisplayTick = [this] { watch.check(); };
+    context.title.driving.displayTicksRunning = [this](bool on) { watch.followTicks(on); };
     context.program = &input;
     programShell = std::make_unique<shell::ProgramShell>(context, shell::AppSettings{},
                                                          folder.path() / "demo");
@@ -126,6 +129,7 @@ class SoundServerDrive : public ::testing::Test {
 TEST_F(SoundServerDrive, ServerKilledMidDriveAndStartedAgain) {
   shell::DrivingWindow* d = startDrive();
   ASSERT_NE(d, nullptr);
+  EXPECT_FALSE(watch.timerRunning()) << "the display ticks look at the output while driving";
   const std::vector<std::int16_t> before = record(PrivateSoundServer::kFirstSink, 2000, "a.raw");
   const double levelBefore = rmsDb(before, before.size() / 4, before.size());
   ASSERT_GT(levelBefore, -40) << "no drive sound before the server goes";
@@ -166,6 +170,7 @@ TEST_F(SoundServerDrive, DriveClosedWhileTheServerIsGone) {
   EXPECT_TRUE(ended.empty());
   EXPECT_TRUE(title->isVisible());
   EXPECT_EQ(title->drivingWindow(), nullptr);
+  EXPECT_TRUE(watch.timerRunning()) << "without a drive the watch's own timer looks";
   EXPECT_EQ(title->statusLine()->text().toStdString(), shell::kRunningSilent);
   title->grab().save(QString(DRAVOLIN_SCREENSHOTS) + "/title_running_silent.png");
 
