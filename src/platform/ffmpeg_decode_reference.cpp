@@ -7,9 +7,11 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <memory>
+#include <thread>
 
 namespace dravolin::platform {
 
@@ -30,7 +32,8 @@ struct Closer {
 
 }  // namespace
 
-DecodeReference decodeSingleThreaded(const std::string& path, int first, int last) {
+DecodeReference decodeSingleThreaded(const std::string& path, int first, int last,
+                                     const DecodePace& pace) {
   DecodeReference result;
   AVFormatContext* raw = nullptr;
   if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return result;
@@ -64,6 +67,7 @@ DecodeReference decodeSingleThreaded(const std::string& path, int first, int las
 
   const std::int64_t end = stamp(last);
   const double cpuStart = threadCpuSeconds();
+  const auto wallStart = std::chrono::steady_clock::now();
   bool done = false;
   const auto receive = [&] {
     while (!done && avcodec_receive_frame(codec.get(), frame.get()) >= 0) {
@@ -71,6 +75,11 @@ DecodeReference decodeSingleThreaded(const std::string& path, int first, int las
       const std::int64_t t = frame->best_effort_timestamp;
       if (t != AV_NOPTS_VALUE && t >= end) done = true;
       av_frame_unref(frame.get());
+      if (pace.stop != nullptr && pace.stop->load()) done = true;
+      if (!done && pace.framesPerSecond > 0) {
+        std::this_thread::sleep_until(
+            wallStart + std::chrono::duration<double>(result.frames / pace.framesPerSecond));
+      }
     }
   };
   while (!done && av_read_frame(format.get(), packet.get()) >= 0) {

@@ -1,6 +1,7 @@
 #include "platform/ffmpeg_frame_converter.h"
 
 #include "platform/ffmpeg_fields.h"
+#include "platform/plane_halving.h"
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -18,6 +19,8 @@ namespace dravolin::platform {
 void FfmpegFrameConverter::ScalerFreer::operator()(SwsContext* scaler) const {
   sws_freeContext(scaler);
 }
+
+void FfmpegFrameConverter::FrameFreer::operator()(AVFrame* frame) const { av_frame_free(&frame); }
 
 FfmpegFrameConverter::FfmpegFrameConverter() = default;
 
@@ -152,6 +155,45 @@ bool FfmpegFrameConverter::convert(const AVFrame& frame, Bitmap& bitmap) {
   return scale(whole_, frame, 0, frame.height, frame.width, frame.height, kOwnSize, bitmap);
 }
 
+const AVFrame* FfmpegFrameConverter::halvedForView(const AVFrame& frame, const VideoPlacement& at) {
+  const AVPixelFormat format = pictureColours(frame).pixelFormat;
+  if (format != AV_PIX_FMT_YUV420P && format != AV_PIX_FMT_YUVJ420P) return nullptr;
+  const AVFrame* source = &frame;
+  // The rows start on a chroma row; each halving takes whole 2 x 2 blocks of the chroma planes
+  // too, so the sides are cut to multiples of 4 (at most 3 rows or columns of the picture).
+  int top = std::clamp(at.cropTop, 0, frame.height) / 2 * 2;
+  int rows = std::min(at.cropHeight, frame.height - top);
+  for (auto& halved : halved_) {
+    const int width = source->width / 4 * 4;
+    rows = rows / 4 * 4;
+    if (width / 2 < at.width || rows / 2 < at.height || rows < 4 || width < 4) break;
+    if (!halved) halved.reset(av_frame_alloc());
+    if (!halved) break;
+    AVFrame& out = *halved;
+    if (out.width != width / 2 || out.height != rows / 2 || out.format != format) {
+      av_frame_unref(&out);
+      out.width = width / 2;
+      out.height = rows / 2;
+      out.format = format;
+      if (av_frame_get_buffer(&out, 0) < 0) break;
+    }
+    // The colour fields as numbers: a damaged file may have put any number there.
+    std::memcpy(&out.colorspace, &frame.colorspace, sizeof out.colorspace);
+    std::memcpy(&out.color_range, &frame.color_range, sizeof out.color_range);
+    for (int plane = 0; plane < 3; ++plane) {
+      const int shift = plane == 0 ? 0 : 1;
+      halvePlane(
+          source->data[plane] + static_cast<std::ptrdiff_t>(top >> shift) * source->linesize[plane],
+          source->linesize[plane], width >> shift, rows >> shift, out.data[plane],
+          out.linesize[plane]);
+    }
+    source = &out;
+    top = 0;
+    rows = out.height;
+  }
+  return source == &frame ? nullptr : source;
+}
+
 bool FfmpegFrameConverter::convertForView(const AVFrame& frame, const VideoView& view,
                                           ViewPicture& out) {
   const VideoPlacement at = placeVideo(frame.width, frame.height, view);
@@ -161,9 +203,14 @@ bool FfmpegFrameConverter::convertForView(const AVFrame& frame, const VideoView&
                      : at.byWholePixels       ? kWholePixels
                      : at.width < frame.width ? kSmaller
                                               : kLarger;
-  if (!scale(view_, frame, at.cropTop, at.cropHeight, at.width, at.height, filter, out.pixels)) {
-    return false;
-  }
+  const AVFrame* halved = filter == kSmaller ? halvedForView(frame, at) : nullptr;
+  const bool scaled =
+      halved != nullptr
+          ? scale(view_, *halved, 0, halved->height, at.width, at.height,
+                  halved->width == at.width && halved->height == at.height ? kOwnSize : kSmaller,
+                  out.pixels)
+          : scale(view_, frame, at.cropTop, at.cropHeight, at.width, at.height, filter, out.pixels);
+  if (!scaled) return false;
   out.view = view;
   out.x = at.x;
   out.y = at.y;

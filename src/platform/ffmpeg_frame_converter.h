@@ -42,6 +42,9 @@ class FfmpegFrameConverter {
   struct ScalerFreer {
     void operator()(SwsContext* scaler) const;
   };
+  struct FrameFreer {
+    void operator()(AVFrame* frame) const;
+  };
   // What a scaler was made for: the picture's size in pixels and the rows of it scaled, its
   // pixel format, colour matrix and range, the size scaled to and the filter.
   struct Setting {
@@ -62,8 +65,13 @@ class FfmpegFrameConverter {
   bool scale(Scaler& scaler, const AVFrame& picture, int cropTop, int rows, int outWidth,
              int outHeight, int filter, Bitmap& bitmap);
 
-  Scaler whole_;  // pictures at their own size
-  Scaler view_;   // pictures for the cab view
+  // The placed rows of a 4:2:0 picture halved once or twice (while the view needs at most half
+  // of each side), or null when it is not halved: the scaler then has the rest to do.
+  const AVFrame* halvedForView(const AVFrame& picture, const VideoPlacement& at);
+
+  Scaler whole_;                                    // pictures at their own size
+  Scaler view_;                                     // pictures for the cab view
+  std::unique_ptr<AVFrame, FrameFreer> halved_[2];  // kept for the next picture of the size
 };
 
 }  // namespace dravolin::platform

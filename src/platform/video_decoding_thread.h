@@ -5,9 +5,10 @@
 //
 // Order of work: the wished frame, the frame blended over it, then the frames that come next at
 // the pace the train has been going (every frame at the recording speed, every second at twice
-// that; the smallest of the last few advances, so that a frame passed over once is no pace), with their blended neighbours while blending, until kReadyPictures pictures are ready
-// or being made. Pictures far from the wish make room for new ones. A frame that cannot be
-// decoded is not tried again for the same view.
+// that; the smallest of the last few advances, so that a frame passed over once is no pace), with
+// their blended neighbours while blending, until kReadyPictures pictures are ready or being made.
+// Pictures far from the wish make room for new ones. A frame that cannot be decoded is not tried
+// again for the same view.
 //
 // Priority. The thread and FFmpeg's own decoding threads (started afresh from it) run a few
 // steps nicer than the window, so that a long decode after a jump never holds up a tick.
@@ -69,7 +70,7 @@ class VideoDecodingThread final : public VideoFrames {
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   FrameWish wish_;
-  int stride_ = 1;  // the pace: frames between wished frames, for guessing the next ones
+  int stride_ = 1;             // the pace: frames between wished frames, for guessing the next ones
   std::vector<int> advances_;  // the last advances of the wish in its direction, oldest first
   std::vector<std::shared_ptr<ViewPicture>> ready_;  // for wish_.view
   std::vector<int> failed_;                          // frames that did not decode, for wish_.view

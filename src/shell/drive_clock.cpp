@@ -49,6 +49,13 @@ int DriveClock::virtualNow() {
   return static_cast<int>(std::min<qint64>(now, std::numeric_limits<int>::max() - 1));
 }
 
+int DriveClock::nowMs() const {
+  if (advancing_) return runningMs_;
+  if (!flowing()) return doneMs_;
+  const qint64 now = baseVirtualMs_ + (real_.elapsed() - baseRealMs_);
+  return static_cast<int>(std::clamp<qint64>(now, doneMs_, doneMs_ + qint64{kMaxCatchUpMs}));
+}
+
 int DriveClock::eventMs() {
   lastInputRealMs_ = real_.elapsed();
   if (!advancing_ && flowing()) {
@@ -81,6 +88,7 @@ void DriveClock::advanceTo(int targetMs) {
   sim::runVirtualTimeRange(
       doneMs_ + 1, targetMs, running_,
       [this](int t) {
+        runningMs_ = t;
         if (handlers_.eachMs) handlers_.eachMs(t);
       },
       [this](int) { handlers_.simulationTick(); }, [this](int) { handlers_.displayTick(); },

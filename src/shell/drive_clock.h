@@ -18,7 +18,10 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
+#include <cstdint>
 #include <functional>
+
+#include "platform/timers.h"
 
 namespace dravolin::shell {
 
@@ -63,6 +66,10 @@ class DriveClock final : public QObject {
   int eventMs();
   // The last millisecond whose ticks have run.
   int doneMs() const { return doneMs_; }
+  // The drive's millisecond now: while ticks run, the one being run (so that what the ticks do
+  // 33 ms apart is 33 ms apart); otherwise virtual time at this real moment, standing still while
+  // virtual time does.
+  int nowMs() const;
   // While a tick runs: how many real milliseconds after its due time it runs (0 when on time).
   int lateMs() const;
   // Runs the milliseconds up to "now" and sets the timer for the next due one.
@@ -86,11 +93,24 @@ class DriveClock final : public QObject {
   qint64 baseRealMs_ = 0;  // real_ at which virtual time was baseVirtualMs_
   int baseVirtualMs_ = 0;
   int doneMs_ = 0;
+  int runningMs_ = 0;           // the millisecond being run, while advancing_
   qint64 lastInputRealMs_ = 0;  // real_ at the last eventMs()
   bool running_ = false;
   bool freeRunning_ = false;
   bool stopped_ = false;
   bool advancing_ = false;
+};
+
+// The drive's milliseconds (DriveClock::nowMs) as a millisecond clock: the video's 33 ms between
+// two pictures are counted in them, so that the pictures of two simulation ticks 33 ms apart are
+// never held back for a millisecond of jitter in the timer's wakes.
+class DriveMilliseconds final : public platform::MillisecondClock {
+ public:
+  explicit DriveMilliseconds(const DriveClock& clock) : clock_(clock) {}
+  std::uint32_t milliseconds() const override { return static_cast<std::uint32_t>(clock_.nowMs()); }
+
+ private:
+  const DriveClock& clock_;
 };
 
 }  // namespace dravolin::shell

@@ -82,6 +82,7 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
   // Start-up loading (throws data::LoadError). The drive's sounds play through the program's
   // service and end in the drive's virtual time.
   virtualClock_ = new DriveClock(this);
+  driveMs_ = std::make_unique<DriveMilliseconds>(*virtualClock_);
   drive_ = std::make_unique<RecordingDrive>(
       context_.makeDrive(request, {pictures_, timedSound_, &video_}, progress), *virtualClock_,
       &timedSound_);
@@ -104,12 +105,13 @@ DrivingWindow::DrivingWindow(const Context& context, const drive::LoadRequest& r
     frames_ = std::make_unique<platform::VideoDecodingThread>(video_);
     // A finished picture may be the one the cab waits for: a pass on the window's thread.
     frames_->setReadyHandler([this] {
+      if (!awaitingPicture_.exchange(false)) return;
       QMetaObject::invokeMethod(
           this, [this] { presentFrame(); }, Qt::QueuedConnection);
     });
   }
   presenter_ =
-      std::make_unique<VideoPresenter>(*surface_, frames_.get(), clock_, drive_->shownFrame());
+      std::make_unique<VideoPresenter>(*surface_, frames_.get(), *driveMs_, drive_->shownFrame());
   updateVideoView();
   presenter_->prepare(framePosition());  // decoded while the still picture shows
   cab_->setVideo(&surface_->frontBuffer());
@@ -338,7 +340,10 @@ void DrivingWindow::menu_d1Click() {
 }
 
 void DrivingWindow::menu_d2Click() {
-  if (presenter_->redraw(framePosition(), running())) cab_->videoPresented();
+  awaitingPicture_ = true;
+  const bool now = presenter_->redraw(framePosition(), running());
+  if (!presenter_->awaitsPicture()) awaitingPicture_ = false;
+  if (now) cab_->videoPresented();
 }
 
 void DrivingWindow::buildVideoMenus() {
@@ -429,7 +434,10 @@ void DrivingWindow::simulationTick() {
 void DrivingWindow::presentFrame() {
   if (closing_) return;
   const drive::FramePosition position = framePosition();  // one copy for the whole pass
+  // Set before the pass: a picture finished during it calls for another one.
+  awaitingPicture_ = true;
   const VideoPresenter::Pass pass = presenter_->pass(position, running());
+  if (!presenter_->awaitsPicture()) awaitingPicture_ = false;
   if (pass.presented) {
     cab_->videoPresented();
     if (!running()) return;
@@ -565,7 +573,7 @@ void DrivingWindow::runClosingSteps() {
   releaseCompanions();
   presenter_->stop();  // no more video
   retry_.stop();
-  virtualClock_->stop();                 // both ticks stop before anything is freed
+  virtualClock_->stop();  // both ticks stop before anything is freed
   if (context_.displayTicksRunning) context_.displayTicksRunning(false);
   if (port_.connected()) port_.close();  // shows the disconnect message
   drive_->FormCloseQuery();

@@ -12,6 +12,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <filesystem>
@@ -56,6 +57,7 @@ namespace dravolin::shell {
 
 class CabWidget;
 class DriveClock;
+class DriveMilliseconds;
 class RecordingDrive;
 class HelpWindow;
 class ValueDisplayWindow;
@@ -245,6 +247,7 @@ class DrivingWindow final : public QMainWindow {
   platform::MonotonicMillisecondClock clock_;
   platform::VirtualTimeSoundSlots timedSound_;
   DriveClock* virtualClock_ = nullptr;
+  std::unique_ptr<DriveMilliseconds> driveMs_;  // the video presenter's clock
   std::unique_ptr<RecordingDrive> drive_;
   drive::DriveRecorder recorder_;
   std::size_t replayNext_ = 0;
@@ -258,6 +261,10 @@ class DrivingWindow final : public QMainWindow {
   std::unique_ptr<VideoPresenter> presenter_;
   CabWidget* cab_ = nullptr;
   QTimer retry_;  // one more presentation pass when a change came within 33 ms of a frame
+  // Whether a picture finished by the decoding thread calls for a pass (set from the window's
+  // thread, taken by the decoding thread): only while a pass may wait for one, so that pictures
+  // decoded ahead do not wake the window.
+  std::atomic<bool> awaitingPicture_{true};
   platform::QtSerialPort port_;
   std::unique_ptr<input::ControllerConnection> controller_;
   std::unique_ptr<input::ControllerDevices> devices_;

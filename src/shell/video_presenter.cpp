@@ -75,9 +75,11 @@ bool VideoPresenter::present(const drive::FramePosition& target) {
   }
   const bool blending = target.blend > 0;
   frames_->wish({target.frame, blending ? target.next : -1, target.direction(), view_});
+  awaitsPicture_ = true;
   if (const auto picture = frames_->ready(target.frame, view_)) {
     const auto next = blending ? frames_->ready(target.next, view_) : nullptr;
     const int blend = next != nullptr ? target.blend : 0;
+    awaitsPicture_ = blend != target.blend;
     if (!show(picture, next, blend)) return false;
     shown_.presented(target.frame, blend);
     shownPosition_ = {target.frame, target.next, blend};
@@ -107,6 +109,7 @@ drive::FramePosition VideoPresenter::normalised(drive::FramePosition p) const {
 
 VideoPresenter::Pass VideoPresenter::pass(const drive::FramePosition& wanted, bool running) {
   Pass result;
+  awaitsPicture_ = false;
   if (stopped_) return result;
   const drive::FramePosition position = normalised(wanted);
   if (pending_) {

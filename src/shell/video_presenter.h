@@ -73,6 +73,10 @@ class VideoPresenter {
   bool stopped() const { return stopped_; }
   // Whether a redraw (the command, or a new view while stopped) waits for its picture.
   bool redrawWaiting() const { return pending_.has_value(); }
+  // Whether the last pass (or redraw) left the position without its own pictures on the screen
+  // because they were not decoded yet: a picture finished now calls for another pass. Passes
+  // that find nothing to do or that only wait for the 33 ms await nothing.
+  bool awaitsPicture() const { return awaitsPicture_; }
 
   // Pictures presented by passes and by the redraw command.
   long framesDrawn() const { return framesDrawn_; }
@@ -101,6 +105,7 @@ class VideoPresenter {
   std::optional<drive::FramePosition> pending_;  // a redraw waiting for its picture
   std::uint32_t lastDrawMs_ = 0;
   bool stopped_ = false;
+  bool awaitsPicture_ = false;
   long framesDrawn_ = 0;
 };
 

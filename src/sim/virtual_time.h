@@ -51,6 +51,8 @@ constexpr int nextTickAfter(int doneMs) {
 }
 
 // The first millisecond after `doneMs` at which a display tick falls due.
-constexpr int nextDisplayTickAfter(int doneMs) { return (doneMs / kDisplayTickMs + 1) * kDisplayTickMs; }
+constexpr int nextDisplayTickAfter(int doneMs) {
+  return (doneMs / kDisplayTickMs + 1) * kDisplayTickMs;
+}
 
 }  // namespace dravolin::sim

@@ -160,6 +160,99 @@ TEST(FfmpegFrameConverter, EveryWidthComesOutWholeAndInsideItsBuffer) {
   }
 }
 
+// Pictures larger than the view are halved before the scaler: the view must show the same rows
+// as the scaler alone (the middle ones when the width is filled), in the same colours. Bands of
+// colour across the picture tell which rows were taken; each case converts one picture both
+// ways and compares the two, and checks the first and last rows of the view.
+TEST(FfmpegFrameConverter, HalvedPicturesShowTheRowsAndColoursOfTheScalerAlone) {
+  struct Case {
+    const char* name;
+    int width;
+    int height;
+    VideoView view;
+  };
+  const Case cases[] = {
+      {"1920 x 1080 filling the width at scale 1: halved twice", 1920, 1080, VideoView{}},
+      {"1920 x 1088 filling the width", 1920, 1088, VideoView{}},
+      {"1920 x 1080 whole at scale 1", 1920, 1080, {480, 240, VideoFit::Whole}},
+      {"1920 x 1080 at scale 2: halved once", 1920, 1080, {960, 480, VideoFit::FillWidth}},
+      {"1280 x 720 at scale 1: halved once, then scaled", 1280, 720, VideoView{}},
+      {"1440 x 1080 (4:3), the middle rows", 1440, 1080, VideoView{}},
+      {"962 x 482: halved to 480 x 240 (the cut columns and rows)", 962, 482, VideoView{}},
+      {"960 x 480 at scale 1.5: not halved", 960, 480, {720, 360, VideoFit::FillWidth}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FramePtr frame(av_frame_alloc());
+    frame->width = c.width;
+    frame->height = c.height;
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->colorspace = AVCOL_SPC_BT709;
+    ASSERT_GE(av_frame_get_buffer(frame.get(), 0), 0);
+    // Luma rises by 16 every eighth of the height; the chroma planes carry a slope across.
+    for (int y = 0; y < c.height; ++y) {
+      std::memset(frame->data[0] + y * frame->linesize[0], 32 + 16 * (8 * y / c.height), c.width);
+    }
+    for (int plane = 1; plane < 3; ++plane) {
+      for (int y = 0; y < (c.height + 1) / 2; ++y) {
+        for (int x = 0; x < (c.width + 1) / 2; ++x) {
+          frame->data[plane][y * frame->linesize[plane] + x] = static_cast<std::uint8_t>(
+              plane == 1 ? 64 + 128 * x / c.width : 200 - 96 * x / c.width);
+        }
+      }
+    }
+    FfmpegFrameConverter halving;
+    ViewPicture halved;
+    ASSERT_TRUE(halving.convertForView(*frame, c.view, halved));
+    const VideoPlacement at = placeVideo(c.width, c.height, c.view);
+    ASSERT_EQ(halved.pixels.width, at.width);
+    ASSERT_EQ(halved.pixels.height, at.height);
+    EXPECT_EQ(halved.x, at.x);
+    EXPECT_EQ(halved.y, at.y);
+    Bitmap alone;
+    {
+      // The direct path: the same picture cropped and scaled in one pass of the scaler.
+      FramePtr cropped(av_frame_alloc());
+      cropped->width = c.width;
+      cropped->height = at.cropHeight;
+      cropped->format = AV_PIX_FMT_YUV420P;
+      cropped->colorspace = AVCOL_SPC_BT709;
+      ASSERT_GE(av_frame_get_buffer(cropped.get(), 0), 0);
+      const int top = at.cropTop / 2 * 2;
+      for (int plane = 0; plane < 3; ++plane) {
+        const int shift = plane == 0 ? 0 : 1;
+        for (int y = 0; y < (at.cropHeight + shift) >> shift; ++y) {
+          std::memcpy(cropped->data[plane] + y * cropped->linesize[plane],
+                      frame->data[plane] + ((top >> shift) + y) * frame->linesize[plane],
+                      static_cast<std::size_t>((c.width + shift) >> shift));
+        }
+      }
+      FfmpegFrameConverter direct;
+      ASSERT_TRUE(direct.convert(*cropped, alone));  // own size, then compared by area below
+    }
+    // Each view pixel against the mean of the picture pixels it covers in the direct path.
+    const double sx = static_cast<double>(alone.width) / at.width;
+    const double sy = static_cast<double>(alone.height) / at.height;
+    for (const int y : {0, at.height / 2, at.height - 1}) {
+      for (const int x : {0, at.width / 3, at.width - 1}) {
+        const int x0 = static_cast<int>(x * sx);
+        const int y0 = static_cast<int>(y * sy);
+        const int x1 = std::max(x0 + 1, static_cast<int>((x + 1) * sx));
+        const int y1 = std::max(y0 + 1, static_cast<int>((y + 1) * sy));
+        for (const int shift : {0, 8, 16}) {
+          long sum = 0;
+          for (int yy = y0; yy < y1; ++yy) {
+            for (int xx = x0; xx < x1; ++xx) sum += (alone.pixel(xx, yy) >> shift) & 0xFF;
+          }
+          const double want = static_cast<double>(sum) / ((x1 - x0) * (y1 - y0));
+          const int got = static_cast<int>((halved.pixels.pixel(x, y) >> shift) & 0xFF);
+          EXPECT_NEAR(got, want, 6) << "at " << x << "," << y << " channel " << shift;
+        }
+      }
+    }
+  }
+}
+
 TEST(FfmpegFields, StreamKindAndCodecOutsideTheirEnums) {
   AVCodecParameters* raw = avcodec_parameters_alloc();
   ASSERT_NE(raw, nullptr);
