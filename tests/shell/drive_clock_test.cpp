@@ -56,7 +56,11 @@ TEST(DriveClock, AtRestTheSimulationTicksWaitForTheDisplayTick) {
   int t = 0;
   DriveClock::Handlers handlers;
   handlers.eachMs = [&t](int ms) { t = ms; };
-  handlers.simulationTick = [&] { simulation.push_back({t, real.elapsed()}); };
+  int tickClockWrong = 0;  // ticks during which the drive's milliseconds were not their own
+  handlers.simulationTick = [&] {
+    simulation.push_back({t, real.elapsed()});
+    if (clock.nowMs() != t) ++tickClockWrong;
+  };
   handlers.displayTick = [&] { display.push_back({t, real.elapsed()}); };
   handlers.atRest = [] { return true; };
   clock.setHandlers(std::move(handlers));
@@ -83,6 +87,9 @@ TEST(DriveClock, AtRestTheSimulationTicksWaitForTheDisplayTick) {
     ++grouped;
   }
   EXPECT_GE(grouped, 6);
+  EXPECT_EQ(tickClockWrong, 0);
+  // Between wakes the drive's milliseconds follow real time, never behind what has run.
+  EXPECT_GE(clock.nowMs(), clock.doneMs());
 
   // An input: the ticks due run first, then the next simulation tick wakes on its own.
   const int input = clock.eventMs();

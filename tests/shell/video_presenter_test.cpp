@@ -135,6 +135,8 @@ TEST(VideoPresenter, DrawsChangedPicturesWhileRunningAtMostEvery33Ms) {
       const VideoPresenter::Pass pass = presenter.pass(s.position, s.running);
       EXPECT_EQ(onScreen(view), s.wantScreen) << "at " << s.atMs;
       EXPECT_EQ(pass.retryInMs, s.wantRetry) << "at " << s.atMs;
+      // Every picture is ready at once: nothing is waited for, whether it was drawn or not.
+      EXPECT_FALSE(presenter.awaitsPicture()) << "at " << s.atMs;
     }
   }
 }
@@ -158,24 +160,41 @@ TEST(VideoPresenter, AJumpShowsTheNearestReadyPictureUntilItsOwnIsDecoded) {
     const char* name;
     std::vector<int> finished;  // pictures finished before the pass
     int frame;                  // the train's frame at the pass
+    int blend;                  // and the share of the next one
     const char* wantScreen;
     int wantShown;
+    bool wantAwaits;  // a picture finished from now on calls for another pass
   };
   const Case cases[] = {
-      {"nothing nearer is ready: the screen stays", {}, 500, "100", 100},
-      {"a nearer picture stands in, recorded as itself", {480}, 500, "480", 480},
-      {"one further from the frame than the one shown is not shown", {103}, 500, "480", 480},
-      {"its own picture follows once it is finished", {500}, 500, "500", 500},
-      {"back to a frame whose picture is kept", {}, 103, "103", 103},
+      {"nothing nearer is ready: the screen stays", {}, 500, 0, "100", 100, true},
+      {"a nearer picture stands in, recorded as itself", {480}, 500, 0, "480", 480, true},
+      {"one further from the frame than the one shown is not shown",
+       {103},
+       500,
+       0,
+       "480",
+       480,
+       true},
+      {"its own picture follows once it is finished", {500}, 500, 0, "500", 500, false},
+      {"back to a frame whose picture is kept", {}, 103, 0, "103", 103, false},
+      {"blending, the next picture not ready: the frame alone, waiting for the next",
+       {300},
+       300,
+       128,
+       "300",
+       300,
+       true},
+      {"the next one finished: blended", {301}, 300, 128, "300+301@128", 300, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     for (const int n : c.finished) frames.finish(n, v);
     clock.now += 40;
-    presenter.pass(at(c.frame), true);
+    presenter.pass(at(c.frame, c.blend), true);
     EXPECT_EQ(onScreen(view), c.wantScreen);
     EXPECT_EQ(shown.lastShown(), c.wantShown);
-    EXPECT_EQ(shown.due(at(c.frame)), c.wantShown != c.frame);
+    EXPECT_EQ(shown.due(at(c.frame, c.blend)), c.wantAwaits);
+    EXPECT_EQ(presenter.awaitsPicture(), c.wantAwaits);
     EXPECT_EQ(frames.wishes.back().frame, c.frame);
   }
 }
