@@ -24,6 +24,12 @@ class OffscreenImage {
   // Resizes the image to the bitmap and copies its pixels. An empty bitmap, or one whose pixel
   // vector is shorter than width x height, leaves an empty image (which draws nothing).
   virtual void load(const Bitmap& bitmap) = 0;
+  // As load(), but the image may show the bitmap's own pixels instead of a copy of them: it then
+  // holds `bitmap` until the next load, and the bitmap must not change meanwhile. By default a
+  // copy, as load() makes.
+  virtual void loadShared(std::shared_ptr<const Bitmap> bitmap) {
+    if (bitmap != nullptr) load(*bitmap);
+  }
   // Size in pixels of what was loaded last; 0 x 0 while empty.
   virtual int width() const = 0;
   virtual int height() const = 0;

@@ -15,10 +15,11 @@ constexpr QRgb kBlack = 0xFF000000;
 class QtOffscreenImage final : public OffscreenImage {
  public:
   void load(const Bitmap& bitmap) override {
-    const std::size_t count = bitmap.empty() ? 0
-                                             : static_cast<std::size_t>(bitmap.width) *
-                                                   static_cast<std::size_t>(bitmap.height);
-    if (count == 0 || bitmap.pixels.size() < count) {
+    if (shared_ != nullptr) {
+      image_ = QImage();  // lets go of the shared pixels before they are
+      shared_.reset();
+    }
+    if (!complete(bitmap)) {
       image_ = QImage();
       return;
     }
@@ -31,13 +32,33 @@ class QtOffscreenImage final : public OffscreenImage {
                   rowBytes);
     }
   }
+  // The bitmap's own pixels, read only, held until the next load: no copy.
+  void loadShared(std::shared_ptr<const Bitmap> bitmap) override {
+    if (bitmap == nullptr || !complete(*bitmap)) {
+      shared_.reset();
+      image_ = QImage();
+      return;
+    }
+    image_ =
+        QImage(reinterpret_cast<const uchar*>(bitmap->pixels.data()), bitmap->width, bitmap->height,
+               bitmap->width * static_cast<int>(sizeof(std::uint32_t)), QImage::Format_RGB32);
+    shared_ = std::move(bitmap);
+  }
   int width() const override { return image_.width(); }
   int height() const override { return image_.height(); }
 
   const QImage& image() const { return image_; }
 
  private:
+  static bool complete(const Bitmap& bitmap) {
+    const std::size_t count = bitmap.empty() ? 0
+                                             : static_cast<std::size_t>(bitmap.width) *
+                                                   static_cast<std::size_t>(bitmap.height);
+    return count > 0 && bitmap.pixels.size() >= count;
+  }
+
   QImage image_;
+  std::shared_ptr<const Bitmap> shared_;  // what image_ shows, when it was loaded shared
 };
 
 }  // namespace
@@ -80,7 +101,15 @@ void CabViewSurface::setPixelSize(int width, int height) {
 
 void CabViewSurface::fillBackBuffer() {
   if (back_.size() != pixelSize_) back_ = QImage(pixelSize_, QImage::Format_RGB32);
-  back_.fill(kBlack);
+  // The black is laid down by the next drawing unless that covers the whole buffer opaquely
+  // (a line video picture of the view's size), or by present() when nothing is drawn.
+  fillPending_ = true;
+}
+
+void CabViewSurface::fillIfPending(const QRect& opaque) {
+  if (!fillPending_) return;
+  fillPending_ = false;
+  if (!opaque.contains(back_.rect())) back_.fill(kBlack);
 }
 
 void CabViewSurface::drawImage(const OffscreenImage& image, int x, int y, double opacity) {
@@ -88,6 +117,7 @@ void CabViewSurface::drawImage(const OffscreenImage& image, int x, int y, double
   if (own == nullptr || own->image().isNull() || opacity <= 0) {
     return;
   }
+  fillIfPending(opacity >= 1 ? QRect(QPoint(x, y), own->image().size()) : QRect());
   QPainter painter(&back_);
   if (opacity >= 1) {
     painter.setCompositionMode(QPainter::CompositionMode_Source);
@@ -102,6 +132,7 @@ void CabViewSurface::drawImageScaled(const OffscreenImage& image, const VideoPla
   if (own == nullptr || own->image().isNull() || at.width <= 0 || at.height <= 0) {
     return;
   }
+  fillIfPending(QRect());
   QPainter painter(&back_);
   painter.setCompositionMode(QPainter::CompositionMode_Source);
   painter.setRenderHint(QPainter::SmoothPixmapTransform, !at.byWholePixels);
@@ -110,6 +141,7 @@ void CabViewSurface::drawImageScaled(const OffscreenImage& image, const VideoPla
 }
 
 void CabViewSurface::present() {
+  fillIfPending(QRect());
   std::swap(back_, front_);
   update();
 }

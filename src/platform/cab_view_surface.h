@@ -46,10 +46,15 @@ class CabViewSurface final : public QWidget, public CabView {
   void showEvent(QShowEvent* event) override;
 
  private:
+  // Lays down the black of a fillBackBuffer() not yet done, unless `opaque` (the rectangle the
+  // drawing about to be made covers opaquely) covers the whole back buffer.
+  void fillIfPending(const QRect& opaque);
+
   QImage back_;
   QImage front_;
   QSize pixelSize_;
   bool initialised_ = false;
+  bool fillPending_ = false;
   std::function<void()> onInitialise_;
   std::function<void()> onFinalise_;
 };

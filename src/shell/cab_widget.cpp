@@ -2,6 +2,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <algorithm>
 #include <cmath>
 
@@ -303,12 +304,15 @@ void CabWidget::paintEvent(QPaintEvent* event) {
   painted_.clear();
   QPainter p(this);
   p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-  p.fillRect(event->rect(), Qt::black);
   // The video's picture has the pixels of the screen already (it was scaled once, from the
-  // decoded picture): it is drawn into the video area as it is, not enlarged again.
-  if (video_ != nullptr && !video_->isNull()) {
-    p.drawImage(QRect(kVideoRect.topLeft() * scale_, kVideoRect.size() * scale_), *video_);
-  }
+  // decoded picture): it is drawn into the video area as it is, not enlarged again. It is
+  // opaque, so only the rest of the repainted area is filled black first.
+  const QRect videoArea(kVideoRect.topLeft() * scale_, kVideoRect.size() * scale_);
+  const bool video = video_ != nullptr && !video_->isNull();
+  QRegion black(event->rect());
+  if (video) black -= videoArea;
+  for (const QRect& r : black) p.fillRect(r, Qt::black);
+  if (video) p.drawImage(videoArea, *video_);
   p.scale(scale_, scale_);
   if (model_ == nullptr) return;
   const CabModel& m = *model_;

@@ -44,12 +44,17 @@ bool VideoPresenter::show(const std::shared_ptr<const platform::ViewPicture>& pi
     std::swap(image_, nextImage_);
     std::swap(inImage_, inNextImage_);
   }
+  // The images show the finished pictures' own pixels: the decoding thread makes no other
+  // picture in their memory while they are held here.
+  const auto pixelsOf = [](const std::shared_ptr<const platform::ViewPicture>& p) {
+    return std::shared_ptr<const platform::Bitmap>(p, &p->pixels);
+  };
   if (picture != inImage_) {
-    image_->load(picture->pixels);
+    image_->loadShared(pixelsOf(picture));
     inImage_ = picture;
   }
   if (next != nullptr && next != inNextImage_) {
-    nextImage_->load(next->pixels);
+    nextImage_->loadShared(pixelsOf(next));
     inNextImage_ = next;
   }
   if (!surface_.canDraw()) return false;

@@ -158,6 +158,51 @@ class CabViewSurfaceTest : public QObject {
     QCOMPARE(surface.frontBuffer().pixel(5, 1), kBlack);
   }
 
+  // The black of fillBackBuffer() is left out only under a picture that covers the whole buffer
+  // opaquely; whatever else is drawn, or nothing, finds black below it, never the frame before.
+  // A picture loaded shared shows the bitmap's own pixels and keeps them while it is held.
+  void blackUnderWhatIsNotCovered() {
+    struct Case {
+      const char* name;
+      int x;  // where the 480 x 240 blue picture is drawn (none when -1000)
+      double opacity;
+      QRgb wantTopLeft;
+      QRgb wantBottomRight;
+    };
+    const Case cases[] = {
+        {"covering and opaque", 0, 1.0, 0xFF0000FF, 0xFF0000FF},
+        {"one pixel to the right: the first column black", 1, 1.0, kBlack, 0xFF0000FF},
+        {"covering at a share: laid over black", 0, 0.5, 0xFF000080, 0xFF000080},
+        {"nothing drawn: black", -1000, 1.0, kBlack, kBlack},
+    };
+    for (const Case& c : cases) {
+      CabViewSurface surface;
+      surface.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&surface));
+      auto image = surface.createImage();
+      QVERIFY(presentBitmap(surface, *image, solid(480, 240, 0xFFFFFFFF)));
+      QVERIFY(presentBitmap(surface, *image, solid(480, 240, 0xFFFFFFFF)));  // both buffers
+      auto blue = std::make_shared<const Bitmap>(solid(480, 240, 0xFF0000FF));
+      image->loadShared(blue);
+      QCOMPARE(blue.use_count(), 2L);  // held by the image, not copied
+      surface.fillBackBuffer();
+      if (c.x != -1000) surface.drawImage(*image, c.x, 0, c.opacity);
+      surface.present();
+      const QImage& front = surface.frontBuffer();
+      const QRgb topLeft = front.pixel(0, 0);
+      QVERIFY2(qAbs(qRed(topLeft) - qRed(c.wantTopLeft)) <= 1 &&
+                   qAbs(qBlue(topLeft) - qBlue(c.wantTopLeft)) <= 1,
+               qPrintable(QString("%1: %2").arg(c.name).arg(topLeft, 8, 16)));
+      QVERIFY2(qAbs(qBlue(front.pixel(479, 239)) - qBlue(c.wantBottomRight)) <= 1 &&
+                   qRed(front.pixel(479, 239)) == qRed(c.wantBottomRight),
+               c.name);
+      // A plain load lets the shared bitmap go and shows a copy of the new one.
+      image->load(solid(2, 2, 0xFF00FF00));
+      QCOMPARE(blue.use_count(), 1L);
+      QCOMPARE(image->width(), 2);
+    }
+  }
+
   void malformedBitmapDrawsNothing_data() {
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("height");
