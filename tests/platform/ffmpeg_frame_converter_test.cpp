@@ -160,6 +160,17 @@ TEST(FfmpegFrameConverter, EveryWidthComesOutWholeAndInsideItsBuffer) {
   }
 }
 
+// An empty 4:2:0 BT.709 picture of width x height; null when FFmpeg cannot allocate it.
+FramePtr bt709Picture(int width, int height) {
+  FramePtr frame(av_frame_alloc());
+  frame->width = width;
+  frame->height = height;
+  frame->format = AV_PIX_FMT_YUV420P;
+  frame->colorspace = AVCOL_SPC_BT709;
+  if (av_frame_get_buffer(frame.get(), 0) < 0) return nullptr;
+  return frame;
+}
+
 // Pictures larger than the view are halved before the scaler: the view must show the same rows
 // as the scaler alone (the middle ones when the width is filled), in the same colours. Bands of
 // colour across the picture tell which rows were taken; each case converts one picture both
@@ -183,12 +194,8 @@ TEST(FfmpegFrameConverter, HalvedPicturesShowTheRowsAndColoursOfTheScalerAlone) 
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FramePtr frame(av_frame_alloc());
-    frame->width = c.width;
-    frame->height = c.height;
-    frame->format = AV_PIX_FMT_YUV420P;
-    frame->colorspace = AVCOL_SPC_BT709;
-    ASSERT_GE(av_frame_get_buffer(frame.get(), 0), 0);
+    const FramePtr frame = bt709Picture(c.width, c.height);
+    ASSERT_TRUE(frame);
     // Luma rises by 16 every eighth of the height; the chroma planes carry a slope across.
     for (int y = 0; y < c.height; ++y) {
       std::memset(frame->data[0] + y * frame->linesize[0], 32 + 16 * (8 * y / c.height), c.width);
@@ -212,12 +219,8 @@ TEST(FfmpegFrameConverter, HalvedPicturesShowTheRowsAndColoursOfTheScalerAlone) 
     Bitmap alone;
     {
       // The direct path: the same picture cropped and scaled in one pass of the scaler.
-      FramePtr cropped(av_frame_alloc());
-      cropped->width = c.width;
-      cropped->height = at.cropHeight;
-      cropped->format = AV_PIX_FMT_YUV420P;
-      cropped->colorspace = AVCOL_SPC_BT709;
-      ASSERT_GE(av_frame_get_buffer(cropped.get(), 0), 0);
+      const FramePtr cropped = bt709Picture(c.width, at.cropHeight);
+      ASSERT_TRUE(cropped);
       const int top = at.cropTop / 2 * 2;
       for (int plane = 0; plane < 3; ++plane) {
         const int shift = plane == 0 ? 0 : 1;
