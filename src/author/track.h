@@ -29,6 +29,9 @@ struct TrackPoint {
   // video's telemetry stream; unset for a track from a file of its own.
   std::optional<double> videoTimeS;
   std::int64_t at = 0;  // line (from 1) or byte offset of the fix in its file
+  // The first fix of a track or segment after the first one (GPX `trk`/`trkseg`): the time
+  // before it is a dropout whatever its length, never a stretch to interpolate across as motion.
+  bool segmentStart = false;
 };
 
 struct Waypoint {
