@@ -38,15 +38,20 @@ void DriveClock::stop() {
   timer_.stop();
 }
 
+DriveClock::CatchUp DriveClock::catchUp(qint64 nowMs, int doneMs) {
+  const qint64 behind = nowMs - doneMs;
+  const qint64 dropped = behind > kMaxCatchUpMs ? behind - kMaxCatchUpMs : 0;
+  return {static_cast<int>(std::min<qint64>(nowMs - dropped, std::numeric_limits<int>::max() - 1)),
+          dropped};
+}
+
 int DriveClock::virtualNow() {
   if (!flowing()) return doneMs_;
-  const qint64 now = baseVirtualMs_ + (real_.elapsed() - baseRealMs_);
-  if (now - doneMs_ > kMaxCatchUpMs) {
-    // Held up: the time beyond the catch-up is dropped.
-    baseVirtualMs_ -= static_cast<int>(now - doneMs_ - kMaxCatchUpMs);
-    return doneMs_ + kMaxCatchUpMs;
-  }
-  return static_cast<int>(std::min<qint64>(now, std::numeric_limits<int>::max() - 1));
+  const CatchUp c = catchUp(baseVirtualMs_ + (real_.elapsed() - baseRealMs_), doneMs_);
+  // Held up: the time beyond the catch-up is dropped from the clock, so that it is not caught
+  // up at a later wake either.
+  baseVirtualMs_ -= c.droppedMs;
+  return c.targetMs;
 }
 
 int DriveClock::nowMs() const {

@@ -79,6 +79,14 @@ class DriveClock final : public QObject {
   // this much virtual time at once; the rest is skipped, as a real clock would.
   static constexpr int kMaxCatchUpMs = 1000;
 
+  // Virtual time read as `nowMs` when `doneMs` is the last millisecond run: the millisecond to
+  // run up to, and the virtual time dropped for good (what lies beyond kMaxCatchUpMs behind).
+  struct CatchUp {
+    int targetMs;
+    qint64 droppedMs;
+  };
+  static CatchUp catchUp(qint64 nowMs, int doneMs);
+
  private:
   bool flowing() const { return (running_ || freeRunning_) && !stopped_; }
   bool resting() const;
@@ -90,8 +98,8 @@ class DriveClock final : public QObject {
   Handlers handlers_;
   QTimer timer_;
   QElapsedTimer real_;
-  qint64 baseRealMs_ = 0;  // real_ at which virtual time was baseVirtualMs_
-  int baseVirtualMs_ = 0;
+  qint64 baseRealMs_ = 0;     // real_ at which virtual time was baseVirtualMs_
+  qint64 baseVirtualMs_ = 0;  // lowered by the virtual time dropped after a hold-up
   int doneMs_ = 0;
   int runningMs_ = 0;           // the millisecond being run, while advancing_
   qint64 lastInputRealMs_ = 0;  // real_ at the last eventMs()

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QThread>
 #include <climits>
 #include <vector>
 
@@ -38,6 +39,33 @@ TEST(DriveClock, WakesForTheNextTickOrEvent) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(DriveClock::nextWakeMs(c.doneMs, c.running, c.resting, c.nextEventMs), c.want);
+  }
+}
+
+// After a hold-up the clock catches up at most kMaxCatchUpMs (1 s) of virtual time; what lies
+// beyond it is dropped.
+TEST(DriveClock, CatchesUpAtMostOneSecond) {
+  struct Case {
+    const char* name;
+    qint64 nowMs;
+    int doneMs;
+    int targetMs;
+    qint64 droppedMs;
+  };
+  const Case cases[] = {
+      {"on time", 5000, 5000, 5000, 0},
+      {"a tick behind", 5033, 5000, 5033, 0},
+      {"exactly the catch-up behind: all of it is run", 6000, 5000, 6000, 0},
+      {"a millisecond more: that one is dropped", 6001, 5000, 6000, 1},
+      {"held up for a minute", 65000, 5000, 6000, 59000},
+      {"held up for a month", 5000 + 2678400000LL, 5000, 6000, 2678399000LL},
+      {"the end of the clock's range", INT_MAX + 5LL, INT_MAX - 10, INT_MAX - 1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const DriveClock::CatchUp got = DriveClock::catchUp(c.nowMs, c.doneMs);
+    EXPECT_EQ(got.targetMs, c.targetMs);
+    EXPECT_EQ(got.droppedMs, c.droppedMs);
   }
 }
 
@@ -108,6 +136,17 @@ TEST(DriveClock, AtRestTheSimulationTicksWaitForTheDisplayTick) {
     if (d != nullptr && d->realMs - s.realMs >= 10) ++ownWakes;
   }
   EXPECT_GE(ownWakes, 3);
+
+  // Held up for half a second longer than the catch-up (a debugger, a suspended machine): one
+  // second of virtual time is run, and the rest is dropped, not caught up at a later wake.
+  const int doneBefore = clock.doneMs();
+  const qint64 realBefore = real.elapsed();
+  QThread::msleep(DriveClock::kMaxCatchUpMs + 500);
+  runFor(100);
+  const qint64 realRun = real.elapsed() - realBefore;
+  EXPECT_GE(clock.doneMs() - doneBefore, DriveClock::kMaxCatchUpMs);
+  EXPECT_LE(clock.doneMs() - doneBefore, realRun - 250)
+      << "virtual time ran " << clock.doneMs() - doneBefore << " ms in " << realRun << " ms";
 }
 
 }  // namespace
