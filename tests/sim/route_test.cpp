@@ -86,7 +86,8 @@ TEST(PositionStep, FrameStepFollowsTheRecordingSpeed) {
 }
 
 // The distance of a frame from the line's origin, as stop distances are measured: rows 0..300
-// (0 to 60 km/h, 8333 cm) and 300..600 (60 km/h, 25000 cm), then a gap and a row 700..800.
+// (0 to 60 km/h, 8333 cm) and 300..600 (60 km/h, 25000 cm), then a gap and a row 700..800. A
+// row's end frame, which no row holds, stands at that row's end distance.
 TEST(LineDistance, OfAFrameFromTheLinesOrigin) {
   LineParams line = testLine();
   line.SpeedUnit.push_back({700, 800, 60, 60, 33333});
@@ -98,7 +99,8 @@ TEST(LineDistance, OfAFrameFromTheLinesOrigin) {
   for (const Case& c :
        {Case{-5, -1, 0}, Case{0, 0, 0}, Case{100, 0, 926},            // 925.93
         Case{299, 0, 8278}, Case{300, 1, 8333}, Case{450, 1, 16666},  // 8333 + 8333.3
-        Case{650, -1, 25000}, Case{700, 2, 25000}, Case{900, -1, 33333}}) {
+        Case{599, 1, 24944}, Case{600, -1, 25000}, Case{650, -1, 25000}, Case{700, 2, 25000},
+        Case{799, 2, 30500}, Case{800, -1, 33333}, Case{900, -1, 33333}}) {
     EXPECT_EQ(speedUnitRowAt(line, c.frame), c.row) << c.frame;
     EXPECT_EQ(lineDistanceAt(line, c.frame), c.cm) << c.frame;
   }
