@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <limits>
 #include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "drive/drive_fixture.h"
 #include "drive/script_controller.h"
 #include "input/key_codes.h"
 #include "tools/drive/script.h"
@@ -144,6 +147,187 @@ TEST(RandomScript, PatternsDrawTheirChoices) {
   EXPECT_TRUE(e.kind == ScriptEventKind::WheelDown || e.kind == ScriptEventKind::WheelUp);
   const RandomEventKind unknown{"jump", 1, "jump {1..3}"};
   EXPECT_THROW(makeRandomEvent(r, kContext, unknown, 1), std::invalid_argument);
+}
+
+// Each invariant of the drive, broken alone by one step past its bound (and kept at the bound):
+// the message names the quantity that is wrong. The electric train's pressures end at 880 kPa
+// (HighAirPress) plus a step of 45; its speed runs from -150 to 1040 km/h; it has 5 power and 9
+// brake notch pictures and one sign picture. The diesel railcar has 3 gears and a video of 1000
+// frames.
+TEST(DriveInvariants, EachNamesItsQuantityOneStepPastItsBound) {
+  using sim::CabModel;
+  using sim::TrainState;
+  const auto fixed = [](long double v) { return sim::Fixed::round(v); };
+  const long double nan = std::numeric_limits<long double>::quiet_NaN();
+  const long double inf = std::numeric_limits<long double>::infinity();
+  struct Case {
+    const char* name;
+    bool diesel;
+    std::function<void(TrainState&, CabModel&)> change;
+    const char* broken;  // the start of the message; empty: none
+  };
+  const Case cases[] = {
+      {"as loaded", false, [](TrainState&, CabModel&) {}, ""},
+      {"Distance", false, [&](TrainState& s, CabModel&) { s.Distance = nan; },
+       "invariant: Distance is not a finite number"},
+      {"DistanceStep", false, [&](TrainState& s, CabModel&) { s.DistanceStep = inf; },
+       "invariant: DistanceStep is not"},
+      {"NextStopDistance", false, [&](TrainState& s, CabModel&) { s.NextStopDistance = -inf; },
+       "invariant: NextStopDistance is not"},
+      {"DistanceToStop", false, [&](TrainState& s, CabModel&) { s.DistanceToStop = nan; },
+       "invariant: DistanceToStop is not"},
+      {"LastGradientSampleDistance", false,
+       [&](TrainState& s, CabModel&) { s.LastGradientSampleDistance = nan; },
+       "invariant: LastGradientSampleDistance is not"},
+      {"EngineOutput", false, [&](TrainState& s, CabModel&) { s.EngineOutput = nan; },
+       "invariant: EngineOutput is not"},
+      {"PowerHandle at the last notch", false, [](TrainState& s, CabModel&) { s.PowerHandle = 4; },
+       ""},
+      {"PowerHandle", false, [](TrainState& s, CabModel&) { s.PowerHandle = 5; },
+       "invariant: PowerHandle 5 outside 0 .. 4"},
+      {"PowerHandle below 0", false, [](TrainState& s, CabModel&) { s.PowerHandle = -1; },
+       "invariant: PowerHandle -1"},
+      {"PowerNotch", false, [](TrainState& s, CabModel&) { s.PowerNotch = 5; },
+       "invariant: PowerNotch 5"},
+      {"BrakeHandle at EB", false, [](TrainState& s, CabModel&) { s.BrakeHandle = -8; }, ""},
+      {"BrakeHandle", false, [](TrainState& s, CabModel&) { s.BrakeHandle = -9; },
+       "invariant: BrakeHandle -9 outside -8 .. 0"},
+      {"BrakeHandle above 0", false, [](TrainState& s, CabModel&) { s.BrakeHandle = 1; },
+       "invariant: BrakeHandle 1"},
+      {"BrakeNotch", false, [](TrainState& s, CabModel&) { s.BrakeNotch = -9; },
+       "invariant: BrakeNotch -9"},
+      {"Reverser backwards", false, [](TrainState& s, CabModel&) { s.Reverser = -1; }, ""},
+      {"Reverser", false, [](TrainState& s, CabModel&) { s.Reverser = 2; },
+       "invariant: Reverser 2"},
+      {"Reverser below", false, [](TrainState& s, CabModel&) { s.Reverser = -2; },
+       "invariant: Reverser -2"},
+      {"Gear at the last", true, [](TrainState& s, CabModel&) { s.Gear = 2; }, ""},
+      {"Gear", true, [](TrainState& s, CabModel&) { s.Gear = 3; },
+       "invariant: Gear 3 outside 0 .. 2"},
+      {"Gear below", true, [](TrainState& s, CabModel&) { s.Gear = -1; }, "invariant: Gear -1"},
+      {"pressures at the top", false,
+       [&](TrainState& s, CabModel&) {
+         s.BrakePressure = s.BpPressure = s.MrPressure = s.SapPressure = s.BcPressure = fixed(925);
+       },
+       ""},
+      {"BrakePressure", false,
+       [&](TrainState& s, CabModel&) { s.BrakePressure = fixed(925.0001L); },
+       "invariant: BrakePressure 925.0001 outside 0.0000 .. 925.0000"},
+      {"BpPressure", false, [&](TrainState& s, CabModel&) { s.BpPressure = fixed(925.0001L); },
+       "invariant: BpPressure 925.0001"},
+      {"MrPressure", false, [&](TrainState& s, CabModel&) { s.MrPressure = fixed(925.0001L); },
+       "invariant: MrPressure 925.0001"},
+      {"SapPressure", false, [&](TrainState& s, CabModel&) { s.SapPressure = fixed(925.0001L); },
+       "invariant: SapPressure 925.0001"},
+      {"BcPressure", false, [&](TrainState& s, CabModel&) { s.BcPressure = fixed(925.0001L); },
+       "invariant: BcPressure 925.0001"},
+      {"BcPressure below 0", false,
+       [&](TrainState& s, CabModel&) { s.BcPressure = fixed(-0.0001L); },
+       "invariant: BcPressure -0.0001"},
+      {"Speed at its ends", false, [&](TrainState& s, CabModel&) { s.Speed = fixed(-150); }, ""},
+      {"Speed forward at its end", false, [&](TrainState& s, CabModel&) { s.Speed = fixed(1040); },
+       ""},
+      {"Speed backwards", false, [&](TrainState& s, CabModel&) { s.Speed = fixed(-150.0001L); },
+       "invariant: Speed -150.0001 outside -150.0000 .. 1040.0000"},
+      {"Speed forwards", false, [&](TrainState& s, CabModel&) { s.Speed = fixed(1040.0001L); },
+       "invariant: Speed 1040.0001"},
+      {"FrameIndex without a video", false, [](TrainState& s, CabModel&) { s.FrameIndex = -1; },
+       "invariant: FrameIndex -1"},
+      {"FrameIndex far on without a video", false,
+       [](TrainState& s, CabModel&) { s.FrameIndex = std::numeric_limits<int>::max(); }, ""},
+      {"FrameIndex on the last frame", true, [](TrainState& s, CabModel&) { s.FrameIndex = 999; },
+       ""},
+      {"FrameIndex", true, [](TrainState& s, CabModel&) { s.FrameIndex = 1000; },
+       "invariant: FrameIndex 1000 outside 0 .. 999"},
+      {"pictures at the ends of their lists", false,
+       [](TrainState&, CabModel& c) {
+         c.Lamp_P.image = 4;
+         c.Lamp_B.image = 8;
+         c.SpeedLimitImage.image = c.SlopeImage.image = c.stop.image = 0;
+         c.Lamp_Gear.image = c.SignalImage.image = c.OtherImage.image = sim::kNoImage;
+       },
+       ""},
+      {"Lamp_P", false, [](TrainState&, CabModel& c) { c.Lamp_P.image = 5; },
+       "invariant: Lamp_P shows image 5 of a list of 5"},
+      {"Lamp_B", false, [](TrainState&, CabModel& c) { c.Lamp_B.image = 9; },
+       "invariant: Lamp_B shows image 9"},
+      {"Lamp_B below", false, [](TrainState&, CabModel& c) { c.Lamp_B.image = -2; },
+       "invariant: Lamp_B shows image -2"},
+      {"Lamp_Gear", false, [](TrainState&, CabModel& c) { c.Lamp_Gear.image = 0; },
+       "invariant: Lamp_Gear shows image 0 of a list of 0"},
+      {"SignalImage", false, [](TrainState&, CabModel& c) { c.SignalImage.image = 0; },
+       "invariant: SignalImage shows"},
+      {"SpeedLimitImage", false, [](TrainState&, CabModel& c) { c.SpeedLimitImage.image = 1; },
+       "invariant: SpeedLimitImage shows image 1 of a list of 1"},
+      {"SlopeImage", false, [](TrainState&, CabModel& c) { c.SlopeImage.image = 1; },
+       "invariant: SlopeImage shows"},
+      {"stop", false, [](TrainState&, CabModel& c) { c.stop.image = 1; }, "invariant: stop shows"},
+      {"OtherImage", false, [](TrainState&, CabModel& c) { c.OtherImage.image = 0; },
+       "invariant: OtherImage shows"},
+  };
+  platform::VirtualSoundSlots sounds;
+  input::ProgramInputState program;
+  const auto driveData = [](bool diesel) {
+    drive::DriveData d = testing::testDriveData();
+    if (diesel) {
+      const sim::TrainParams electric = d.files.train.params;
+      d.files.train.params = testing::dieselTrain();
+      d.files.train.params.HighAirPress = electric.HighAirPress;
+      d.files.train.params.EBPress = electric.EBPress;
+      d.videoFrameCount = 1000;
+    }
+    return d;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    drive::Drive drive(driveData(c.diesel), sounds, program);
+    c.change(drive.state(), drive.cab());
+    const std::string bad = checkDriveInvariants(drive);
+    const std::string broken = c.broken;
+    EXPECT_EQ(bad.substr(0, broken.size()), broken) << bad;
+    EXPECT_EQ(bad.empty(), broken.empty()) << bad;
+  }
+}
+
+// A train standing through a tick keeps its Distance; one that moves off or comes to rest in
+// it may have run, and one that a frame key put into another row of the speed table takes that
+// row's start.
+TEST(DriveInvariants, DistanceStaysWhileSpeedIsZero) {
+  const auto fixed = [](long double v) { return sim::Fixed::round(v); };
+  const struct {
+    const char* name;
+    long double speedBefore, speedAfter;
+    long double distanceBefore, distanceAfter;
+    int segmentBefore, segmentAfter;
+    const char* broken;
+  } cases[] = {
+      {"standing", 0, 0, 1000, 1000, 1, 1, ""},
+      {"standing, crept on", 0, 0, 1000, 1000.0001L, 1, 1,
+       "invariant: DistanceAtRest 1000.0000 became 1000.0001 in the simulation tick while Speed "
+       "was 0"},
+      {"standing, went back", 0, 0, 1000, 999, 1, 1,
+       "invariant: DistanceAtRest 1000.0000 became 999"},
+      {"standing after a move, in the row it was moved to", 0, 0, 1000, 1001, -1, -1,
+       "invariant: DistanceAtRest"},
+      {"moving off", 0, 0.0001L, 1000, 1000, 1, 1, ""},
+      {"ran, then came to rest", 0.0001L, 0, 1000, 1000.0001L, 1, 1, ""},
+      {"rolling backwards", -0.0001L, -0.0001L, 1000, 999.9999L, 1, 1, ""},
+      {"a frame key put it into the next row", 0, 0, 1000, 8333, 0, 1, ""},
+      {"a Distance that is no number is the other invariant's", 0, 0, 1000,
+       std::numeric_limits<long double>::quiet_NaN(), 1, 1, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::TrainState after;
+    after.Speed = fixed(c.speedAfter);
+    after.Distance = c.distanceAfter;
+    after.SpeedUnitSegment = c.segmentAfter;
+    const TickStart before{fixed(c.speedBefore), c.distanceBefore, c.segmentBefore};
+    const std::string bad = checkDistanceAtRest(before, after, "simulation tick");
+    const std::string broken = c.broken;
+    EXPECT_EQ(bad.substr(0, broken.size()), broken) << bad;
+    EXPECT_EQ(bad.empty(), broken.empty()) << bad;
+  }
 }
 
 TEST(SoakRandom, StaysWithinItsBounds) {

@@ -237,6 +237,18 @@ std::string checkDriveInvariants(const drive::Drive& drive) {
   return bad;
 }
 
+std::string checkDistanceAtRest(const TickStart& before, const sim::TrainState& after,
+                                const char* tick) {
+  if (before.speed != sim::Fixed() || after.Speed != sim::Fixed()) return {};
+  if (after.SpeedUnitSegment != before.speedUnitSegment) return {};
+  if (!std::isfinite(before.distance) || !std::isfinite(after.Distance)) return {};
+  if (after.Distance == before.distance) return {};
+  return std::string("invariant: DistanceAtRest ") +
+         sim::formatFixed(sim::Fixed::round(before.distance), 4) + " became " +
+         sim::formatFixed(sim::Fixed::round(after.Distance), 4) + " in the " + tick +
+         " while Speed was 0";
+}
+
 // --- the random driver ---
 
 std::uint64_t SoakRandom::next() {
@@ -389,12 +401,16 @@ std::optional<SoakFailure> runChecked(drive::Drive& drive, CheckedSoundSlots& so
     ticking = false;
   };
   auto counted = [&](int t, void (drive::Drive::*tick)(), const char* name) {
+    const TickStart start = tickStart(drive.state());
     const long before = allocations != nullptr ? allocations() : 0;
     (drive.*tick)();
     const long made = allocations != nullptr ? allocations() - before : 0;
     if (made != 0) {
       fail(t, std::string("allocation: the ") + name + " allocated " + std::to_string(made) +
                   (made == 1 ? " time" : " times"));
+    }
+    if (std::string bad = checkDistanceAtRest(start, drive.state(), name); !bad.empty()) {
+      fail(t, std::move(bad));
     }
   };
   sim::runVirtualTime(

@@ -49,6 +49,25 @@ class CheckedSoundSlots : public platform::VirtualSoundSlots {
 // lists. Returns a message naming the first one broken, or empty.
 std::string checkDriveInvariants(const drive::Drive& drive);
 
+// Where a train stood before a tick: what the invariant of the tick compares.
+struct TickStart {
+  sim::Fixed speed;
+  long double distance = 0;
+  int speedUnitSegment = -1;
+};
+inline TickStart tickStart(const sim::TrainState& s) {
+  return {s.Speed, s.Distance, s.SpeedUnitSegment};
+}
+
+// The invariant of one tick: a train whose Speed is 0 before the tick and after it has not moved,
+// so its Distance is the one it had before the tick (`tick` names the tick in the message). The
+// one exception is a tick that takes a standing train into another row of the speed table: a
+// frame key (Shift+F5 to Shift+F8) moved its frame there, and the position step puts its
+// distance where that row begins. Returns a message naming the invariant ("DistanceAtRest"), or
+// empty. A Distance that is not a finite number is left to checkDriveInvariants.
+std::string checkDistanceAtRest(const TickStart& before, const sim::TrainState& after,
+                                const char* tick);
+
 // What the random driver may do on one drive.
 struct RandomContext {
   std::vector<int> stations;                 // the "Move" menu's "StaN" entries, as N
