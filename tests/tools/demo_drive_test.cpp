@@ -413,6 +413,13 @@ TEST_F(DemoDrive, RandomDrivingFindingsStayMended) {
        "616 start\n2598 wheel down\n278608 key 123 shift\n"},
       {"a frame key (Shift+F5, 100 frames back) took the train before the line's first frame",
        "E231_train.dat", "E231_line2.dat", 1000, "100 start\n200 key 116 shift\n"},
+      {"a standing train's distance crept on by the step of its last moving tick, for its whole "
+       "stand (found again by the invariant DistanceAtRest with that fault put back)",
+       "E231_train.dat", "E231_line2.dat", 614823,
+       "2530 start\n575292 device add gamepad\n576832 axis 5 17115\n604776 char q\n"},
+      {"a frame key put the standing train into another row of the speed table, whose start "
+       "its distance takes: no creep",
+       "E231_train.dat", "E231_line2.dat", 1000, "100 start\n200 key 119 shift\n"},
   };
   const fs::path script = *dir_ / "finding.txt";
   for (const auto& c : cases) {
