@@ -142,11 +142,16 @@ TEST(DeviceMapper, HysteresisHoldsAtABoundaryWithNoise) {
       "notch P1 1 32767\n",
       "adjacent.profile", "adjacent");
   // P1 is 10 units wide (1 to 10): its hysteresis of 1000 is held to half of that, 5, so P1 is
-  // left above 15 and below -4.
-  const ControllerProfile narrow = input::parseControllerProfile(
-      "dravolin-profile 1\nkind one-handle\naxis 0 combined hysteresis 1000\n"
-      "notch N -32768 0\nnotch P1 1 10\nnotch P2 11 32767\n",
-      "narrow.profile", "narrow");
+  // left above 15 and below -4. At 11 units wide (1 to 11) the half is still 5.
+  const auto narrow = [](int width) {
+    return input::parseControllerProfile(
+        "dravolin-profile 1\nkind one-handle\naxis 0 combined hysteresis 1000\n"
+        "notch N -32768 0\nnotch P1 1 " +
+            std::to_string(width) + "\nnotch P2 " + std::to_string(width + 1) + " 32767\n",
+        "narrow.profile", "narrow");
+  };
+  const ControllerProfile even = narrow(10);
+  const ControllerProfile odd = narrow(11);
   const struct {
     const ControllerProfile* profile;
     std::vector<int> values;
@@ -158,8 +163,9 @@ TEST(DeviceMapper, HysteresisHoldsAtABoundaryWithNoise) {
       {&adjacent, {5000, -100, 101, 100, -100, -99}, "N P1 N"},
       {&generic("one-handle"), {8000, 10900, 11100, 11000, 10722, 10721, 11121, 11122}, "P1"},
       {&generic("one-handle"), {8000, 11122, 10866, 10722, 10721, 11121, 11122}, "P1 N P1"},
-      {&narrow, {5, 15, -4, 15, 16}, "P2"},
-      {&narrow, {5, -4, 15, -5}, "N"},
+      {&even, {5, 15, -4, 15, 16}, "P2"},
+      {&even, {5, -4, 15, -5}, "N"},
+      {&odd, {6, 16, -4, 17}, "P2"},
   };
   for (const auto& c : cases) {
     DeviceMapper m(*c.profile);
