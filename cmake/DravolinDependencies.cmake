@@ -1,7 +1,9 @@
 # Libraries of the stack, all from Debian packages installed by scripts/setup.
 find_package(Threads REQUIRED)
 find_package(PkgConfig REQUIRED)
-find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets SerialPort Test)
+# LinguistTools: lupdate and lrelease for the windows' translations (qt6-l10n-tools, the CMake
+# functions from qt6-tools-dev).
+find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets SerialPort Test LinguistTools)
 pkg_check_modules(OPENAL REQUIRED IMPORTED_TARGET openal)
 pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavformat libavcodec libswscale libavutil)
 pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)

@@ -5,6 +5,7 @@
 
 #include "data/data_path.h"
 #include "data/keyed_file.h"
+#include "platform/message_ids.h"
 
 namespace dravolin::data {
 
@@ -16,7 +17,7 @@ ControllerMap parseControllerMap(std::string_view bytes) {
     const std::string_view line = lines.next();
     if (!line.empty() && line.front() == '#') break;
     if (static_cast<int>(map.codes.size()) == ControllerMap::kMaxCodes) {
-      throw LoadError(kControllerMapTooLong);
+      throw LoadError(msg::controllerMapTooLong());
     }
     map.codes.emplace_back(line);
   }
@@ -26,9 +27,9 @@ ControllerMap parseControllerMap(std::string_view bytes) {
 ControllerMap readControllerMap(const LoadContext& ctx) {
   const std::filesystem::path path = ctx.resolve(kControllerMapFileName);
   std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) throw LoadError(kControllerMapMissing);
+  if (!std::filesystem::exists(path, ec)) throw LoadError(msg::controllerMapMissing());
   std::optional<std::string> bytes = ctx.readDataFile(kControllerMapFileName);
-  if (!bytes) throw LoadError(kControllerMapUnreadable);
+  if (!bytes) throw LoadError(msg::controllerMapUnreadable());
   return parseControllerMap(*bytes);
 }
 

@@ -20,14 +20,11 @@ struct ControllerMap {
   std::vector<std::string> codes;
 };
 
-// Messages of a controller mapping file that cannot be used.
-inline constexpr const char* kControllerMapMissing = "mascon.datが見つかりません";
-inline constexpr const char* kControllerMapUnreadable = "mascon.datを読み込めません";
-inline constexpr const char* kControllerMapTooLong =
-    "mascon.datに誤りがあります:コードは26行までです";
+// A controller mapping file that cannot be used ends the loading with msg::controllerMapMissing(),
+// msg::controllerMapUnreadable() or msg::controllerMapTooLong().
 
 // Reads the codes: from the first line up to the end of the file or the first line whose first
-// character is "#". More than 26 code lines throw LoadError kControllerMapTooLong.
+// character is "#". More than 26 code lines throw LoadError msg::controllerMapTooLong().
 ControllerMap parseControllerMap(std::string_view bytes);
 
 // Reads "mascon.dat" in the data folder; a missing file throws kControllerMapMissing, one that

@@ -7,13 +7,9 @@
 
 namespace dravolin::data {
 
-std::string tooManyRecords(int room) {
-  return "指定が多すぎます（最大" + std::to_string(room) + "個）";
-}
+msg::Message tooManyRecords(int room) { return msg::tooManyRecords(room); }
 
-std::string tooManyLines() {
-  return "行が多すぎます（最大" + std::to_string(kMaxLinesPerFile) + "行）";
-}
+msg::Message tooManyLines() { return msg::tooManyLines(kMaxLinesPerFile); }
 
 std::string_view LineCursor::next() {
   if (atEnd()) return {};
@@ -52,7 +48,7 @@ bool KeyedFile::next() {
   return true;
 }
 
-void KeyedFile::fail(std::string_view detail) const { throw makeError_(*this, detail); }
+void KeyedFile::fail(const Detail& detail) const { throw makeError_(*this, detail); }
 
 std::string KeyedFile::nextText() {
   next();
@@ -83,7 +79,7 @@ bool KeyedFile::nextListLine(ListEnd atEnd) {
   if (this->atEnd()) {
     if (atEnd == ListEnd::Fail || readPastEnd_) {
       next();
-      fail(kListNotClosed);
+      fail(msg::listNotClosed());
     }
     readPastEnd_ = true;
   }

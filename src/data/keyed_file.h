@@ -28,7 +28,10 @@
 #include <string_view>
 #include <vector>
 
+#include <optional>
+
 #include "data/load_error.h"
+#include "platform/message_ids.h"
 #include "sim/fixed.h"
 
 namespace dravolin::data {
@@ -42,23 +45,22 @@ enum class ListEnd {
   // for at the end of the file, the list fails as with Fail: a list never waits for a line that
   // cannot come.)
   EmptyLine,
-  // The list fails at once with the detail kListNotClosed (lists of file names).
+  // The list fails at once with the detail msg::listNotClosed() (lists of file names).
   Fail,
 };
 
-// Details passed to the ErrorMaker, UTF-8. An empty detail is the plain format error (a value
-// that is not a number of its kind, a comma record with too few fields).
-inline constexpr std::string_view kListNotClosed =
-    "「#」で始まる行がないままファイルが終わっています";
+// What the ErrorMaker is told beside the reader's state: no detail is the plain format error (a
+// value that is not a number of its kind, a comma record with too few fields).
+using Detail = std::optional<msg::Message>;
 
 // "指定が多すぎます（最大N個）": a list with more records than its table has room for.
-std::string tooManyRecords(int room);
+msg::Message tooManyRecords(int room);
 
 // The most lines a keyed file may have (a real file has a few hundred): a file with more is
 // refused before its first line is read, with the detail tooManyLines().
 inline constexpr std::size_t kMaxLinesPerFile = 100000;
 // "行が多すぎます（最大N行）".
-std::string tooManyLines();
+msg::Message tooManyLines();
 
 // Reads raw bytes line by line without indexing them: LF ends a line and a CR right before it is
 // dropped; a CR at the very end of the bytes is dropped too. A last line without a line end is a
@@ -79,7 +81,7 @@ class KeyedFile {
  public:
   // Builds the error of this file from the reader's state (the line consumed last, its number)
   // and a detail (empty for the plain format error).
-  using ErrorMaker = std::function<LoadError(const KeyedFile& file, std::string_view detail)>;
+  using ErrorMaker = std::function<LoadError(const KeyedFile& file, const Detail& detail)>;
 
   KeyedFile(std::string bytes, ErrorMaker makeError);
 
@@ -137,7 +139,7 @@ class KeyedFile {
   sim::Fixed fixedField(int n) const;
 
   // Ends the reading with this file's error.
-  [[noreturn]] void fail(std::string_view detail = {}) const;
+  [[noreturn]] void fail(const Detail& detail = std::nullopt) const;
   // Before a list's next record: fails with tooManyRecords(room) when the list's table, holding
   // `count` records, has no room left.
   void checkRoom(std::size_t count, int room) const {

@@ -9,8 +9,6 @@
 namespace dravolin::data {
 namespace {
 
-constexpr std::string_view kOverflow = "距離の計算が整数の範囲を超えています";
-
 // Rounds to the nearest integer, halves to even; false when the result does not fit 32 bits.
 bool roundToInt32(long double value, int& out) {
   constexpr long double lowest = std::numeric_limits<int>::min() - 0.5L;
@@ -38,8 +36,7 @@ bool pointDistance(int total, const sim::SpeedUnitRow& unit, int p, int& out) {
          !__builtin_add_overflow(total, segment, &out);
 }
 
-void addCheckPoint(LineFile& line, CheckPoint point, std::string_view label,
-                   std::string_view rawLine) {
+void addCheckPoint(LineFile& line, CheckPoint point, const char* label, std::string_view rawLine) {
   if (static_cast<int>(line.checkPoints.size()) >= kCheckPointRoom) {
     throw lineFileError(label, rawLine, tooManyRecords(kCheckPointRoom));
   }
@@ -58,13 +55,13 @@ void signalsPass(LineFile& line) {
       }
       CheckPoint point{0, 0, static_cast<int>(s)};
       if (!pointDistance(total, units[u], signal.checkFrame, point.distance)) {
-        throw lineFileError("[Signal]", signal.line, kOverflow);
+        throw lineFileError("[Signal]", signal.line, msg::distanceOverflow());
       }
       addCheckPoint(line, point, "[Signal]", signal.line);
     }
     int length = 0;
     if (!unitLength(units[u], length) || __builtin_add_overflow(total, length, &total)) {
-      throw lineFileError("[SpeedUnit]", lineOf(line.speedUnitLines, u), kOverflow);
+      throw lineFileError("[SpeedUnit]", lineOf(line.speedUnitLines, u), msg::distanceOverflow());
     }
     units[u].endDistance = total;
   }
@@ -81,7 +78,7 @@ void speedLimitsPass(LineFile& line) {
       }
       CheckPoint point{0, limit.limit, 0};
       if (!pointDistance(total, units[u], limit.startFrame, point.distance)) {
-        throw lineFileError("[SpeedLimit]", limit.line, kOverflow);
+        throw lineFileError("[SpeedLimit]", limit.line, msg::distanceOverflow());
       }
       addCheckPoint(line, point, "[SpeedLimit]", limit.line);
     }
@@ -103,7 +100,7 @@ void stationsPass(LineFile& line) {
         continue;
       }
       if (!roundToInt32(previousEnd + segmentDistance(units[u], middle), station.stopDistance)) {
-        throw lineFileError("[Station]", station.line, kOverflow);
+        throw lineFileError("[Station]", station.line, msg::distanceOverflow());
       }
     }
   }

@@ -26,14 +26,11 @@ namespace {
 
 constexpr std::string_view kOtherLabel = "other";
 constexpr std::string_view kLastLabel = "[SpeedUnit]";  // the label of the last key tested
-constexpr std::string_view kFileEnded = "値の行がないままファイルが終わっています";
-constexpr std::string_view kFrameRateRange = "[FrameRate]は1から30までの整数で指定してください";
-constexpr std::string_view kPreTimeRange = "[Pre_Time]の値が大きすぎます";
 
 // The next line as a text value; the file ending first is an error rather than an empty text.
 std::string nextTextValue(KeyedFile& f) {
   if (!f.next()) {
-    f.fail(kFileEnded);
+    f.fail(msg::fileEndedBeforeValue());
   }
   return std::string(f.line());
 }
@@ -42,7 +39,7 @@ std::string nextTextValue(KeyedFile& f) {
 // the same explanation as for a text value, not the plain message of a bad number.
 std::int32_t nextIntValue(KeyedFile& f) {
   if (!f.next()) {
-    f.fail(kFileEnded);
+    f.fail(msg::fileEndedBeforeValue());
   }
   return f.lineInt();
 }
@@ -50,24 +47,17 @@ std::int32_t nextIntValue(KeyedFile& f) {
 // The second line of a two-line record: taken as it comes, but the file must not end first.
 std::string secondRecordLine(KeyedFile& f) {
   if (!f.next()) {
-    f.fail(kListNotClosed);
+    f.fail(msg::listNotClosed());
   }
   return std::string(f.line());
 }
 
 }  // namespace
 
-LoadError lineFileError(std::string_view sectionLabel, std::string_view rawLine,
-                        std::string_view detail) {
-  std::string message = "路線ファイルに誤りがあります。";
-  message += sectionLabel;
-  message += ':';
-  message += cp932ToUtf8(rawLine);
-  if (!detail.empty()) {
-    message += '\n';
-    message += detail;
-  }
-  return LoadError(message);
+LoadError lineFileError(const msg::Arg& sectionLabel, std::string_view rawLine,
+                        const std::optional<msg::Message>& detail) {
+  if (!detail) return LoadError(msg::lineFileError(sectionLabel, cp932ToUtf8(rawLine)));
+  return LoadError(msg::lineFileErrorDetail(sectionLabel, cp932ToUtf8(rawLine), *detail));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -112,7 +102,7 @@ void readSingleKeys(KeyedFile& f, LineFile& line) {
   if (f.isKey("[FrameRate]")) {
     const int rate = nextIntValue(f);
     if (rate < 1 || rate > 30) {
-      f.fail(kFrameRateRange);
+      f.fail(msg::frameRateRange());
     }
     line.params.FrameRate = rate;
   }
@@ -142,7 +132,7 @@ void readSingleKeys(KeyedFile& f, LineFile& line) {
     const int seconds = nextIntValue(f);
     int frames = 0;
     if (__builtin_mul_overflow(seconds, 30, &frames)) {
-      f.fail(kPreTimeRange);
+      f.fail(msg::preTimeTooLarge());
     }
     line.preTimeSeconds = seconds;
     line.params.PreTimeFrames = frames;
@@ -380,10 +370,10 @@ void readImageLists(KeyedFile& f, LoadContext& context, LineFile& line) {
 // ---------------------------------------------------------------------------------------------
 
 LineFile parseLineFile(std::string bytes, LoadContext& context) {
-  KeyedFile f(std::move(bytes), [&context](const KeyedFile& file, std::string_view detail) {
+  KeyedFile f(std::move(bytes), [&context](const KeyedFile& file, const Detail& detail) {
     // A file refused before its first line is read reports the label of the first test.
-    return lineFileError(file.lineNumber() == 0 ? kOtherLabel : context.sectionLabel, file.line(),
-                         detail);
+    return lineFileError(file.lineNumber() == 0 ? msg::Arg(kOtherLabel) : context.sectionLabel,
+                         file.line(), detail);
   });
   LineFile line;
   while (!f.atEnd()) {
@@ -405,7 +395,7 @@ LineFile parseLineFile(std::string bytes, LoadContext& context) {
 LineFile readLineFile(std::string_view fileName, LoadContext& context) {
   std::optional<std::string> bytes = context.readDataFile(fileName);
   if (!bytes) {
-    throw lineFileError(context.sectionLabel, {}, cp932ToUtf8(fileName) + "が見つかりません");
+    throw lineFileError(context.sectionLabel, {}, msg::fileNotFound(cp932ToUtf8(fileName)));
   }
   return parseLineFile(std::move(*bytes), context);
 }

@@ -165,8 +165,8 @@ struct LineFile {
 
 // "路線ファイルに誤りがあります。" + section label + ":" + the line (converted to UTF-8), and
 // `detail` on a line of its own when there is one.
-LoadError lineFileError(std::string_view sectionLabel, std::string_view rawLine,
-                        std::string_view detail = {});
+LoadError lineFileError(const msg::Arg& sectionLabel, std::string_view rawLine,
+                        const std::optional<msg::Message>& detail = std::nullopt);
 
 // Reads the line file named `fileName` (as the title screen names it, resolved in the context's
 // data folder), loading the image-list pictures through `context`, which also carries the section

@@ -5,6 +5,7 @@
 #include "data/data_path.h"
 #include "data/load_error.h"
 #include "data/text_encoding.h"
+#include "platform/message_ids.h"
 
 namespace dravolin::data {
 
@@ -26,8 +27,7 @@ std::string shownName(std::string_view rawName) {
 
 std::filesystem::path LoadContext::resolve(std::string_view rawName) const {
   const auto tooLong = [&rawName]() {
-    return LoadError("ファイル名が長すぎます（最大" + std::to_string(kMaxNameBytes) + "バイト、" +
-                     std::to_string(kMaxNameComponents) + "階層）:" + shownName(rawName));
+    return LoadError(msg::nameTooLong(kMaxNameBytes, kMaxNameComponents, shownName(rawName)));
   };
   if (rawName.size() > kMaxNameBytes) throw tooLong();
   const std::string slashed = toSlashes(rawName);
@@ -43,8 +43,7 @@ std::filesystem::path LoadContext::resolve(std::string_view rawName) const {
 std::optional<std::string> LoadContext::readDataFile(std::string_view rawName) const {
   std::optional<std::string> bytes;
   if (readFileBytes(resolve(rawName), kMaxDataFileBytes, bytes) == FileRead::TooLarge) {
-    throw LoadError(shownName(rawName) + "が大きすぎます（最大" +
-                    std::to_string(kMaxDataFileBytes >> 20) + "MiB）");
+    throw LoadError(msg::dataFileTooLarge(shownName(rawName), kMaxDataFileBytes >> 20));
   }
   return bytes;
 }
@@ -52,8 +51,7 @@ std::optional<std::string> LoadContext::readDataFile(std::string_view rawName) c
 void LoadContext::countPixels(std::string_view rawName, int width, int height) {
   pixelsLoaded += static_cast<std::int64_t>(std::max(width, 0)) * std::max(height, 0);
   if (pixelsLoaded > kMaxDrivePixels) {
-    throw LoadError("画像が大きすぎます（1回の運転で合計" + std::to_string(kMaxDrivePixels) +
-                    "画素まで）:" + shownName(rawName));
+    throw LoadError(msg::picturesTooLarge(kMaxDrivePixels, shownName(rawName)));
   }
 }
 

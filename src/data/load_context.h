@@ -14,6 +14,7 @@
 
 #include "data/data_path.h"
 #include "platform/bitmap.h"
+#include "platform/message.h"
 #include "platform/picture_loader.h"
 
 namespace dravolin::data {
@@ -31,8 +32,9 @@ struct LoadContext {
   std::filesystem::path dataDir = ".";
   // Loads the image-list bitmaps; required by the line file and train file readers.
   platform::PictureLoader* pictures = nullptr;
-  // Label of the part of the file being read, for error messages (UTF-8). Starts empty.
-  std::string sectionLabel;
+  // Label of the part of the file being read, for error messages: a key as the file writes it
+  // ("[Station]") or a message naming the part ("- 運転台パネル"). Starts empty.
+  msg::Arg sectionLabel;
   // Size in pixels of the picture last loaded into the work bitmap, 0 x 0 before the first.
   // An image list takes this size when its entries are added.
   int workWidth = 0;

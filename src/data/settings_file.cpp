@@ -5,16 +5,16 @@
 #include "data/data_path.h"
 #include "data/keyed_file.h"
 #include "data/text_encoding.h"
+#include "platform/message_ids.h"
 
 namespace dravolin::data {
 
 Settings parseSettingsFile(std::string bytes) {
-  KeyedFile f(std::move(bytes), [](const KeyedFile&, std::string_view detail) {
+  KeyedFile f(std::move(bytes), [](const KeyedFile&, const Detail& detail) {
     // The only detail a settings file can meet is a budget: it follows on a line of
     // its own, naming the file.
-    if (detail.empty()) return LoadError(kSettingsFileError);
-    return LoadError(std::string(kSettingsFileError) + "\n" + kSettingsFileName + ":" +
-                     std::string(detail));
+    if (!detail) return LoadError(msg::settingsFileError());
+    return LoadError(msg::settingsFileErrorDetail(kSettingsFileName, *detail));
   });
   Settings s;
   auto shown = [&f] { return cp932ToUtf8(f.nextText()); };
@@ -47,10 +47,34 @@ Settings parseSettingsFile(std::string bytes) {
   return s;
 }
 
+Settings inLanguage(Settings s, msg::Language language) {
+  if (language == msg::Language::Japanese) return s;
+  const auto word = [language](const msg::Message& m) { return m.text(language); };
+  s.Forward = word(msg::wordForward());
+  s.Neutral = word(msg::wordNeutral());
+  s.Reverse = word(msg::wordReverse());
+  s.Stop = word(msg::wordStopSuffix());
+  s.Pass = word(msg::wordPassSuffix());
+  s.Stop2 = word(msg::wordStop2Suffix());
+  s.Neut = word(msg::wordBrakeReleased());
+  s.Neut2 = word(msg::wordPowerOff());
+  s.Apply = word(msg::wordBrakeApply());
+  s.Maintain = word(msg::wordBrakeMaintain());
+  s.Hold = word(msg::wordBrakeHold());
+  s.Hold2 = word(msg::wordHoldingBrake());
+  s.EB = word(msg::wordEmergency());
+  s.Start = word(msg::wordMenuStart());
+  s.Move = word(msg::wordMenuMove());
+  s.Display = {word(msg::wordMenuDisplay()), word(msg::wordMenuHelp()),
+               word(msg::wordMenuRedraw())};
+  s.Control = word(msg::wordMenuController());
+  return s;
+}
+
 Settings readSettingsFile(const LoadContext& ctx) {
   std::optional<std::string> bytes = ctx.readDataFile(kSettingsFileName);
-  if (!bytes) throw LoadError(kSettingsFileError);
-  return parseSettingsFile(std::move(*bytes));
+  if (!bytes) throw LoadError(msg::settingsFileError());
+  return inLanguage(parseSettingsFile(std::move(*bytes)), msg::currentLanguage());
 }
 
 }  // namespace dravolin::data

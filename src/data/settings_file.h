@@ -8,11 +8,11 @@
 
 #include "data/load_context.h"
 #include "data/load_error.h"
+#include "platform/language.h"
 
 namespace dravolin::data {
 
 inline constexpr const char* kSettingsFileName = "dravolin.dat";
-inline constexpr const char* kSettingsFileError = "stringファイルに誤りがあります";
 
 struct Settings {
   // "[Path]": prefix of the video file name, raw code page 932 bytes (a path, never shown).
@@ -42,8 +42,13 @@ struct Settings {
 // Reads the settings file from its bytes; every value is a text, so nothing fails.
 Settings parseSettingsFile(std::string bytes);
 
-// Reads "dravolin.dat" in the data folder. Throws LoadError "stringファイルに誤りがあります" when
-// the file cannot be opened or read.
+// The texts the driving window shows in `language`: in Japanese those of the file, as they are;
+// in any other language the catalogue's words for every text and caption (a driver who does not
+// read Japanese gets them whatever the data folder's file says). The video folder stays.
+Settings inLanguage(Settings settings, msg::Language language);
+
+// Reads "dravolin.dat" in the data folder, its texts in the program's language (inLanguage()).
+// Throws LoadError "stringファイルに誤りがあります" when the file cannot be opened or read.
 Settings readSettingsFile(const LoadContext& ctx);
 
 }  // namespace dravolin::data

@@ -12,18 +12,9 @@ namespace {
 
 // --- section labels and messages ---
 
-constexpr const char* kLabelBasic = "- 列車の基本設定";
-constexpr const char* kLabelClock = "- アナログ時計";
-constexpr const char* kLabelPanel = "- 運転台パネル";
-
-std::string trainFileError(const std::string& label, std::string_view detail) {
-  std::string message(kTrainFileError);
-  message += label;
-  if (!detail.empty()) {
-    message += ':';
-    message += detail;
-  }
-  return message;
+LoadError trainFileError(const msg::Arg& label, const Detail& detail) {
+  if (!detail) return LoadError(msg::trainFileError(label));
+  return LoadError(msg::trainFileErrorDetail(label, *detail));
 }
 
 // --- record readers ---
@@ -31,16 +22,16 @@ std::string trainFileError(const std::string& label, std::string_view detail) {
 class TrainReader {
  public:
   TrainReader(std::string bytes, LoadContext& ctx)
-      : ctx_(ctx), f_(std::move(bytes), [&ctx](const KeyedFile& f, std::string_view detail) {
+      : ctx_(ctx), f_(std::move(bytes), [&ctx](const KeyedFile& f, const Detail& detail) {
           // A file refused before its first line is read reports the first section.
-          return LoadError(
-              trainFileError(f.lineNumber() == 0 ? kLabelBasic : ctx.sectionLabel, detail));
+          return trainFileError(
+              f.lineNumber() == 0 ? msg::Arg(msg::trainLabelBasic()) : ctx.sectionLabel, detail);
         }) {}
 
   TrainFile read();
 
  private:
-  void label(const char* text) { ctx_.sectionLabel = text; }
+  void label(msg::Arg text) { ctx_.sectionLabel = std::move(text); }
 
   // "[Panel]", the lamps: file, left, top.
   void readPicture(PanelPicture& p) {
@@ -85,8 +76,8 @@ void TrainReader::readNotches() {
   }
   const sim::TrainParams& p = t_.params;
   if (p.Engine_Type == static_cast<int>(sim::EngineType::Diesel))
-    throw LoadError(std::string(kNotchForDiesel));
-  if (static_cast<int>(table.size()) != p.Power) throw LoadError(std::string(kNotchCountMismatch));
+    throw LoadError(msg::notchForDiesel());
+  if (static_cast<int>(table.size()) != p.Power) throw LoadError(msg::notchCountMismatch());
   if (static_cast<int>(table.size()) > TrainFile::kMaxNotches)
     f_.fail(tooManyRecords(TrainFile::kMaxNotches));
   // The traction curve divides by V1, V2 and the speed, and by a power of N: a row with a
@@ -94,7 +85,7 @@ void TrainReader::readNotches() {
   for (std::size_t i = 0; i < table.size(); ++i) {
     const sim::NotchRow& r = table[i];
     if (r.V1 <= 0 || r.V2 < r.V1 || r.N == 0) {
-      f_.fail("ノッチ" + std::to_string(i + 1) + "の速度は0 < V1 <= V2、Nは0以外にしてください");
+      f_.fail(msg::notchSpeeds(i + 1));
     }
   }
 }
@@ -114,7 +105,7 @@ void TrainReader::readGears() {
     table.push_back(row);
   }
   if (t_.params.Engine_Type == static_cast<int>(sim::EngineType::Electric)) {
-    throw LoadError(std::string(kEngineForElectric));
+    throw LoadError(msg::engineForElectric());
   }
   if (static_cast<int>(table.size()) > TrainFile::kMaxGears)
     f_.fail(tooManyRecords(TrainFile::kMaxGears));
@@ -122,7 +113,7 @@ void TrainReader::readGears() {
   for (std::size_t i = first; i < table.size(); ++i) {
     const sim::GearRow& r = table[i];
     if (!(r.V0 < r.V1 && r.V1 < r.V2)) {
-      f_.fail("ギア" + std::to_string(i + 1) + "の速度はV0 < V1 < V2にしてください");
+      f_.fail(msg::gearSpeeds(i + 1));
     }
   }
 }
@@ -192,7 +183,7 @@ TrainFile TrainReader::read() {
   sim::TrainParams& p = t_.params;
   KeyedFile& f = f_;
   while (!f.atEnd()) {
-    label(kLabelBasic);
+    label(msg::trainLabelBasic());
     f.next();
     if (!f.mayBeKey()) {
       // No key matches: the label is left as a full round of tests would leave it.
@@ -221,7 +212,7 @@ TrainFile TrainReader::read() {
     if (f.isKey("[Cars]")) {
       p.Cars = f.nextInt();
       // The gradient is averaged over one sample per car, with room for 20 cars.
-      if (p.Cars < 1 || p.Cars > TrainFile::kMaxCars) f.fail("[Cars]は1から20までにしてください");
+      if (p.Cars < 1 || p.Cars > TrainFile::kMaxCars) f.fail(msg::carsRange());
     }
     if (f.isKey("[Tons]")) p.Tons = f.nextFixed();
     if (f.isKey("[EB]")) t_.EB = f.nextInt();
@@ -264,13 +255,13 @@ TrainFile TrainReader::read() {
     if (f.isKey("[MotorSound]")) readMotorSounds();
     label("[DriveSound]");
     if (f.isKey("[DriveSound]")) readDriveSounds();
-    label(kLabelClock);
+    label(msg::trainLabelClock());
     if (f.isKey("[Clock]")) {
       t_.Clock.x = f.nextInt();
       t_.Clock.y = f.nextInt();
       t_.Clock.handLength = f.nextInt();
     }
-    label(kLabelPanel);
+    label(msg::trainLabelPanel());
     if (f.isKey("[Panel]")) readPicture(t_.Panel);
     if (f.isKey("[Panel2]")) readPicture(t_.Panel2);
     if (f.isKey("[Lamp_Door]")) readPicture(t_.Lamp_Door);
@@ -289,21 +280,21 @@ TrainFile TrainReader::read() {
     if (f.isKey("[Lamp_R]")) readPicture(t_.Lamp_R);
     if (f.isKey("[Lamp_Fwd]")) readPicture(t_.Lamp_Fwd);
     if (f.isKey("[Lamp_Back]")) readPicture(t_.Lamp_Back);
-    label("- 速度計");
+    label(msg::trainLabelSpeedometer());
     if (f.isKey("[Needle_Speed]")) readNeedle(t_.Needle_Speed);
-    label("- BC圧力計");
+    label(msg::trainLabelBcGauge());
     if (f.isKey("[Needle_BC]")) readNeedle(t_.Needle_BC);
-    label("- SAP圧力計");
+    label(msg::trainLabelSapGauge());
     if (f.isKey("[Needle_SAP]")) readNeedle(t_.Needle_SAP);
-    label("- ER圧力計");
+    label(msg::trainLabelErGauge());
     if (f.isKey("[Needle_ER]")) readNeedle(t_.Needle_ER);
-    label("- BP圧力計");
+    label(msg::trainLabelBpGauge());
     if (f.isKey("[Needle_BP]")) readNeedle(t_.Needle_BP);
-    label("- MR圧力計");
+    label(msg::trainLabelMrGauge());
     if (f.isKey("[Needle_MR]")) readNeedle(t_.Needle_MR);
-    label("- 電圧計");
+    label(msg::trainLabelVoltmeter());
     if (f.isKey("[Needle_V]")) readNeedle(t_.Needle_V);
-    label("- 電流計");
+    label(msg::trainLabelAmmeter());
     if (f.isKey("[Needle_I]")) readNeedle(t_.Needle_I);
     label("[NotchImageP]");
     if (f.isKey("[NotchImageP]")) readIndicator(t_.NotchImageP);
@@ -327,7 +318,7 @@ TrainFile parseTrainFile(std::string bytes, LoadContext& ctx) {
 
 TrainFile readTrainFile(std::string_view fileName, LoadContext& ctx) {
   std::optional<std::string> bytes = ctx.readDataFile(fileName);
-  if (!bytes) throw LoadError(trainFileError(ctx.sectionLabel, {}));
+  if (!bytes) throw trainFileError(ctx.sectionLabel, std::nullopt);
   return parseTrainFile(std::move(*bytes), ctx);
 }
 
@@ -335,7 +326,7 @@ void validateBrake(sim::TrainParams& params) {
   if (params.BrakeType == 0) {
     params.Brake = 4;
   } else if (params.Brake < 3) {
-    throw LoadError(std::string(kBrakeStepsTooFew));
+    throw LoadError(msg::brakeStepsTooFew());
   }
 }
 

@@ -130,11 +130,9 @@ struct TrainFile {
 
 // --- reading ---
 
-inline constexpr std::string_view kTrainFileError = "車両ファイルに誤りがあります";
-inline constexpr std::string_view kNotchForDiesel = "動力が気動車なのにNotch指定があります";
-inline constexpr std::string_view kNotchCountMismatch = "Power指定とNotch指定が矛盾しています";
-inline constexpr std::string_view kEngineForElectric = "動力が電車なのにEngine指定があります";
-inline constexpr std::string_view kBrakeStepsTooFew = "ブレーキの段数を3段以上に設定してください";
+// The messages (platform/message_ids.h): msg::trainFileError() with the section label,
+// msg::notchForDiesel(), msg::notchCountMismatch(), msg::engineForElectric() and
+// msg::brakeStepsTooFew().
 
 // Reads a train file from its bytes. The section label of `ctx` follows the reading; the
 // indicator bitmaps are loaded through `ctx` (relative to its data folder). A format error

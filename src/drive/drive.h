@@ -31,9 +31,7 @@
 
 namespace dravolin::drive {
 
-// Captions of the Start item once it has been used.
-inline constexpr std::string_view kPauseCaption = "一時停止(&S)";
-inline constexpr std::string_view kResumeCaption = "運転再開(&S)";
+// Captions of the Start item once it has been used: msg::pauseCaption() and msg::resumeCaption().
 // The Start item's designed caption, shown until the settings file gives another.
 inline constexpr std::string_view kStartCaption = "Start";
 

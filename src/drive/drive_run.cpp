@@ -6,6 +6,7 @@
 #include "input/controller_box.h"
 #include "input/keyboard.h"
 #include "input/mouse_wheel.h"
+#include "platform/message_ids.h"
 
 namespace dravolin::drive {
 
@@ -22,7 +23,7 @@ std::unique_ptr<Drive> Drive::FormCreate(const LoadRequest& request,
 
 void Drive::start1Click() {
   running_ = !running_;
-  startCaption_ = running_ ? kPauseCaption : kResumeCaption;
+  startCaption_ = (running_ ? msg::pauseCaption() : msg::resumeCaption()).text();
   data_.state.AwaitingStart = false;
   // The current frame is drawn at the next chance, whichever frame was shown before.
   shownFrame_.requestRedraw();

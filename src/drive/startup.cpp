@@ -20,6 +20,7 @@
 #include "data/load_context.h"
 #include "data/load_error.h"
 #include "data/text_encoding.h"
+#include "platform/message_ids.h"
 
 namespace dravolin::drive {
 
@@ -50,8 +51,8 @@ using platform::SoundSlots;
 using sim::CabModel;
 using sim::CabPicture;
 
-void report(const StartupProgress& progress, std::string_view text) {
-  if (progress) progress(std::string(text));
+void report(const StartupProgress& progress, const msg::Message& text) {
+  if (progress) progress(text.text());
 }
 
 // --- pictures ---
@@ -68,7 +69,7 @@ class PanelBuilder {
     if (rawName.empty()) return {};
     std::optional<Bitmap> picture = loader_.load(ctx_.resolve(rawName).string());
     if (!picture) {
-      throw LoadError(data::cp932ToUtf8(rawName) + std::string(kPictureMissing));
+      throw LoadError(msg::fileNotFound(data::cp932ToUtf8(rawName)));
     }
     ctx_.countPixels(rawName, picture->width, picture->height);
     return std::move(*picture);
@@ -234,11 +235,11 @@ void checkSoundLayout(const SoundLayout& layout) {
   const long long belowMotor = static_cast<long long>(layout.D) + layout.S + layout.K + layout.O;
   const long long motorEnd = static_cast<long long>(SoundLayout::kFirstMotorSlot) + layout.M;
   if (belowMotor > SoundSlots::kSlotCount || motorEnd > SoundSlots::kSlotCount) {
-    throw LoadError(std::string(kTooManySoundSlots));
+    throw LoadError(msg::tooManySoundSlots());
   }
   // A motor sound would take the slot of a drive, line, announcement or other-indication sound.
   if (layout.M > 0 && belowMotor > SoundLayout::kFirstMotorSlot) {
-    throw LoadError(std::string(kSoundsOverlapMotorSlots));
+    throw LoadError(msg::soundsOverlapMotorSlots());
   }
 }
 
@@ -255,11 +256,11 @@ DriveData loadDriveData(const LoadRequest& request, const StartupServices& servi
   // The overlay picture is never drawn, but a drive without it is not complete.
   pictures.load(kAtsOverlayPicture);
 
-  report(progress, kProgressReadingFiles);
+  report(progress, msg::progressReadingFiles());
   d.files = data::readDriveFiles(request.trainFile, request.lineFile, ctx);
   d.stationMenu = stationMenuEntries(d.files.line.stations);
 
-  report(progress, kProgressBuildingPanel);
+  report(progress, msg::progressBuildingPanel());
   buildPanel(d.files, pictures, d.cab);
 
   // The line video is optional: without it the cab view shows no picture.
@@ -270,7 +271,7 @@ DriveData loadDriveData(const LoadRequest& request, const StartupServices& servi
         services.video->open(d.videoPath.string()) ? services.video->frameCount() : -1;
   }
 
-  report(progress, kProgressCreatingSound);
+  report(progress, msg::progressCreatingSound());
   d.sounds = data::soundLayout(d.files.train, d.files.line);
   checkSoundLayout(d.sounds);
   const std::vector<SlotSound> sounds = slotSounds(d.files, d.sounds);
@@ -281,7 +282,7 @@ DriveData loadDriveData(const LoadRequest& request, const StartupServices& servi
                                    : services.sounds.loadWave(ctx.resolve(s.file).string()));
   }
 
-  report(progress, kProgressLoadingSounds);
+  report(progress, msg::progressLoadingSounds());
   std::vector<bool> used(SoundSlots::kSlotCount, false);
   for (std::size_t i = 0; i < sounds.size(); ++i) {
     services.sounds.assign(sounds[i].slot, waves[i]);
@@ -297,11 +298,11 @@ DriveData loadDriveData(const LoadRequest& request, const StartupServices& servi
   for (int i = 0; i < d.sounds.M; ++i) services.sounds.stop(SoundLayout::motorSound(i));
   d.cab.Lamp_EB.visible = false;
 
-  report(progress, kProgressSettingUp);
+  report(progress, msg::progressSettingUp());
   const data::TrainFile& t = d.files.train;
   d.state = sim::loadState(t.params, d.files.line.params);
   d.cab.GearLabel.visible = t.params.diesel();
-  d.cab.GearLabel.text = "変";
+  d.cab.GearLabel.text = msg::gearConverter().text();
   services.sounds.setOutputFormat(kOutputRateHz, kOutputBits, false);
   d.cab.Label4.text =
       d.files.line.stations.empty() ? std::string() : d.files.line.stations.front().nameUtf8;
@@ -312,7 +313,7 @@ DriveData loadDriveData(const LoadRequest& request, const StartupServices& servi
     d.state.DistanceToStop = d.state.NextStopDistance - d.state.Distance;
   }
   d.cab.Label1.text = d.files.settings.Forward;
-  d.cab.CarsLabel.text = std::to_string(t.params.Cars) + "両";
+  d.cab.CarsLabel.text = msg::carsLabel(t.params.Cars).text();
   for (const std::filesystem::path& p : *ctx.resolvedFiles) {
     if (std::find(d.filesRead.begin(), d.filesRead.end(), p) == d.filesRead.end()) {
       d.filesRead.push_back(p);

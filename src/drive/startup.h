@@ -36,21 +36,10 @@ struct StartupServices {
 // Receives the progress texts (UTF-8), each to be shown at once.
 using StartupProgress = std::function<void(const std::string& textUtf8)>;
 
-// Progress texts, in the order they are shown.
-inline constexpr std::string_view kProgressReadingFiles = "設定ファイルを読み込んでいます";
-inline constexpr std::string_view kProgressBuildingPanel = "運転台を描画しています";
-inline constexpr std::string_view kProgressCreatingSound =
-    "DirectSoundオブジェクトを作成しています";
-inline constexpr std::string_view kProgressLoadingSounds = "サウンドを読み込んでいます";
-inline constexpr std::string_view kProgressSettingUp = "環境をセットアップしています";
-
-// Messages of the loading's own faults.
-inline constexpr std::string_view kPictureMissing = "が見つかりません";  // after the file name
-inline constexpr std::string_view kTooManySoundSlots =
-    "DirectSoundの割り当てに失敗しました。256チャンネルを超えています。";
-inline constexpr std::string_view kSoundsOverlapMotorSlots =
-    "DirectSoundの割り当てに失敗しました。サウンドの数が多すぎてモーター音のチャンネル（200番から）"
-    "と重なっています。";
+// Progress texts, in the order they are shown (in the program's language): msg::
+// progressReadingFiles(), progressBuildingPanel(), progressCreatingSound(),
+// progressLoadingSounds(), progressSettingUp(). The loading's own faults: msg::fileNotFound()
+// for a picture, msg::tooManySoundSlots(), msg::soundsOverlapMotorSlots().
 
 // The overlay picture every drive needs (checked, never drawn).
 inline constexpr std::string_view kAtsOverlayPicture = "image\\atsp.bmp";

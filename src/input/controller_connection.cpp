@@ -2,12 +2,16 @@
 
 #include <utility>
 
+#include "platform/message_ids.h"
+
 namespace dravolin::input {
 
 ControllerConnection::ControllerConnection(platform::SerialPort& port, MessageSink show)
     : port_(port), show_(std::move(show)) {
-  port_.setOpenedHandler([this] { show_(kControllerConnected, MessageKind::Information); });
-  port_.setClosingHandler([this] { show_(kControllerDisconnected, MessageKind::Information); });
+  port_.setOpenedHandler(
+      [this] { show_(msg::controllerConnected().text(), MessageKind::Information); });
+  port_.setClosingHandler(
+      [this] { show_(msg::controllerDisconnected().text(), MessageKind::Information); });
 }
 
 ControllerConnection::~ControllerConnection() {

@@ -10,8 +10,8 @@
 
 namespace dravolin::input {
 
-inline constexpr const char* kControllerConnected = "Connect to controller.";
-inline constexpr const char* kControllerDisconnected = "Disconnect from controller.";
+// The messages after the port opens and before it closes: msg::controllerConnected() ("Connect to
+// controller.") and msg::controllerDisconnected() ("Disconnect from controller.").
 
 class ControllerConnection {
  public:

@@ -1,13 +1,15 @@
 #include "input/controller_devices.h"
 
+#include "platform/message_ids.h"
+
 namespace dravolin::input {
 
 std::string deviceAddedText(const std::string& device, const std::string& profile) {
-  return "コントローラー「" + device + "」を接続しました（" + profile + "）";
+  return msg::deviceAdded(device, profile).text();
 }
 
 std::string deviceRemovedText(const std::string& device) {
-  return "コントローラー「" + device + "」が外れました。ハンドルはそのままです";
+  return msg::deviceRemoved(device).text();
 }
 
 ControllerDevices::ControllerDevices(platform::InputDevices& devices, const ProfileLibrary& library,

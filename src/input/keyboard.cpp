@@ -1,6 +1,8 @@
 // Sections: helpers; call-out; key-down handler; character handler (handles, other keys).
 #include "input/keyboard.h"
 
+#include "platform/message_ids.h"
+
 #include <limits>
 
 #include "input/ats_buttons.h"
@@ -71,21 +73,10 @@ bool reverserFree(const sim::TrainState& s) { return sim::abs(s.Speed) <= sim::F
 
 }  // namespace
 
-const char* gearCaption(int gear) {
-  switch (gear) {
-    case 0:
-      return "変";
-    case 1:
-      return "直1";
-    case 2:
-      return "直2";
-    case 3:
-      return "直3";
-    case 4:
-      return "直4";
-    default:
-      return nullptr;
-  }
+std::optional<std::string> gearCaption(int gear) {
+  if (gear == 0) return msg::gearConverter().text();
+  if (gear >= 1 && gear <= 4) return msg::gearDirect(gear).text();
+  return std::nullopt;
 }
 
 // --- call-out ---
@@ -366,8 +357,8 @@ void otherKeys(InputContext& ctx, char key) {
     default:
       break;
   }
-  if (const char* caption = gearCaption(s.TargetGear)) {
-    ctx.cab.GearLabel.text = caption;
+  if (std::optional<std::string> caption = gearCaption(s.TargetGear)) {
+    ctx.cab.GearLabel.text = std::move(*caption);
   }
 }
 

@@ -3,6 +3,9 @@
 // announcements, ATS buttons, gears).
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "input/input_context.h"
 #include "input/key_codes.h"
 
@@ -21,7 +24,8 @@ void AsciiDown(InputContext& ctx, char& key);
 void callOut(InputContext& ctx);
 
 // The gear indicator's text for a gear: "変" for the converter stage 0, "直1" to "直4" for the
-// direct stages; nullptr for any other gear (the text stays as it is).
-const char* gearCaption(int gear);
+// direct stages (in the program's language); nullopt for any other gear (the text stays as it
+// is).
+std::optional<std::string> gearCaption(int gear);
 
 }  // namespace dravolin::input

@@ -1,5 +1,7 @@
 #include "input/profile_library.h"
 
+#include "platform/message_ids.h"
+
 #include <algorithm>
 #include <fstream>
 #include <sstream>
@@ -136,7 +138,7 @@ ControllerProfile profileForDevice(const ProfileLibrary& library, const DeviceId
     }
   }
   if (generic) {
-    notes.push_back("「" + device.name + "」は汎用の設定「" + profile.name + "」で使います");
+    notes.push_back(msg::genericProfileUsed(device.name, profile.name).text());
   }
   return profile;
 }

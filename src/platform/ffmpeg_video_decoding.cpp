@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/ffmpeg_video_stream.h"
+#include "platform/message_ids.h"
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -262,7 +263,7 @@ bool FfmpegVideoStream::measureDelay() {
   delay = 0;
   std::int64_t number = 0;
   if (!nextPicture(ahead.get(), number)) {
-    error = kVideoUndecodable;
+    error = msg::videoUndecodable().text();
     return false;
   }
   if (intraOnly) {
@@ -277,7 +278,7 @@ bool FfmpegVideoStream::measureDelay() {
     delay = lastStamp - keys.front().slot;
     if (delay < 0) delay = 0;
     if (ahead->key_frame == 0) {
-      error = kVideoFirstFrameUnknown;
+      error = msg::videoFirstFrameUnknown().text();
       return false;
     }
     lastNumber = keys.front().slot;
@@ -285,7 +286,7 @@ bool FfmpegVideoStream::measureDelay() {
   width = ahead->width;
   height = ahead->height;
   if (width > kMaxVideoSide || height > kMaxVideoSide) {
-    error = kVideoTooLarge;
+    error = msg::videoTooLarge(kMaxVideoFrameSide).text();
     return false;
   }
   const int bytes =

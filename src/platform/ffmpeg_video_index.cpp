@@ -11,6 +11,7 @@
 
 #include "platform/ffmpeg_fields.h"
 #include "platform/ffmpeg_video_stream.h"
+#include "platform/message_ids.h"
 
 namespace dravolin::platform {
 
@@ -146,7 +147,7 @@ bool FfmpegVideoStream::openFile(const std::string& file, bool ignoreIndex) {
   }
   if (stream == nullptr) return false;
   if (stream->codecpar->width > kMaxVideoSide || stream->codecpar->height > kMaxVideoSide) {
-    error = kVideoTooLarge;
+    error = msg::videoTooLarge(kMaxVideoFrameSide).text();
     return false;
   }
   isAvi = std::strcmp(format->iformat->name, "avi") == 0;

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/ffmpeg_video_stream.h"
+#include "platform/message_ids.h"
 
 namespace dravolin::platform {
 
@@ -42,7 +43,7 @@ bool FfmpegVideoReader::open(const std::string& path) {
     opened = openVideo(*video, path, true);
   }
   if (!opened) {
-    error_ = video->error.empty() ? std::string(kVideoUnreadable) : video->error;
+    error_ = video->error.empty() ? msg::videoUnreadable().text() : video->error;
     return false;
   }
   video_ = std::move(video);

@@ -14,12 +14,9 @@ namespace dravolin::platform {
 // The largest side of a line video's pictures (real line videos are at most full HD).
 inline constexpr int kMaxVideoFrameSide = 4096;
 
-// Why open() refused a file (openError()).
-inline constexpr const char* kVideoUnreadable = "動画ファイルを読み込めません";
-inline constexpr const char* kVideoTooLarge = "動画の画面が大きすぎます（最大4096 x 4096）";
-inline constexpr const char* kVideoUndecodable = "動画のフレームを1枚も復号できません";
-inline constexpr const char* kVideoFirstFrameUnknown =
-    "動画の最初のフレームが壊れていて、フレームの番号を決められません";
+// Why open() refused a file (openError(), in the program's language): msg::videoUnreadable(),
+// msg::videoTooLarge(kMaxVideoFrameSide), msg::videoUndecodable(),
+// msg::videoFirstFrameUnknown().
 
 struct FfmpegVideoStream;
 

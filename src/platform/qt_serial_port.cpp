@@ -2,6 +2,8 @@
 // receiving; errors from the device; setup dialog.
 #include "platform/qt_serial_port.h"
 
+#include "platform/message_ids.h"
+
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -119,7 +121,7 @@ std::string QtSerialPort::devicePath() const { return serialDevicePath(settings_
 
 bool QtSerialPort::setSettings(const SerialSettings& wanted) {
   if (!validSettings(wanted)) {
-    lastError_ = "Unable to set up com port (invalid setting)";
+    lastError_ = msg::serialSetupFailed(msg::serialInvalidSetting()).text();
     return false;
   }
   SerialSettings kept = wanted;
@@ -137,7 +139,7 @@ bool QtSerialPort::applyToOpenPort(const SerialSettings& wanted) {
   bool ok = true;
   auto check = [&](bool applied, bool mayBeIgnored) {
     if (!applied && !mayBeIgnored) {
-      lastError_ = "Unable to set up com port (" + port_.errorString().toStdString() + ")";
+      lastError_ = msg::serialSetupFailed(port_.errorString().toStdString()).text();
       ok = false;
     }
     port_.clearError();

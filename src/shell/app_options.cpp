@@ -21,7 +21,9 @@ const char* usageText() {
          "                     and report the video presentation\n"
          "  --still            with --measure: leave the train standing\n"
          "  --jumps            with --measure: move the train a third of the line on every 2 s\n"
-         "  --replay RECORDING play a recorded drive in the window at real speed\n";
+         "  --replay RECORDING play a recorded drive in the window at real speed\n"
+         "  --lang ja|en       the language of this run (default: the one chosen in the menu,\n"
+         "                     else the desktop's: English when it is English, else Japanese)\n";
 }
 
 std::optional<AppOptions> parseAppOptions(const std::vector<std::string>& args,
@@ -64,6 +66,14 @@ std::optional<AppOptions> parseAppOptions(const std::vector<std::string>& args,
         return std::nullopt;
       }
       o.measureSeconds = s;
+    } else if (a == "--lang") {
+      const std::string* v = value();
+      if (v == nullptr) return std::nullopt;
+      o.language = msg::languageOfCode(*v);
+      if (!o.language) {
+        error = "--lang takes ja or en";
+        return std::nullopt;
+      }
     } else if (a == "--replay") {
       const std::string* v = value();
       if (v == nullptr) return std::nullopt;

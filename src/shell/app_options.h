@@ -1,4 +1,4 @@
-// The program's command line:
+// The program's command line (each form also takes --lang ja|en):
 //   dravolin [--scale N] [DATA_DIR]
 //   dravolin --measure SECONDS [--still | --jumps] [--scale N] [DATA_DIR] TRAIN_FILE LINE_FILE
 //   dravolin --replay RECORDING [--scale N]
@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/language.h"
 
 namespace dravolin::shell {
 
@@ -27,6 +29,8 @@ struct AppOptions {
   std::string lineFile;
   // A recorded drive to play in the window (its header names the data folder and files).
   std::optional<std::string> replayFile;
+  // The language of this run (--lang), before the one kept in the settings and the desktop's.
+  std::optional<msg::Language> language;
 };
 
 // Parses the arguments after the program name; std::nullopt with `error` set on a usage error.

@@ -20,6 +20,7 @@ constexpr const char* kAuthorInput = "author/inputFolder";
 constexpr const char* kAuthorOutput = "author/outputFolder";
 constexpr const char* kVideoWhole = "videoWhole";
 constexpr const char* kBlendFrames = "blendFrames";
+constexpr const char* kLanguage = "language";
 
 std::optional<int> intValue(const QSettings& store, const char* key) {
   bool ok = false;
@@ -136,6 +137,7 @@ AppSettings readAppSettings(QSettings& store) {
   s.authorOutputFolder = store.value(kAuthorOutput).toString();
   s.videoWhole = store.value(kVideoWhole, false).toBool();
   s.blendFrames = store.value(kBlendFrames, true).toBool();
+  s.language = msg::languageOfCode(store.value(kLanguage).toString().toStdString());
   store.beginGroup(kWindows);
   for (const QString& name : store.childKeys()) {
     const QVariant v = store.value(name);
@@ -160,6 +162,12 @@ void writeAppSettings(QSettings& store, const AppSettings& s) {
   store.setValue(kAuthorOutput, s.authorOutputFolder);
   store.setValue(kVideoWhole, s.videoWhole);
   store.setValue(kBlendFrames, s.blendFrames);
+  if (s.language) {
+    const std::string_view code = msg::languageCode(*s.language);
+    store.setValue(kLanguage, QString::fromUtf8(code.data(), static_cast<qsizetype>(code.size())));
+  } else {
+    store.remove(kLanguage);
+  }
   store.remove(kWindows);
   store.beginGroup(kWindows);
   for (const auto& [name, position] : s.windowPositions) store.setValue(name, position);

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/language.h"
+
 class QSettings;
 
 namespace dravolin::shell {
@@ -36,6 +38,8 @@ struct AppSettings {
   QString authorOutputFolder;  // the line maker's last folder written
   bool videoWhole = false;     // a large line video shown whole on black bars (else: width filled)
   bool blendFrames = true;  // the frames around the train's position blended (補間 重ね合わせ)
+  // The language chosen in the menu (表示 → 言語 / Language); none: the desktop's.
+  std::optional<msg::Language> language;
 
   bool operator==(const AppSettings&) const = default;
 };

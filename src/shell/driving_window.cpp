@@ -17,6 +17,7 @@
 #include "data/text_encoding.h"
 #include "input/controller_connection.h"
 #include "input/controller_devices.h"
+#include "platform/message_ids.h"
 #include "shell/cab_widget.h"
 #include "shell/calibration_dialog.h"
 #include "shell/drive_clock.h"
@@ -319,7 +320,7 @@ void DrivingWindow::start1Click() {
   virtualClock_->setRunning(run);
   if (context_.displayTicksRunning) context_.displayTicksRunning(virtualClock_->running());
   timedSound_.setPaused(!run);  // the output only: virtual time stands still by itself
-  start1_->setText(run ? kPauseCaption : kResumeCaption);
+  start1_->setText(qs((run ? msg::pauseCaption() : msg::resumeCaption()).text()));
   if (!run) {
     retry_.stop();
     recorder_.flush();  // virtual time stands still until the drive resumes

@@ -62,9 +62,6 @@ class RecordingDrive;
 class HelpWindow;
 class ValueDisplayWindow;
 
-inline constexpr const char* kPauseCaption = "一時停止(&S)";
-inline constexpr const char* kResumeCaption = "運転再開(&S)";
-
 class DrivingWindow final : public QMainWindow {
   Q_OBJECT
 

@@ -36,6 +36,7 @@
 #include "shell/drive_end.h"
 #include "shell/driving_window.h"
 #include "shell/help_window.h"
+#include "shell/language.h"
 #include "shell/messages.h"
 #include "shell/program_shell.h"
 #include "shell/replay_program.h"
@@ -221,6 +222,8 @@ int main(int argc, char** argv) {
   const platform::SoundEnvironmentPlan soundEnvironment = platform::prepareSoundEnvironment();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Dravolin");
+  // The desktop names every window "TITLE — Dravolin" and finds the program's entry and icon.
+  QApplication::setApplicationDisplayName("Dravolin");
   QApplication::setDesktopFileName("dravolin");
 
   // The user's folders, under one name; files an earlier version kept under the other are moved
@@ -233,6 +236,9 @@ int main(int argc, char** argv) {
   // Without a folder on the command line: the one used last, else the installed demo.
   const std::unique_ptr<QSettings> store = shell::openUserSettings();
   shell::AppSettings settings = shell::readAppSettings(*store);
+  // The language: the command line's, else the one chosen in the menu, else the desktop's.
+  shell::Translations translations;
+  translations.install(shell::startLanguage(options->language, settings.language));
   std::filesystem::path folder = options->dataDir;
   if (!options->measureSeconds) {
     const std::filesystem::path programDir = QCoreApplication::applicationDirPath().toStdString();
@@ -257,7 +263,8 @@ int main(int argc, char** argv) {
   int scale = wanted;
   QString notice;
   if (!leftBehind.empty()) {
-    notice = QString(
+    notice = QCoreApplication::translate(
+                 "dravolin::shell::ProgramShell",
                  "以前の「%1」フォルダのファイル %2 個は、「%3」フォルダに同じ名前のファイルが"
                  "あるため元の場所に残しています")
                  .arg(QString::fromUtf8(shell::kFormerUserFolderName))
@@ -269,7 +276,10 @@ int main(int argc, char** argv) {
                                 screen->availableGeometry().size());
     if (scale < wanted) {
       if (!notice.isEmpty()) notice += "　";
-      notice += QString("倍率%1は画面に収まらないため、%2で表示しています").arg(wanted).arg(scale);
+      notice += QCoreApplication::translate("dravolin::shell::ProgramShell",
+                                            "倍率%1は画面に収まらないため、%2で表示しています")
+                    .arg(wanted)
+                    .arg(scale);
       std::fprintf(stderr, "dravolin: scale %d does not fit the screen; using %d\n", wanted, scale);
     }
   }
@@ -364,6 +374,7 @@ int main(int argc, char** argv) {
   shellContext.program = &program;
   shellContext.store = store.get();
   shellContext.notice = notice;
+  shellContext.applyLanguage = [&translations](msg::Language l) { translations.install(l); };
   shell::ProgramShell shell(shellContext, settings, std::filesystem::current_path(ec));
   soundWatch.setShow([&shell](const QString& text) { shell.showSoundStatus(text); });
   QObject::connect(&shell, &shell::ProgramShell::quitRequested, &app, &QApplication::quit);

@@ -1,6 +1,7 @@
 #include "shell/program_shell.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -10,6 +11,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QSlider>
+#include <QTimer>
 #include <QWidgetAction>
 #include <system_error>
 #include <tuple>
@@ -20,6 +22,7 @@
 #include "shell/author_window.h"
 #include "shell/data_folder.h"
 #include "shell/help_window.h"
+#include "shell/language.h"
 #include "shell/messages.h"
 #include "shell/screen_fit.h"
 #include "shell/sound_watch.h"
@@ -43,10 +46,12 @@ QString absolutePath(const std::filesystem::path& p) {
 
 ProgramShell::ProgramShell(Context context, AppSettings settings,
                            const std::filesystem::path& folder)
-    : context_(std::move(context)), settings_(std::move(settings)) {
+    : context_(std::move(context)),
+      settings_(std::move(settings)),
+      language_(msg::currentLanguage()) {
   if (!context_.chooseFolder) {
     context_.chooseFolder = [](QWidget* parent, const QString& current) {
-      return QFileDialog::getExistingDirectory(parent, "データフォルダを開く", current);
+      return QFileDialog::getExistingDirectory(parent, tr("データフォルダを開く"), current);
     };
   }
   std::error_code ec;
@@ -60,12 +65,12 @@ ProgramShell::ProgramShell(Context context, AppSettings settings,
   }
   if (context_.program != nullptr) context_.program->KeypadSwap = settings_.keypadSwap;
 
-  openFolder_ = new QAction(kOpenDataFolder, this);
+  openFolder_ = new QAction(this);
   openFolder_->setShortcut(QKeySequence::Open);
   // Queued: the title window whose menu ran the command is replaced by a new one.
   connect(openFolder_, &QAction::triggered, this, &ProgramShell::chooseDataFolder,
           Qt::QueuedConnection);
-  makeLine_ = new QAction(kMakeLine, this);
+  makeLine_ = new QAction(this);
   connect(makeLine_, &QAction::triggered, this, [this] {
     AuthorWindow* w = authorWindow();
     w->show();
@@ -82,6 +87,7 @@ ProgramShell::~ProgramShell() {
   saveSettings();
   title_.reset();
   delete titleVolume_;
+  delete titleLanguage_;
 }
 
 void ProgramShell::buildWindows() {
@@ -96,6 +102,9 @@ void ProgramShell::buildWindows() {
     title_->hide();
     title_.release()->deleteLater();
   }
+  // The actions outlive the windows: their texts are set again in the language of the moment.
+  openFolder_->setText(tr("データフォルダを開く(&O)..."));
+  makeLine_->setText(tr("路線作成(&L)..."));
   help_ = std::make_unique<HelpWindow>(".");
   values_ = std::make_unique<ValueDisplayWindow>();
   place(help_.get(), kHelpName);
@@ -110,9 +119,12 @@ void ProgramShell::buildWindows() {
   // The title window's own menu (right button) and its shortcut keys.
   delete titleVolume_;
   titleVolume_ = makeVolumeMenu(nullptr, title_.get());
+  delete titleLanguage_;
+  titleLanguage_ = makeLanguageMenu(nullptr);
   title_->addAction(openFolder_);
   title_->addAction(makeLine_);
   title_->addAction(titleVolume_->menuAction());
+  title_->addAction(titleLanguage_->menuAction());
   title_->setContextMenuPolicy(Qt::ActionsContextMenu);
 
   connect(title_.get(), &TitleWindow::closed, this, [this] {
@@ -158,7 +170,7 @@ bool ProgramShell::openDataFolder(const std::filesystem::path& folder) {
   const std::filesystem::path previous = std::filesystem::current_path(ec);
   std::filesystem::current_path(folder, ec);
   if (ec) {
-    showMessage(QString("「%1」を開けません: %2")
+    showMessage(tr("「%1」を開けません: %2")
                     .arg(absolutePath(folder), QString::fromStdString(ec.message())));
     return false;
   }
@@ -200,7 +212,7 @@ void ProgramShell::setVolume(int percent) {
 }
 
 QMenu* ProgramShell::makeVolumeMenu(QWidget* parent, QWidget* window) {
-  auto* menu = new QMenu(kVolume, parent);
+  auto* menu = new QMenu(tr("音量(&V)"), parent);
   auto* action = new QWidgetAction(menu);
   auto* box = new QWidget;
   auto* layout = new QHBoxLayout(box);
@@ -230,8 +242,8 @@ QMenu* ProgramShell::makeVolumeMenu(QWidget* parent, QWidget* window) {
   connect(menu, &QMenu::aboutToHide, this, &ProgramShell::saveSettings);
   menu->addSeparator();
   for (const auto& [text, key, step] :
-       {std::tuple{kVolumeUp, Qt::CTRL | Qt::Key_Up, kVolumeStep},
-        std::tuple{kVolumeDown, Qt::CTRL | Qt::Key_Down, -kVolumeStep}}) {
+       {std::tuple{tr("音量を上げる"), Qt::CTRL | Qt::Key_Up, kVolumeStep},
+        std::tuple{tr("音量を下げる"), Qt::CTRL | Qt::Key_Down, -kVolumeStep}}) {
     QAction* a = menu->addAction(text);
     a->setShortcut(QKeySequence(key));
     const int delta = step;
@@ -246,7 +258,7 @@ QMenu* ProgramShell::makeVolumeMenu(QWidget* parent, QWidget* window) {
       label->setText(text);
       // The keys work without the menu: the driving window says what they set.
       if (auto* driving = qobject_cast<DrivingWindow*>(window)) {
-        driving->showStatus(QString(kVolumeStatus).arg(settings_.volumePercent));
+        driving->showStatus(tr("音量 %1%").arg(settings_.volumePercent));
       }
     });
     if (window != nullptr) window->addAction(a);
@@ -256,8 +268,8 @@ QMenu* ProgramShell::makeVolumeMenu(QWidget* parent, QWidget* window) {
 
 void ProgramShell::onDrivingShown(DrivingWindow* window) {
   driving_ = window;
-  QMenu* menu = window->menuBar()->addMenu(kWindowMenu);
-  QAction* full = menu->addAction(kFullScreen);
+  QMenu* menu = window->menuBar()->addMenu(tr("ウィンドウ(&W)"));
+  QAction* full = menu->addAction(tr("全画面表示(&F)"));
   full->setCheckable(true);
   full->setShortcut(QKeySequence(Qt::Key_F11));
   // Also on the window itself, so that F11 works while full screen hides the menu bar.
@@ -279,6 +291,8 @@ void ProgramShell::onDrivingShown(DrivingWindow* window) {
     settings_.blendFrames = window->blendFrames();
     saveSettings();
   });
+  window->displayMenu()->addSeparator();
+  window->displayMenu()->addMenu(makeLanguageMenu(window->displayMenu()));
   place(window, kDrivingName);
   if (settings_.fullScreen) full->setChecked(true);
   connect(window, &DrivingWindow::closed, this, [this, window] { onDrivingClosed(window); });
@@ -288,6 +302,69 @@ void ProgramShell::onDrivingClosed(DrivingWindow* window) {
   settings_.controllerPort = QString::fromStdString(window->controllerPort().portName());
   if (context_.program != nullptr) settings_.keypadSwap = context_.program->KeypadSwap;
   saveSettings();
+  driving_ = nullptr;
+  // A language chosen during the drive: once the title window has come back (its own handler
+  // of the close runs first), it is built again in that language.
+  if (pendingLanguage_) {
+    QTimer::singleShot(0, this, [this] {
+      if (pendingLanguage_ && driving_ == nullptr) applyLanguage(*pendingLanguage_);
+    });
+  }
+}
+
+QMenu* ProgramShell::makeLanguageMenu(QWidget* parent) {
+  // Its title in both languages, so that a driver who reads only one of them finds it.
+  auto* menu = new QMenu(tr("言語 / Language"), parent);
+  menu->setObjectName("Language");
+  auto* group = new QActionGroup(menu);
+  for (const msg::Language l : msg::kLanguages) {
+    QAction* a = menu->addAction(languageName(l));
+    a->setCheckable(true);
+    a->setData(static_cast<int>(l));
+    group->addAction(a);
+    connect(a, &QAction::triggered, this, [this, l] { chooseLanguage(l); });
+  }
+  // A menu opened again shows the choice made elsewhere (the other window's menu).
+  const auto check = [this, group] {
+    const msg::Language shown = pendingLanguage_.value_or(language_);
+    for (QAction* a : group->actions()) {
+      a->setChecked(a->data().toInt() == static_cast<int>(shown));
+    }
+  };
+  check();
+  connect(menu, &QMenu::aboutToShow, this, check);
+  return menu;
+}
+
+void ProgramShell::chooseLanguage(msg::Language language) {
+  settings_.language = language;
+  saveSettings();
+  if (language == language_) {
+    pendingLanguage_.reset();
+    return;
+  }
+  if (driving_ != nullptr && driving_->isVisible()) {
+    pendingLanguage_ = language;
+    // Said in both languages: the driver may read only the one chosen.
+    driving_->showStatus(
+        tr("言語は運転を終えると切り替わります / The language changes when "
+           "this drive ends"));
+    return;
+  }
+  applyLanguage(language);
+}
+
+void ProgramShell::applyLanguage(msg::Language language) {
+  pendingLanguage_.reset();
+  language_ = language;
+  if (context_.applyLanguage) {
+    context_.applyLanguage(language);
+  } else {
+    msg::setLanguage(language);
+  }
+  // The windows are made again in it; the title window opens on its buttons, without the movie.
+  context_.title.skipOpening = true;
+  buildWindows();
 }
 
 void ProgramShell::showSoundStatus(const QString& text) {

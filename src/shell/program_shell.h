@@ -1,7 +1,9 @@
 // The program around the title window: which data folder is open and opening another one
 // (Ctrl+O, the title window's menu), the settings kept between runs, the driving window's
-// full screen (F11) and the sound volume. It owns the title, help and value display windows;
-// opening another data folder makes the folder the working folder and builds them afresh.
+// full screen (F11), the sound volume and the language (言語 / Language). It owns the title,
+// help and value display windows; opening another data folder makes the folder the working
+// folder and builds them afresh, and so does another language: at once from the title window,
+// when the drive ends from the driving window (which says so on its status line).
 #pragma once
 
 #include <QObject>
@@ -11,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/language.h"
 #include "shell/app_settings.h"
 #include "shell/driving_window.h"
 #include "shell/title_window.h"
@@ -32,15 +35,7 @@ namespace dravolin::shell {
 
 class AuthorWindow;
 
-inline constexpr const char* kOpenDataFolder = "データフォルダを開く(&O)...";
-inline constexpr const char* kMakeLine = "路線作成(&L)...";
-inline constexpr const char* kFullScreen = "全画面表示(&F)";
-inline constexpr const char* kVolume = "音量(&V)";
-inline constexpr const char* kWindowMenu = "ウィンドウ(&W)";
-inline constexpr const char* kVolumeUp = "音量を上げる";
-inline constexpr const char* kVolumeDown = "音量を下げる";
-inline constexpr int kVolumeStep = 10;                    // % per Ctrl+Up / Ctrl+Down
-inline constexpr const char* kVolumeStatus = "音量 %1%";  // the status line after a volume key
+inline constexpr int kVolumeStep = 10;  // % per Ctrl+Up / Ctrl+Down
 
 class ProgramShell final : public QObject {
   Q_OBJECT
@@ -53,6 +48,8 @@ class ProgramShell final : public QObject {
     // Asks the user for a folder (the folder dialog); an empty string when cancelled.
     std::function<QString(QWidget* parent, const QString& current)> chooseFolder;
     QString notice;  // shown on the title window's status line (a scale that was lowered)
+    // Makes a language the application's (Translations::install); none: the catalogue's only.
+    std::function<void(msg::Language)> applyLanguage;
   };
 
   // Opens `folder` (made the working folder) with the settings read at start.
@@ -71,6 +68,12 @@ class ProgramShell final : public QObject {
   // A text about the sound output, in the status line of the driving window while one is
   // open, else in the title window's.
   void showSoundStatus(const QString& text);
+  // The language menu's choice: kept in the settings; the windows change to it at once, or when
+  // the drive that is open ends.
+  void chooseLanguage(msg::Language language);
+  // The language the windows are in, and the one they change to when the drive ends.
+  msg::Language language() const { return language_; }
+  std::optional<msg::Language> pendingLanguage() const { return pendingLanguage_; }
 
   TitleWindow* titleWindow() const { return title_.get(); }
   const std::filesystem::path& dataFolder() const { return folder_; }
@@ -94,6 +97,9 @@ class ProgramShell final : public QObject {
   // The slider, then the two volume keys (Ctrl+Up, Ctrl+Down), which also work in `window`
   // while the menu bar is hidden.
   QMenu* makeVolumeMenu(QWidget* parent, QWidget* window);
+  // 言語 / Language: one entry a language, the one chosen checked.
+  QMenu* makeLanguageMenu(QWidget* parent);
+  void applyLanguage(msg::Language language);
   void place(QWidget* window, const QString& name);
 
   Context context_;
@@ -108,6 +114,9 @@ class ProgramShell final : public QObject {
   std::unique_ptr<platform::FootageService> footage_;
   std::unique_ptr<AuthorWindow> author_;
   QMenu* titleVolume_ = nullptr;
+  QMenu* titleLanguage_ = nullptr;
+  msg::Language language_ = msg::Language::Japanese;
+  std::optional<msg::Language> pendingLanguage_;
 };
 
 }  // namespace dravolin::shell

@@ -177,7 +177,8 @@ TitleWindow::TitleWindow(Context context, QWidget* parent)
 
   // FormCreate: the opening movie, when there is one, then the window at the movie's size.
   const std::filesystem::path moviePath = data::resolveDataPath(dir, kOpeningMovie);
-  if (std::filesystem::is_regular_file(moviePath) && movie_.open(moviePath.string())) {
+  if (!context_.skipOpening && std::filesystem::is_regular_file(moviePath) &&
+      movie_.open(moviePath.string())) {
     movieOpen_ = true;
     movieFps_ = movie_.frameRate() > 0 ? movie_.frameRate() : 15.0;
     // The picture follows the clock at the movie's frame rate, so it keeps step with the sound.

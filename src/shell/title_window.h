@@ -65,6 +65,9 @@ class TitleWindow final : public QWidget {
     // A train's line of the drive history (its best and last drive), empty for none; none:
     // the title shows no history.
     std::function<QString(const std::string& trainFile)> historyOf;
+    // The window opens on its buttons without the opening movie (a window made again for
+    // another language).
+    bool skipOpening = false;
   };
 
   explicit TitleWindow(Context context, QWidget* parent = nullptr);

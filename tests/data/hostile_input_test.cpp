@@ -66,18 +66,18 @@ INSTANTIATE_TEST_SUITE_P(
         KeyedCase{"TrainJustUnder", parseTrain, flood("[Power]\n4", kMaxLinesPerFile - 1, "\r\n"),
                   "(no error)"},
         KeyedCase{"TrainJustOver", parseTrain, flood("[Power]\n4", kMaxLinesPerFile, "\r\n"),
-                  std::string(kTrainFileError) + "- 列車の基本設定:" + kTooManyLines},
+                  std::string("車両ファイルに誤りがあります- 列車の基本設定:") + kTooManyLines},
         KeyedCase{"SettingsJustUnder", parseSettings, flood("", kMaxLinesPerFile), "(no error)"},
         KeyedCase{"SettingsJustOver", parseSettings, flood("", kMaxLinesPerFile + 1),
-                  std::string(kSettingsFileError) + "\ndravolin.dat:" + kTooManyLines},
+                  std::string("stringファイルに誤りがあります\ndravolin.dat:") + kTooManyLines},
         // The controller map stops at its 27th line however long the file is.
         KeyedCase{"MasconFlood", parseMascon, flood("", 5'000'000),
-                  std::string(kControllerMapTooLong)}),
+                  std::string("mascon.datに誤りがあります:コードは26行までです")}),
     [](const ::testing::TestParamInfo<KeyedCase>& info) { return info.param.name; });
 
 TEST(KeyedFileWork, EmptyLinesAreNeverComparedWithKeys) {
   KeyedFile f(flood("[A]\n1", kMaxLinesPerFile - 2),
-              [](const KeyedFile&, std::string_view) { return LoadError("x"); });
+              [](const KeyedFile&, const Detail&) { return LoadError(msg::plainText("x")); });
   int lines = 0;
   while (!f.atEnd()) {
     f.next();

@@ -9,7 +9,8 @@ namespace dravolin::data {
 namespace {
 
 // Reports the line number, the line and the detail, so tests can see where the reading stopped.
-LoadError describe(const KeyedFile& f, std::string_view detail) {
+LoadError describe(const KeyedFile& f, const Detail& detailMessage) {
+  const std::string detail = detailMessage ? detailMessage->text() : std::string();
   // Appended piece by piece: GCC 12 at -O3 takes "text" + std::to_string(...) for an
   // overlapping copy (a false -Wrestrict).
   std::string text = "line ";
@@ -21,7 +22,7 @@ LoadError describe(const KeyedFile& f, std::string_view detail) {
     text += ' ';
     text += detail;
   }
-  return LoadError(text);
+  return LoadError(msg::plainText(text));
 }
 
 std::string errorOf(const std::function<void()>& read) {
@@ -108,7 +109,7 @@ TEST(KeyedFile, AListOfNamesNeverWaitsPastTheEnd) {
   EXPECT_EQ(errorOf([&] {
               while (f.nextListLine(ListEnd::Fail)) ++n;
             }),
-            "line 4 [] " + std::string(kListNotClosed));
+            "line 4 [] " + std::string("「#」で始まる行がないままファイルが終わっています"));
   EXPECT_EQ(n, 2);
 }
 
@@ -128,7 +129,7 @@ TEST(KeyedFile, ANumericListAtTheEndFailsOnTheEmptyValue) {
   EXPECT_EQ(errorOf([&] {
               while (g.nextListLine(ListEnd::EmptyLine)) ++empties;
             }),
-            "line 2 [] " + std::string(kListNotClosed));
+            "line 2 [] " + std::string("「#」で始まる行がないままファイルが終わっています"));
   EXPECT_EQ(empties, 1);
 }
 

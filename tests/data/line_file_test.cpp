@@ -310,11 +310,14 @@ INSTANTIATE_TEST_SUITE_P(
                     E + "other:100000000\n[Pre_Time]の値が大きすぎます"},
         // The end of the file inside a list of names, or inside a record, is an error.
         MessageCase{"SoundDataNotClosed", crlf({"[SoundData]", "a.wav"}),
-                    E + "[SoundData]:\n" + std::string(kListNotClosed)},
+                    E + "[SoundData]:\n" +
+                        std::string("「#」で始まる行がないままファイルが終わっています")},
         MessageCase{"KankoSound2CutInARecord", crlf({"[KankoSound2]", "R"}),
-                    E + "[KankoSound2]:\n" + std::string(kListNotClosed)},
+                    E + "[KankoSound2]:\n" +
+                        std::string("「#」で始まる行がないままファイルが終わっています")},
         MessageCase{"SignalImageListNotClosed", crlf({"[SignalImageList]", "ok.bmp"}),
-                    E + "[SignalImageList]:\n" + std::string(kListNotClosed)},
+                    E + "[SignalImageList]:\n" +
+                        std::string("「#」で始まる行がないままファイルが終わっています")},
         MessageCase{"KankoSound1Short", "[KankoSound1]\r\na.wav\r\n",
                     E + "[KankoSound1]:\n値の行がないままファイルが終わっています"},
         MessageCase{"StafWithoutSecondLine", "[Staf]\r\nt.bmp\r\n",

@@ -221,7 +221,7 @@ TEST_F(Startup, FaultsEndTheLoading) {
     std::string message;
     std::size_t shown;
   };
-  const std::string tooMany(kTooManySoundSlots);
+  const std::string tooMany = "DirectSoundの割り当てに失敗しました。256チャンネルを超えています。";
   const Case cases[] = {
       {"overlay", [](Startup& t) { fs::remove(t.dir_ / "image" / "atsp.bmp"); },
        "image\\atsp.bmpが見つかりません", 0},
@@ -248,14 +248,20 @@ TEST_F(Startup, FaultsEndTheLoading) {
 }
 
 TEST(SoundLayoutCheck, SlotsStayWithinTheServiceAndBelowTheMotorSounds) {
+  constexpr std::string_view kTooMany =
+      "DirectSoundの割り当てに失敗しました。256チャンネルを超えています。";
+  constexpr std::string_view kOverlap =
+      "DirectSoundの割り当てに失敗しました。サウンドの数が多すぎてモーター音のチャンネル（200番から"
+      "）"
+      "と重なっています。";
   struct Case {
     SoundLayout layout;
     std::string_view message;  // empty: accepted
   };
   const Case cases[] = {
-      {{10, 20, 0, 3, 56}, {}},  {{10, 20, 0, 3, 57}, kTooManySoundSlots},
-      {{200, 28, 28, 0, 0}, {}}, {{200, 29, 28, 0, 0}, kTooManySoundSlots},
-      {{150, 22, 28, 0, 1}, {}}, {{150, 22, 28, 1, 1}, kSoundsOverlapMotorSlots},
+      {{10, 20, 0, 3, 56}, {}},  {{10, 20, 0, 3, 57}, kTooMany},
+      {{200, 28, 28, 0, 0}, {}}, {{200, 29, 28, 0, 0}, kTooMany},
+      {{150, 22, 28, 0, 1}, {}}, {{150, 22, 28, 1, 1}, kOverlap},
   };
   for (const Case& c : cases) {
     std::string message;

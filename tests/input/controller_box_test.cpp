@@ -200,7 +200,7 @@ TEST(ControllerConnection, MenuOpensClosesAndSwitchesPorts) {
   // The fake names the port already renamed when it closes it for the reopen.
   EXPECT_EQ(port.log, (std::vector<std::string>{"open COM2", "close COM1", "open COM1",
                                                 "close COM1", "open COM1", "close COM1"}));
-  const std::string on = input::kControllerConnected, off = input::kControllerDisconnected;
+  const std::string on = "Connect to controller.", off = "Disconnect from controller.";
   EXPECT_EQ(shown,
             (std::vector<std::string>{on, off, on, off, on, off,
                                       "error: Unable to open com port (win error code: 2)"}));

@@ -48,8 +48,8 @@ TEST(ControllerBoxPort, CodesThroughTheMenuConnectedPortDriveTheTrain) {
 
   menu.Connect1Click();
   EXPECT_FALSE(port.connected());
-  EXPECT_EQ(shown, (std::vector<std::string>{input::kControllerConnected,
-                                             input::kControllerDisconnected}));
+  EXPECT_EQ(shown,
+            (std::vector<std::string>{"Connect to controller.", "Disconnect from controller."}));
   ::unsetenv("DRAVOLIN_COM2");
 }
 

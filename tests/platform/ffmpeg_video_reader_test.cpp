@@ -20,8 +20,9 @@ namespace {
 using platform::Bitmap;
 using platform::FfmpegVideoReader;
 using platform::kMaxVideoFrameSide;
-using platform::kVideoFirstFrameUnknown;
-using platform::kVideoTooLarge;
+constexpr const char* kVideoFirstFrameUnknown =
+    "動画の最初のフレームが壊れていて、フレームの番号を決められません";
+constexpr const char* kVideoTooLarge = "動画の画面が大きすぎます（最大4096 x 4096）";
 
 constexpr int kFrames = 300;
 constexpr int kWidth = 160;

@@ -248,7 +248,7 @@ TEST(DrivingWindow, DriveFromChoiceToCloseAndBack) {
   DrivingWindow* d = w.drivingWindow();
   ASSERT_NE(d, nullptr);
   ASSERT_NE(h.drive, nullptr);
-  EXPECT_EQ(w.statusLine()->text().toStdString(), drive::kProgressSettingUp);
+  EXPECT_EQ(w.statusLine()->text().toStdString(), "環境をセットアップしています");
   EXPECT_EQ(w.height(), 498);
   EXPECT_FALSE(w.isVisible());
   EXPECT_TRUE(d->isVisible());
@@ -390,7 +390,7 @@ TEST(DrivingWindow, UnhandledErrorPausesAndIsShown) {
   QApplication::sendEvent(d, &f2);
   EXPECT_EQ(h.messages.texts, std::vector<std::string>({"key handler failed"}));
   EXPECT_FALSE(d->running());
-  EXPECT_EQ(d->startAction()->text().toStdString(), shell::kResumeCaption);
+  EXPECT_EQ(d->startAction()->text().toStdString(), "運転再開(&S)");
   EXPECT_TRUE(h.endedWith.empty());
   d->close();
 }

@@ -77,7 +77,7 @@ TEST(DravolinCheck, PrintsTheRecordsOfTheSampleDrive) {
 TEST(DravolinCheck, WrongArgumentsShowTheUsage) {
   const ToolRun run = check("only_one.dat");
   EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.err, "usage: dravolin-check [--dir DIR] TRAIN_FILE LINE_FILE\n");
+  EXPECT_EQ(run.err, "usage: dravolin-check [--dir DIR] [--lang ja|en] TRAIN_FILE LINE_FILE\n");
   EXPECT_EQ(run.out, "");
 }
 

@@ -14,6 +14,7 @@
 #include "data/drive_files.h"
 #include "data/load_error.h"
 #include "platform/file_picture_loader.h"
+#include "platform/language.h"
 #include "sim/fixed.h"
 
 namespace {
@@ -21,7 +22,7 @@ namespace {
 using dravolin::data::DriveFiles;
 using dravolin::sim::formatFixed;
 
-const char kUsage[] = "usage: dravolin-check [--dir DIR] TRAIN_FILE LINE_FILE\n";
+const char kUsage[] = "usage: dravolin-check [--dir DIR] [--lang ja|en] TRAIN_FILE LINE_FILE\n";
 
 void print(const DriveFiles& d, std::ostream& out) {
   const auto& line = d.line;
@@ -66,6 +67,11 @@ void print(const DriveFiles& d, std::ostream& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::string languageError;
+  if (!dravolin::msg::takeLanguageOption(argc, argv, languageError)) {
+    std::cerr << "dravolin-check: " << languageError << '\n' << kUsage;
+    return 2;
+  }
   std::string dir = ".";
   std::vector<std::string> names;
   for (int i = 1; i < argc; ++i) {

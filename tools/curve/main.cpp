@@ -10,12 +10,17 @@
 #include "data/load_error.h"
 #include "data/train_file.h"
 #include "platform/file_picture_loader.h"
+#include "platform/language.h"
 #include "tools/curve/run_curve.h"
 
 int main(int argc, char** argv) {
   using namespace dravolin;
-  const std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
+  if (!msg::takeLanguageOption(argc, argv, error)) {
+    std::fprintf(stderr, "dravolin-curve: %s\n%s\n", error.c_str(), tools::kCurveUsage);
+    return 2;
+  }
+  const std::vector<std::string> args(argv + 1, argv + argc);
   const auto options = tools::parseCurveArguments(args, error);
   if (!options) {
     std::fprintf(stderr, "dravolin-curve: %s\n%s\n", error.c_str(), tools::kCurveUsage);

@@ -29,7 +29,8 @@ struct CurveOptions {
 };
 
 inline constexpr const char* kCurveUsage =
-    "usage: dravolin-curve TRAIN_FILE --until MS [--gradient PERMIL] [--set MS:POWER:BRAKE]...";
+    "usage: dravolin-curve TRAIN_FILE --until MS [--gradient PERMIL] [--set MS:POWER:BRAKE]... "
+    "[--lang ja|en]";
 
 // Parses the command line (without the program name). On a usage error returns std::nullopt
 // and puts the reason in `error`. With --help the other arguments need not be complete.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/language.h"
 #include "tools/drive/run_drive.h"
 
 namespace dravolin::tools {
@@ -16,8 +17,12 @@ long allocationsSoFar();  // allocation_counter.cpp
 
 int main(int argc, char** argv) {
   using namespace dravolin;
-  const std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
+  if (!msg::takeLanguageOption(argc, argv, error)) {
+    std::cerr << "dravolin-drive: " << error << '\n' << tools::kDriveUsage << '\n';
+    return tools::kExitUsageError;
+  }
+  const std::vector<std::string> args(argv + 1, argv + argc);
   const auto options = tools::parseDriveArguments(args, error);
   if (!options) {
     std::cerr << "dravolin-drive: " << error << '\n' << tools::kDriveUsage << '\n';

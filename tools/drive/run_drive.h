@@ -25,7 +25,8 @@ inline constexpr const char* kDriveUsage =
     "[--columns LIST] [--every MS] [--sounds FILE] [--check]\n"
     "       dravolin-drive --script RECORDING [--dir DIR] [--until MS] [--columns LIST] "
     "[--every MS] [--sounds FILE]\n"
-    "       dravolin-drive [--dir DIR] [TRAIN_FILE LINE_FILE] --random SEED --until MS";
+    "       dravolin-drive [--dir DIR] [TRAIN_FILE LINE_FILE] --random SEED --until MS\n"
+    "  (each also takes --lang ja|en: the language of the messages)";
 
 // Exit statuses.
 inline constexpr int kExitLoadError = 1;

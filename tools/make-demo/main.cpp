@@ -16,9 +16,20 @@
 #include <exception>
 #include <string>
 
+#include "platform/language.h"
 #include "tools/make-demo/demo.h"
 
+namespace {
+constexpr const char* kUsage =
+    "usage: dravolin-make-demo OUTDIR [--fast] [--only FILE] [--lang ja|en] | --frame N PATH.png\n";
+}
+
 int main(int argc, char** argv) {
+  std::string languageError;
+  if (!dravolin::msg::takeLanguageOption(argc, argv, languageError)) {
+    std::fprintf(stderr, "dravolin-make-demo: %s\n%s", languageError.c_str(), kUsage);
+    return 2;
+  }
   std::string dir, only, png;
   bool fast = false;
   int frame = -1;
@@ -32,19 +43,17 @@ int main(int argc, char** argv) {
       frame = std::atoi(argv[++i]);
       png = argv[++i];
     } else if (a == "-h" || a == "--help") {
-      std::printf("usage: dravolin-make-demo OUTDIR [--fast] [--only FILE] | --frame N PATH.png\n");
+      std::printf(kUsage);
       return 0;
     } else if (dir.empty() && !a.empty() && a[0] != '-') {
       dir = a;
     } else {
-      std::fprintf(
-          stderr, "usage: dravolin-make-demo OUTDIR [--fast] [--only FILE] | --frame N PATH.png\n");
+      std::fprintf(stderr, kUsage);
       return 2;
     }
   }
   if (dir.empty() && frame < 0) {
-    std::fprintf(stderr,
-                 "usage: dravolin-make-demo OUTDIR [--fast] [--only FILE] | --frame N PATH.png\n");
+    std::fprintf(stderr, kUsage);
     return 2;
   }
   // Pictures are drawn off screen; no display is needed.

@@ -14,13 +14,19 @@
 #include <string>
 #include <vector>
 
+#include "platform/language.h"
 #include "platform/qt_timers.h"
 
 namespace {
-constexpr const char* kUsage = "usage: dravolin-timer-check [SECONDS]\n";
+constexpr const char* kUsage = "usage: dravolin-timer-check [SECONDS] [--lang ja|en]\n";
 }
 
 int main(int argc, char** argv) {
+  std::string languageError;
+  if (!dravolin::msg::takeLanguageOption(argc, argv, languageError)) {
+    std::fprintf(stderr, "dravolin-timer-check: %s\n%s", languageError.c_str(), kUsage);
+    return 2;
+  }
   QCoreApplication app(argc, argv);
   double seconds = 10.0;
   for (int i = 1; i < argc; ++i) {

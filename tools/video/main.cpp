@@ -23,6 +23,7 @@
 
 #include "platform/bmp_writer.h"
 #include "platform/ffmpeg_video_reader.h"
+#include "platform/language.h"
 
 namespace {
 
@@ -33,7 +34,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int kRandomJumps = 200;
 constexpr unsigned kRandomSeed = 20240611;
 
-constexpr const char* kUsage = "usage: dravolin-video FILE [--frame N --out PATH.bmp] [--bench]\n";
+constexpr const char* kUsage =
+    "usage: dravolin-video FILE [--frame N --out PATH.bmp] [--bench] [--lang ja|en]\n";
 
 int usage() {
   std::fputs(kUsage, stderr);
@@ -102,6 +104,11 @@ bool bench(FfmpegVideoReader& reader) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::string languageError;
+  if (!dravolin::msg::takeLanguageOption(argc, argv, languageError)) {
+    std::fprintf(stderr, "dravolin-video: %s\n", languageError.c_str());
+    return usage();
+  }
   std::string file;
   std::optional<int> frame;
   std::string out;
