@@ -18,6 +18,11 @@ add_library(dravolin_geographiclib INTERFACE)
 target_include_directories(dravolin_geographiclib SYSTEM INTERFACE ${GeographicLib_INCLUDE_DIRS})
 target_link_libraries(dravolin_geographiclib INTERFACE ${GeographicLib_LIBRARIES})
 find_package(EXPAT REQUIRED)
+# Line packages: ZIP archives (libzip), their files' SHA-256 (OpenSSL's libcrypto) and the
+# manifest (nlohmann-json).
+pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
+find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+find_package(nlohmann_json 3 REQUIRED)
 if(DRAVOLIN_TESTS)
   find_package(GTest REQUIRED)
   include(GoogleTest)

@@ -1,0 +1,318 @@
+#include "library/package_reader.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "library/entry_name.h"
+#include "library/sha256.h"
+#include "platform/message_ids.h"
+
+namespace dravolin::library {
+
+namespace {
+
+constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
+constexpr std::uint32_t kTypeMask = 0170000;
+constexpr std::uint32_t kRegular = 0100000;
+constexpr std::uint32_t kFolder = 0040000;
+constexpr std::uint32_t kSymlink = 0120000;
+
+std::string zipErrorText(zip_error_t* error) {
+  const char* text = zip_error_strerror(error);
+  return text != nullptr ? text : "unknown error";
+}
+
+std::string zipErrorText(int code) {
+  zip_error_t error;
+  zip_error_init_with_code(&error, code);
+  std::string text = zipErrorText(&error);
+  zip_error_fini(&error);
+  return text;
+}
+
+struct ZipFile {
+  explicit ZipFile(zip_file_t* f) : file(f) {}
+  ~ZipFile() {
+    if (file != nullptr) zip_fclose(file);
+  }
+  ZipFile(const ZipFile&) = delete;
+  ZipFile& operator=(const ZipFile&) = delete;
+  // Closes the file; libzip checks the entry's CRC here. Zero when it is well.
+  int close() {
+    const int rc = zip_fclose(file);
+    file = nullptr;
+    return rc;
+  }
+  zip_file_t* file;
+};
+
+struct OutputFile {
+  ~OutputFile() {
+    if (fd >= 0) ::close(fd);
+  }
+  int fd = -1;
+};
+
+}  // namespace
+
+struct PackageReader::Archive {
+  zip_t* zip = nullptr;
+  ~Archive() {
+    if (zip != nullptr) zip_discard(zip);
+  }
+};
+
+PackageReader::PackageReader(const std::filesystem::path& file, PackageLimits limits)
+    : name_(file.filename().string()), archive_(std::make_unique<Archive>()) {
+  int code = 0;
+  archive_->zip = zip_open(file.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+  if (archive_->zip == nullptr) {
+    std::string why = zipErrorText(code);
+    if (code == ZIP_ER_OPEN || code == ZIP_ER_READ) why += std::string(": ") + std::strerror(errno);
+    refuse(msg::packageNotZip(why));
+  }
+  check(limits);
+}
+
+PackageReader::PackageReader(const void* data, std::size_t size, std::string name,
+                             PackageLimits limits)
+    : name_(std::move(name)), archive_(std::make_unique<Archive>()) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_buffer_create(data, size, 0, &error);
+  if (source != nullptr) {
+    archive_->zip = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    if (archive_->zip == nullptr) zip_source_free(source);
+  }
+  if (archive_->zip == nullptr) {
+    const std::string why = zipErrorText(&error);
+    zip_error_fini(&error);
+    refuse(msg::packageNotZip(why));
+  }
+  zip_error_fini(&error);
+  check(limits);
+}
+
+PackageReader::~PackageReader() = default;
+
+void PackageReader::refuse(const msg::Message& reason) const {
+  throw PackageError(msg::packageRefused(name_, reason));
+}
+
+void PackageReader::refuse(const std::string& entry, const msg::Message& reason) const {
+  throw PackageError(msg::packageEntryRefused(name_, entry, reason));
+}
+
+void PackageReader::check(const PackageLimits& limits) {
+  zip_t* zip = archive_->zip;
+  const zip_int64_t count = zip_get_num_entries(zip, 0);
+  if (count < 0) refuse(msg::packageNotZip("no entries"));
+  if (static_cast<std::uint64_t>(count) > limits.maxEntries)
+    refuse(msg::packageTooManyEntries(static_cast<long long>(limits.maxEntries)));
+
+  struct Entry {
+    std::uint64_t index;
+    std::string name;  // normalised
+    std::uint64_t size;
+  };
+  std::vector<Entry> files;
+  std::map<std::string, std::string> folded;   // folded name -> the entry's name
+  std::map<std::string, std::string> folders;  // folded folder -> an entry inside it
+  std::optional<std::uint64_t> manifestIndex;
+  std::uint64_t total = 0;
+
+  for (zip_uint64_t i = 0; i < static_cast<zip_uint64_t>(count); ++i) {
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(zip, i, ZIP_FL_ENC_RAW, &st) != 0 || (st.valid & ZIP_STAT_NAME) == 0)
+      refuse(msg::packageNotZip(zipErrorText(zip_get_error(zip))));
+    const std::string raw = st.name;
+    if (const std::optional<msg::Message> fault = entryNameFault(raw)) refuse(raw, *fault);
+    const bool folderEntry = raw.back() == '/' || raw.back() == '\\';
+    const std::string name = normalisedEntryName(raw);
+
+    zip_uint8_t opsys = 0;
+    zip_uint32_t attributes = 0;
+    if (zip_file_get_external_attributes(zip, i, 0, &opsys, &attributes) == 0 &&
+        (opsys == ZIP_OPSYS_UNIX || opsys == ZIP_OPSYS_OS_X)) {
+      const std::uint32_t type = (attributes >> 16) & kTypeMask;
+      if (type == kSymlink) refuse(name, msg::entrySymlink());
+      if (type != 0 && type != kRegular && type != kFolder) refuse(name, msg::entryDevice());
+      if (type == kFolder && !folderEntry) refuse(name, msg::entryDevice());
+    }
+    if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 && st.encryption_method != ZIP_EM_NONE)
+      refuse(name, msg::entryEncrypted());
+    if ((st.valid & ZIP_STAT_COMP_METHOD) != 0 && st.comp_method != ZIP_CM_STORE &&
+        st.comp_method != ZIP_CM_DEFLATE)
+      refuse(name, msg::entryCompression(static_cast<long long>(st.comp_method)));
+    const std::uint64_t size = st.size;
+    if (folderEntry) {
+      if (size != 0) refuse(name, msg::entryDevice());
+    } else {
+      if (size > limits.maxEntryBytes)
+        refuse(name, msg::entryTooLarge(static_cast<long long>(size),
+                                        static_cast<long long>(limits.maxEntryBytes)));
+      if (size >= limits.ratioFloorBytes) {
+        const std::uint64_t packed = st.comp_size == 0 ? 1 : st.comp_size;
+        if (size / packed > limits.maxRatio ||
+            (size / packed == limits.maxRatio && size % packed != 0))
+          refuse(name, msg::entryRatio(static_cast<long long>(size / packed),
+                                       static_cast<long long>(limits.maxRatio)));
+      }
+      total += size;
+      if (total > limits.maxTotalBytes)
+        refuse(msg::packageTooLarge(static_cast<long long>(total),
+                                    static_cast<long long>(limits.maxTotalBytes)));
+    }
+
+    // One name in any letter case, and never a file where a folder is.
+    const std::string key = foldedEntryName(name);
+    if (const auto it = folded.find(key); it != folded.end() && !folderEntry) {
+      refuse(name, msg::entryDuplicate(it->second));
+    }
+    if (folderEntry) {
+      if (const auto it = folded.find(key); it != folded.end())
+        refuse(name, msg::entryFolderClash(it->second));
+      folders.emplace(key, name);
+      continue;
+    }
+    if (const auto it = folders.find(key); it != folders.end()) {
+      refuse(name, msg::entryFolderClash(it->second));
+    }
+    for (std::size_t slash = key.find('/'); slash != std::string::npos;
+         slash = key.find('/', slash + 1)) {
+      const std::string folder = key.substr(0, slash);
+      if (const auto it = folded.find(folder); it != folded.end())
+        refuse(name, msg::entryFolderClash(it->second));
+      folders.emplace(folder, name);
+    }
+    folded.emplace(key, name);
+    if (name == kManifestName) {
+      manifestIndex = i;
+    } else {
+      files.push_back({i, name, size});
+    }
+    // A manifest entry (any case) is only the one at the root, spelt as it is.
+    if (key == kManifestName && name != kManifestName) refuse(name, msg::entryNotListed());
+  }
+
+  // manifest.json, bounded, read before anything else of the package.
+  if (!manifestIndex) refuse(msg::manifestMissing());
+  {
+    zip_stat_t st;
+    zip_stat_init(&st);
+    zip_stat_index(zip, *manifestIndex, 0, &st);
+    if (st.size > limits.maxManifestBytes)
+      refuse(msg::manifestTooLarge(static_cast<long long>(st.size),
+                                   static_cast<long long>(limits.maxManifestBytes)));
+    ZipFile in(zip_fopen_index(zip, *manifestIndex, 0));
+    if (in.file == nullptr)
+      refuse(kManifestName, msg::entryUnreadable(zipErrorText(zip_get_error(zip))));
+    std::string text;
+    std::vector<char> block(64 * 1024);
+    for (;;) {
+      const zip_int64_t n = zip_fread(in.file, block.data(), block.size());
+      if (n < 0)
+        refuse(kManifestName, msg::entryUnreadable(zipErrorText(zip_file_get_error(in.file))));
+      if (n == 0) break;
+      text.append(block.data(), static_cast<std::size_t>(n));
+      if (text.size() > limits.maxManifestBytes)
+        refuse(msg::manifestTooLarge(static_cast<long long>(text.size()),
+                                     static_cast<long long>(limits.maxManifestBytes)));
+    }
+    if (in.close() != 0)
+      refuse(kManifestName, msg::entryUnreadable(zipErrorText(zip_get_error(zip))));
+    try {
+      manifest_ = parseManifest(text);
+    } catch (const PackageError& e) {
+      refuse(e.message());
+    }
+    manifestText_ = std::move(text);
+  }
+
+  // The manifest lists every file of the archive with its size, and nothing else.
+  std::map<std::string, const Entry*> byName;
+  for (const Entry& e : files) byName.emplace(e.name, &e);
+  std::set<std::string> listed;
+  indexOfFile_.clear();
+  for (const ManifestFile& f : manifest_.files) {
+    if (f.path == kManifestName || !listed.insert(f.path).second)
+      refuse(msg::manifestField("files.path"));
+    const auto it = byName.find(f.path);
+    if (it == byName.end()) refuse(f.path, msg::entryMissing());
+    if (it->second->size != f.size)
+      refuse(f.path, msg::entrySizeMismatch(static_cast<long long>(it->second->size),
+                                            static_cast<long long>(f.size)));
+    indexOfFile_.push_back(it->second->index);
+  }
+  for (const Entry& e : files) {
+    if (listed.count(e.name) == 0) refuse(e.name, msg::entryNotListed());
+  }
+}
+
+void PackageReader::unpack(const std::filesystem::path& folder, const Progress& progress) {
+  zip_t* zip = archive_->zip;
+  const std::uint64_t total = manifest_.totalBytes();
+  const msg::Message stage = folder.empty() ? msg::progressVerifying() : msg::progressUnpacking();
+  std::uint64_t done = 0;
+  progress(stage, 0, total);
+  std::vector<char> block(kBlockBytes);
+  Sha256 hash;
+  for (std::size_t k = 0; k < manifest_.files.size(); ++k) {
+    const ManifestFile& f = manifest_.files[k];
+    OutputFile out;
+    if (!folder.empty()) {
+      const std::filesystem::path target = folder / f.path;
+      std::error_code ec;
+      std::filesystem::create_directories(target.parent_path(), ec);
+      if (ec) throw PackageError(msg::writeFailed(target.parent_path().string(), ec.message()));
+      out.fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+      if (out.fd < 0) throw PackageError(msg::writeFailed(target.string(), std::strerror(errno)));
+    }
+    ZipFile in(zip_fopen_index(zip, indexOfFile_[k], 0));
+    if (in.file == nullptr) refuse(f.path, msg::entryUnreadable(zipErrorText(zip_get_error(zip))));
+    std::uint64_t size = 0;
+    for (;;) {
+      if (progress.cancelled())
+        throw PackageError(msg::packageRefused(name_, msg::installCancelled()));
+      const zip_int64_t n = zip_fread(in.file, block.data(), block.size());
+      if (n < 0) refuse(f.path, msg::entryUnreadable(zipErrorText(zip_file_get_error(in.file))));
+      if (n == 0) break;
+      size += static_cast<std::uint64_t>(n);
+      // More than it says it holds: stopped here, whatever the archive claims.
+      if (size > f.size)
+        refuse(f.path, msg::entrySizeMismatch(static_cast<long long>(size),
+                                              static_cast<long long>(f.size)));
+      hash.add(block.data(), static_cast<std::size_t>(n));
+      for (std::size_t written = 0; out.fd >= 0 && written < static_cast<std::size_t>(n);) {
+        const ssize_t w =
+            ::write(out.fd, block.data() + written, static_cast<std::size_t>(n) - written);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0)
+          throw PackageError(msg::writeFailed((folder / f.path).string(), std::strerror(errno)));
+        written += static_cast<std::size_t>(w);
+      }
+      done += static_cast<std::uint64_t>(n);
+      progress(stage, done, total);
+    }
+    if (in.close() != 0) refuse(f.path, msg::entryUnreadable(zipErrorText(zip_get_error(zip))));
+    if (size != f.size)
+      refuse(f.path,
+             msg::entrySizeMismatch(static_cast<long long>(size), static_cast<long long>(f.size)));
+    if (hash.hex() != f.sha256) refuse(f.path, msg::entryChecksum());
+    if (out.fd >= 0) {
+      const int fd = out.fd;
+      out.fd = -1;
+      if (::close(fd) != 0)
+        throw PackageError(msg::writeFailed((folder / f.path).string(), std::strerror(errno)));
+    }
+  }
+}
+
+}  // namespace dravolin::library
