@@ -58,6 +58,10 @@ add_custom_target(dravolin_install_files ALL DEPENDS ${man_files} ${changelog} $
 
 install(FILES ${man_files} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${packaging_dir}/dravolin.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The line package's MIME type (*.dravolin), which the desktop entry opens; shared-mime-info's
+# trigger brings the database up to date when the package is installed.
+install(FILES ${packaging_dir}/dravolin-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+        RENAME dravolin.xml)
 install(FILES ${packaging_dir}/${DRAVOLIN_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 foreach(size 48 128 256)
