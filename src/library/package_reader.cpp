@@ -5,9 +5,13 @@
 #include <zip.h>
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <map>
+#include <mutex>
 #include <set>
+#include <thread>
 
 #include "library/entry_name.h"
 #include "library/sha256.h"
@@ -50,6 +54,74 @@ struct ZipFile {
     return rc;
   }
   zip_file_t* file;
+};
+
+// Hashes blocks on a thread of its own while the next block is read and written: the package
+// is read once, and the digest costs no time beside the copy on a machine with a core to spare.
+class HashThread {
+ public:
+  HashThread() : thread_([this] { run(); }) {}
+  ~HashThread() {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+  HashThread(const HashThread&) = delete;
+  HashThread& operator=(const HashThread&) = delete;
+
+  // Queues a block, which must stay as it is until done() has passed its number; returns it.
+  std::uint64_t add(const char* data, std::size_t size) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      jobs_.push_back({data, size});
+      ++queued_;
+    }
+    wake_.notify_all();
+    return queued_;
+  }
+  // Waits until the block `number` (1 for the first) has been hashed.
+  void waitFor(std::uint64_t number) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    doneWake_.wait(lock, [&] { return done_ >= number; });
+  }
+  // The digest of every block queued since the last one.
+  std::string hex() {
+    waitFor(queued_);
+    return hash_.hex();
+  }
+
+ private:
+  struct Job {
+    const char* data;
+    std::size_t size;
+  };
+  void run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [&] { return stop_ || !jobs_.empty(); });
+      if (jobs_.empty()) return;
+      const Job job = jobs_.front();
+      jobs_.pop_front();
+      lock.unlock();
+      hash_.add(job.data, job.size);
+      lock.lock();
+      ++done_;
+      doneWake_.notify_all();
+    }
+  }
+
+  Sha256 hash_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable doneWake_;
+  std::deque<Job> jobs_;
+  std::uint64_t queued_ = 0;  // written by the reading thread only
+  std::uint64_t done_ = 0;
+  bool stop_ = false;
+  std::thread thread_;
 };
 
 struct OutputFile {
@@ -262,8 +334,11 @@ void PackageReader::unpack(const std::filesystem::path& folder, const Progress& 
   const msg::Message stage = folder.empty() ? msg::progressVerifying() : msg::progressUnpacking();
   std::uint64_t done = 0;
   progress(stage, 0, total);
-  std::vector<char> block(kBlockBytes);
-  Sha256 hash;
+  // A few blocks in turn: one being read and written while the ones before are hashed.
+  constexpr std::size_t kBlocks = 4;
+  std::vector<std::vector<char>> blocks(kBlocks, std::vector<char>(kBlockBytes));
+  std::uint64_t blockNumber = 0;
+  HashThread hash;
   for (std::size_t k = 0; k < manifest_.files.size(); ++k) {
     const ManifestFile& f = manifest_.files[k];
     OutputFile out;
@@ -275,12 +350,20 @@ void PackageReader::unpack(const std::filesystem::path& folder, const Progress& 
       out.fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
       if (out.fd < 0) throw PackageError(msg::writeFailed(target.string(), std::strerror(errno)));
     }
-    ZipFile in(zip_fopen_index(zip, indexOfFile_[k], 0));
+    // A stored entry is read as it is, without libzip's CRC-32 beside the SHA-256.
+    zip_stat_t st;
+    zip_stat_init(&st);
+    const bool stored = zip_stat_index(zip, indexOfFile_[k], 0, &st) == 0 &&
+                        (st.valid & ZIP_STAT_COMP_METHOD) != 0 && st.comp_method == ZIP_CM_STORE;
+    ZipFile in(zip_fopen_index(zip, indexOfFile_[k], stored ? ZIP_FL_COMPRESSED : 0));
     if (in.file == nullptr) refuse(f.path, msg::entryUnreadable(zipErrorText(zip_get_error(zip))));
     std::uint64_t size = 0;
     for (;;) {
       if (progress.cancelled())
         throw PackageError(msg::packageRefused(name_, msg::installCancelled()));
+      // The block about to be filled was queued kBlocks blocks ago: it must be hashed by now.
+      if (blockNumber >= kBlocks) hash.waitFor(blockNumber - kBlocks + 1);
+      std::vector<char>& block = blocks[blockNumber % kBlocks];
       const zip_int64_t n = zip_fread(in.file, block.data(), block.size());
       if (n < 0) refuse(f.path, msg::entryUnreadable(zipErrorText(zip_file_get_error(in.file))));
       if (n == 0) break;
@@ -289,7 +372,7 @@ void PackageReader::unpack(const std::filesystem::path& folder, const Progress& 
       if (size > f.size)
         refuse(f.path, msg::entrySizeMismatch(static_cast<long long>(size),
                                               static_cast<long long>(f.size)));
-      hash.add(block.data(), static_cast<std::size_t>(n));
+      blockNumber = hash.add(block.data(), static_cast<std::size_t>(n));
       for (std::size_t written = 0; out.fd >= 0 && written < static_cast<std::size_t>(n);) {
         const ssize_t w =
             ::write(out.fd, block.data() + written, static_cast<std::size_t>(n) - written);
