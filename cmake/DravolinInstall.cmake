@@ -18,6 +18,7 @@ set(man_pages
   "dravolin-curve|print the run curve of a train on a straight line"
   "dravolin-drive|drive a train in virtual time from a script and print a trace"
   "dravolin-make-demo|write the demo line and its two trains"
+  "dravolin-package|make, install, list, remove and verify line packages"
   "dravolin-timer-check|measure how regular the simulation timer runs"
   "dravolin-video|show the frames of a line video and how fast they decode")
 set(man_files)

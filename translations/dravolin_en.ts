@@ -2,6 +2,25 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>dravolin::shell::AuthorWindow</name>
+    <message>
+        <source>共有用ファイルを作る...</source>
+        <translation>Make a File to Share...</translation>
+    </message>
+    <message>
+        <source>共有用ファイルを作る</source>
+        <translation>Make a File to Share</translation>
+    </message>
+    <message>
+        <source>路線パッケージ (*.dravolin)</source>
+        <translation>Line packages (*.dravolin)</translation>
+    </message>
+    <message>
+        <source>共有用ファイルを作りました: %1</source>
+        <translation>Made the file to share: %1</translation>
+    </message>
+</context>
+<context>
     <name>dravolin::shell::LibraryWindow</name>
     <message>
         <source>路線ライブラリ</source>

@@ -15,6 +15,7 @@
 
 #include "data/drive_files.h"
 #include "fixtures/run_tool.h"
+#include "library/package_reader.h"
 #include "platform/ffmpeg_footage.h"
 #include "platform/file_picture_loader.h"
 #include "shell/author_window.h"
@@ -173,6 +174,17 @@ TEST_F(AuthorWindowTest, MakesALineFromARideAndOffersToDriveIt) {
   ASSERT_GE(files.line.stations.size(), 2u);
   EXPECT_EQ(files.line.stations[0].nameUtf8, "始発駅");
   EXPECT_EQ(files.line.stations[1].type, 1);
+
+  // 共有用ファイルを作る... after the export: the folder as one package, made off the thread.
+  ASSERT_TRUE(window_->shareButton()->isEnabled());
+  QSignalSpy packaged(window_.get(), &shell::AuthorWindow::packaged);
+  const fs::path package = dir_ / "line.dravolin";
+  window_->packageTo(QString::fromStdString(package.string()));
+  ASSERT_TRUE(packaged.wait(120000)) << told_.toStdString();
+  const library::PackageReader reader(package);
+  EXPECT_EQ(reader.manifest().id, "line");
+  ASSERT_FALSE(reader.manifest().lines.empty());
+  EXPECT_EQ(reader.manifest().lines[0].stations.front(), "始発駅");
 }
 
 TEST_F(AuthorWindowTest, ATrackWithoutAFixIsReportedAndNothingIsBuilt) {

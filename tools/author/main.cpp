@@ -17,6 +17,7 @@
 
 #include "author/line_folder.h"
 #include "author/measure.h"
+#include "library/package_writer.h"
 #include "platform/ffmpeg_footage.h"
 
 namespace {
@@ -26,7 +27,7 @@ using namespace dravolin;
 
 const char kUsage[] =
     "usage: dravolin-author VIDEO TRACK OUTDIR [--offset SECONDS] [--name NAME] [--tz ZONE]\n"
-    "                       [--trains DIR] [--signals METRES] [--verbose]\n"
+    "                       [--trains DIR] [--signals METRES] [--verbose] [--package FILE]\n"
     "\n"
     "Makes OUTDIR a data folder whose line is the ride filmed in VIDEO, with the GPS track\n"
     "TRACK: a GPX 1.0/1.1 file, an NMEA 0183 log, or an MP4 with the camera's GPS stream\n"
@@ -42,11 +43,14 @@ const char kUsage[] =
     "  --signals METRES  automatic block signals this far apart (default: none)\n"
     "  --verbose         also print the stands the picture and the track show, and how they\n"
     "                    were paired\n"
+    "  --package FILE    also make FILE, a line package (NAME.dravolin) of OUTDIR to share;\n"
+    "                    its id is made from OUTDIR's name\n"
     "\n"
     "Prints one record a line: offset (and how sure), video_start, line, track,\n"
     "station I TYPE ARRIVE DEPART RANGE_START RANGE_END METRES NAME, slope PERMIL FROM TO,\n"
     "tunnel FIRST LAST, signal FRAME NAME (frames of the line video), then\n"
-    "\"wrote OUTDIR\". Exit status: 0 made, 1 a fault of the files, 2 a wrong command line.\n";
+    "\"wrote OUTDIR\" (and \"packaged FILE\"). Exit status: 0 made, 1 a fault of the files, 2 a\n"
+    "wrong command line.\n";
 
 int usageError(const std::string& why) {
   std::cerr << "dravolin-author: " << why << '\n' << kUsage;
@@ -153,6 +157,7 @@ int main(int argc, char** argv) {
   author::LineOptions options;
   std::string trains;
   bool verbose = false;
+  std::string package;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const auto value = [&](std::string& out) {
@@ -184,6 +189,8 @@ int main(int argc, char** argv) {
       options.signalSpacingM = static_cast<int>(m);
     } else if (arg == "--verbose") {
       verbose = true;
+    } else if (arg == "--package") {
+      if (!value(package) || package.empty()) return usageError("--package needs a file");
     } else if (arg.size() > 1 && arg[0] == '-') {
       return usageError("unknown option " + arg);
     } else {
@@ -232,6 +239,18 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::cout << "wrote " << folder.outDir.string() << '\n';
+  if (!package.empty()) {
+    // The folder just written, as one file to share (its trains loaded on the line again).
+    try {
+      library::PackageOptions p;
+      p.name = options.lineName;
+      library::createPackage(folder.outDir, package, p);
+    } catch (const library::PackageError& e) {
+      std::cerr << "dravolin-author: " << e.text() << '\n';
+      return 1;
+    }
+    std::cout << "packaged " << package << '\n';
+  }
   std::cout.flush();
   return std::cout ? 0 : 1;
 }
