@@ -4,10 +4,12 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <set>
@@ -232,8 +234,10 @@ void PackageReader::check(const PackageLimits& limits) {
                                         static_cast<long long>(limits.maxEntryBytes)));
       if (size >= limits.ratioFloorBytes) {
         const std::uint64_t packed = st.comp_size == 0 ? 1 : st.comp_size;
-        if (size / packed > limits.maxRatio ||
-            (size / packed == limits.maxRatio && size % packed != 0))
+        // size / packed > maxRatio, exactly; a product past 64 bits is more than any size.
+        const std::uint64_t ratio = std::max<std::uint64_t>(limits.maxRatio, 1);
+        const bool fits = packed <= std::numeric_limits<std::uint64_t>::max() / ratio;
+        if (fits && size > ratio * packed)
           refuse(name, msg::entryRatio(static_cast<long long>(size / packed),
                                        static_cast<long long>(limits.maxRatio)));
       }

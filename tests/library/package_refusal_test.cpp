@@ -271,6 +271,9 @@ TEST_F(Packages, LimitsAreInclusive) {
   CraftedPackage p;
   p.entries.push_back(file("a.dat", std::string(1000, 'a')));
   p.entries.push_back(file("b.dat", std::string(5000, 'b')));
+  // Stored: unpacked exactly as large as packed, a ratio of 1 on the dot.
+  p.entries.push_back(file("c.avi", std::string(6000, 'c')));
+  p.entries.back().deflate = false;
   const fs::path f = package(p);
   const long long ratio = ratioOf(f, "b.dat");
   zip_t* z = nullptr;
@@ -291,6 +294,7 @@ TEST_F(Packages, LimitsAreInclusive) {
   library::PackageLimits base;
   base.ratioFloorBytes = 5000;
   base.maxRatio = 1000000;
+  base.maxTotalBytes = 1000000;
   const auto with = [&](auto change) {
     library::PackageLimits l = base;
     change(l);
@@ -299,19 +303,19 @@ TEST_F(Packages, LimitsAreInclusive) {
   const std::vector<Case> cases = {
       {"ratio at the limit", with([&](auto& l) { l.maxRatio = ceilRatio; }), true},
       {"ratio past the limit", with([&](auto& l) { l.maxRatio = ceilRatio - 1; }), false},
-      {"ratio below the floor", with([&](auto& l) {
+      {"below the floor, or stored at a ratio limit of 1", with([&](auto& l) {
          l.maxRatio = 1;
          l.ratioFloorBytes = 5001;
        }),
        true},
-      {"entry at its limit", with([](auto& l) { l.maxEntryBytes = 5000; }), true},
-      {"entry past its limit", with([](auto& l) { l.maxEntryBytes = 4999; }), false},
-      {"total at its limit", with([&](auto& l) { l.maxTotalBytes = 6000 + ms.size; }), true},
-      {"total past its limit", with([&](auto& l) { l.maxTotalBytes = 5999 + ms.size; }), false},
+      {"entry at its limit", with([](auto& l) { l.maxEntryBytes = 6000; }), true},
+      {"entry past its limit", with([](auto& l) { l.maxEntryBytes = 5999; }), false},
+      {"total at its limit", with([&](auto& l) { l.maxTotalBytes = 12000 + ms.size; }), true},
+      {"total past its limit", with([&](auto& l) { l.maxTotalBytes = 11999 + ms.size; }), false},
       {"manifest at its limit", with([&](auto& l) { l.maxManifestBytes = ms.size; }), true},
       {"manifest past its limit", with([&](auto& l) { l.maxManifestBytes = ms.size - 1; }), false},
-      {"entries at their limit", with([](auto& l) { l.maxEntries = 3; }), true},
-      {"entries past their limit", with([](auto& l) { l.maxEntries = 2; }), false},
+      {"entries at their limit", with([](auto& l) { l.maxEntries = 4; }), true},
+      {"entries past their limit", with([](auto& l) { l.maxEntries = 3; }), false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
