@@ -1,6 +1,8 @@
 #include "library/package_reader.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
 
@@ -12,6 +14,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -135,8 +138,109 @@ struct OutputFile {
 
 }  // namespace
 
+// The package file mapped into memory, where the data of each stored entry begins: a stored
+// entry (the line video) is hashed and written straight from the mapping, so its bytes are read
+// once and copied once, by the write. Everything else goes through libzip.
+struct PackageMapping {
+  ~PackageMapping() {
+    if (bytes != nullptr) ::munmap(const_cast<unsigned char*>(bytes), size);
+  }
+  const unsigned char* bytes = nullptr;
+  std::uint64_t size = 0;
+  // By the archive's index (the central directory's order): where its data begins, or none.
+  std::vector<std::optional<std::uint64_t>> dataOffset;
+
+  // Maps `path` and finds the entries' data from the central directory and the local headers;
+  // anything it cannot follow leaves those entries to libzip.
+  void open(const std::filesystem::path& path, zip_t* zip);
+
+ private:
+  bool has(std::uint64_t at, std::uint64_t n) const { return at <= size && n <= size - at; }
+  std::uint32_t u16(std::uint64_t at) const { return bytes[at] | (bytes[at + 1] << 8); }
+  std::uint32_t u32(std::uint64_t at) const {
+    return u16(at) | (static_cast<std::uint32_t>(u16(at + 2)) << 16);
+  }
+  std::uint64_t u64(std::uint64_t at) const {
+    return u32(at) | (static_cast<std::uint64_t>(u32(at + 4)) << 32);
+  }
+};
+
+void PackageMapping::open(const std::filesystem::path& path, zip_t* zip) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || st.st_size < 22) {
+    ::close(fd);
+    return;
+  }
+  void* m = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+  ::close(fd);
+  if (m == MAP_FAILED) return;
+  bytes = static_cast<const unsigned char*>(m);
+  size = static_cast<std::uint64_t>(st.st_size);
+  // The end of central directory record: within the last 64 KiB and 22 bytes.
+  std::optional<std::uint64_t> end;
+  for (std::uint64_t at = size - 22;; --at) {
+    if (u32(at) == 0x06054b50) {
+      end = at;
+      break;
+    }
+    if (at == 0 || size - at > 65557) break;
+  }
+  if (!end) return;
+  std::uint64_t count = u16(*end + 10);
+  std::uint64_t directory = u32(*end + 16);
+  if ((count == 0xFFFF || directory == 0xFFFFFFFF) && *end >= 20 && u32(*end - 20) == 0x07064b50) {
+    const std::uint64_t record = u64(*end - 20 + 8);
+    if (!has(record, 56) || u32(record) != 0x06064b50) return;
+    count = u64(record + 32);
+    directory = u64(record + 48);
+  }
+  const zip_int64_t entries = zip_get_num_entries(zip, 0);
+  if (entries < 0 || count != static_cast<std::uint64_t>(entries)) return;
+  dataOffset.assign(count, std::nullopt);
+  std::uint64_t at = directory;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    if (!has(at, 46) || u32(at) != 0x02014b50) return;
+    const std::uint64_t nameLength = u16(at + 28);
+    const std::uint64_t extraLength = u16(at + 30);
+    const std::uint64_t commentLength = u16(at + 32);
+    if (!has(at + 46, nameLength + extraLength + commentLength)) return;
+    std::uint64_t compressed = u32(at + 20);
+    std::uint64_t uncompressed = u32(at + 24);
+    std::uint64_t local = u32(at + 42);
+    // ZIP64: the fields at their maximum are in the extra field 0x0001, in this order.
+    for (std::uint64_t e = at + 46 + nameLength; e + 4 <= at + 46 + nameLength + extraLength;) {
+      const std::uint64_t id = u16(e);
+      const std::uint64_t length = u16(e + 2);
+      if (e + 4 + length > at + 46 + nameLength + extraLength) break;
+      if (id == 0x0001) {
+        std::uint64_t field = e + 4;
+        for (std::uint64_t* v : {&uncompressed, &compressed, &local}) {
+          if (*v == 0xFFFFFFFF && field + 8 <= e + 4 + length) {
+            *v = u64(field);
+            field += 8;
+          }
+        }
+      }
+      e += 4 + length;
+    }
+    // The same entry as libzip's, by its name; its local header, then its data.
+    const char* name = zip_get_name(zip, i, ZIP_FL_ENC_RAW);
+    const bool sameName =
+        name != nullptr && std::strlen(name) == nameLength &&
+        std::memcmp(name, bytes + at + 46, static_cast<std::size_t>(nameLength)) == 0;
+    if (sameName && compressed == uncompressed && has(local, 30) && u32(local) == 0x04034b50) {
+      const std::uint64_t data = local + 30 + u16(local + 26) + u16(local + 28);
+      if (has(data, compressed)) dataOffset[i] = data;
+    }
+    at += 46 + nameLength + extraLength + commentLength;
+  }
+}
+
 struct PackageReader::Archive {
   zip_t* zip = nullptr;
+  PackageMapping mapping;
   ~Archive() {
     if (zip != nullptr) zip_discard(zip);
   }
@@ -152,6 +256,7 @@ PackageReader::PackageReader(const std::filesystem::path& file, PackageLimits li
     refuse(msg::packageNotZip(why));
   }
   check(limits);
+  archive_->mapping.open(file, archive_->zip);
 }
 
 PackageReader::PackageReader(const void* data, std::size_t size, std::string name,
@@ -354,11 +459,44 @@ void PackageReader::unpack(const std::filesystem::path& folder, const Progress& 
       out.fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
       if (out.fd < 0) throw PackageError(msg::writeFailed(target.string(), std::strerror(errno)));
     }
-    // A stored entry is read as it is, without libzip's CRC-32 beside the SHA-256.
+    // A stored entry is read as it is, without libzip's CRC-32 beside the SHA-256: from the
+    // mapping where it was found there, else through libzip.
     zip_stat_t st;
     zip_stat_init(&st);
     const bool stored = zip_stat_index(zip, indexOfFile_[k], 0, &st) == 0 &&
                         (st.valid & ZIP_STAT_COMP_METHOD) != 0 && st.comp_method == ZIP_CM_STORE;
+    const PackageMapping& mapping = archive_->mapping;
+    if (stored && indexOfFile_[k] < mapping.dataOffset.size() &&
+        mapping.dataOffset[indexOfFile_[k]] && st.size == f.size) {
+      const unsigned char* data = mapping.bytes + *mapping.dataOffset[indexOfFile_[k]];
+      ::madvise(const_cast<void*>(static_cast<const void*>(
+                    mapping.bytes + (*mapping.dataOffset[indexOfFile_[k]] & ~std::uint64_t{4095}))),
+                static_cast<std::size_t>(f.size + 4096), MADV_SEQUENTIAL);
+      for (std::uint64_t at = 0; at < f.size;) {
+        if (progress.cancelled())
+          throw PackageError(msg::packageRefused(name_, msg::installCancelled()));
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, f.size - at));
+        blockNumber = hash.add(reinterpret_cast<const char*>(data + at), n);
+        for (std::size_t written = 0; out.fd >= 0 && written < n;) {
+          const ssize_t w = ::write(out.fd, data + at + written, n - written);
+          if (w < 0 && errno == EINTR) continue;
+          if (w <= 0)
+            throw PackageError(msg::writeFailed((folder / f.path).string(), std::strerror(errno)));
+          written += static_cast<std::size_t>(w);
+        }
+        at += n;
+        done += n;
+        progress(stage, done, total);
+      }
+      if (hash.hex() != f.sha256) refuse(f.path, msg::entryChecksum());
+      if (out.fd >= 0) {
+        const int fd = out.fd;
+        out.fd = -1;
+        if (::close(fd) != 0)
+          throw PackageError(msg::writeFailed((folder / f.path).string(), std::strerror(errno)));
+      }
+      continue;
+    }
     ZipFile in(zip_fopen_index(zip, indexOfFile_[k], stored ? ZIP_FL_COMPRESSED : 0));
     if (in.file == nullptr) refuse(f.path, msg::entryUnreadable(zipErrorText(zip_get_error(zip))));
     std::uint64_t size = 0;
