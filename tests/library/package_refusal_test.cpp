@@ -177,6 +177,14 @@ TEST_F(Packages, EveryRefusalNamesThePackageTheEntryAndTheReasonAndLeavesNothing
          return one(e);
        },
        [](const fs::path&) { return entryRefused("E231_line2.dat", msg::entryChecksum()); }},
+      {"checksum of a stored entry (read from the mapped package)",
+       [&] {
+         CraftedEntry e = file("move/line.avi", std::string(70000, 'v'));
+         e.deflate = false;
+         e.listedSha256 = sha256Of(std::string(70000, 'w'));
+         return one(e);
+       },
+       [](const fs::path&) { return entryRefused("move/line.avi", msg::entryChecksum()); }},
       {"size in the manifest",
        [&] {
          CraftedEntry e = file("E231_line2.dat", "the line");
