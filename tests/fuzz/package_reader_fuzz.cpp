@@ -33,8 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     reader.unpack(base / "lines" / "x");
     // Everything it wrote is inside the folder it was given.
     for (const fs::directory_entry& e : fs::recursive_directory_iterator(base)) {
-      const std::string p = e.path().lexically_relative(base / "lines" / "x").generic_string();
-      if (p.rfind("..", 0) == 0 || e.is_symlink()) std::abort();
+      const std::string p = e.path().lexically_relative(base).generic_string();
+      if (p == "lines" || p == "lines/x") continue;
+      if (p.rfind("lines/x/", 0) != 0 || e.is_symlink()) std::abort();
     }
     fs::remove_all(base);
   } catch (const PackageError&) {
