@@ -18,6 +18,9 @@ add_library(dravolin_geographiclib INTERFACE)
 target_include_directories(dravolin_geographiclib SYSTEM INTERFACE ${GeographicLib_INCLUDE_DIRS})
 target_link_libraries(dravolin_geographiclib INTERFACE ${GeographicLib_LIBRARIES})
 find_package(EXPAT REQUIRED)
+# The line maker's time zones: Howard Hinnant's date/tz over the system's zone database
+# (/usr/share/zoneinfo, read offline; Debian builds it so).
+find_package(date REQUIRED)
 # Line packages: ZIP archives (libzip), their files' SHA-256 (OpenSSL's libcrypto) and the
 # manifest (nlohmann-json).
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)

@@ -107,9 +107,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so dpkg-shlibdeps cannot see them: the window system's platform plugins,
-# the Japanese font of the cab and the menus, and Qt's own texts (file dialogs, message box
-# buttons) in the program's language (the program's own translations are built into it).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-noto-cjk, qt6-translations-l10n")
+# the Japanese font of the cab and the menus, Qt's own texts (file dialogs, message box buttons)
+# in the program's language (the program's own translations are built into it), and the zone
+# database the line maker reads.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-noto-cjk, qt6-translations-l10n, tzdata")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_THREADS 0)  # xz on every core

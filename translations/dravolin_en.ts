@@ -19,6 +19,74 @@
         <source>共有用ファイルを作りました: %1</source>
         <translation>Made the file to share: %1</translation>
     </message>
+    <message>
+        <source>%1%2 秒</source>
+        <translation>%1%2 s</translation>
+    </message>
+    <message>
+        <source>%1%2日 %3:%4:%5</source>
+        <translation>%1%2 d %3:%4:%5</translation>
+    </message>
+    <message>
+        <source>フォルダ (*)</source>
+        <translation>Folders (*)</translation>
+    </message>
+    <message>
+        <source>場所</source>
+        <translation>Location</translation>
+    </message>
+    <message>
+        <source>フォルダ名</source>
+        <translation>Folder name</translation>
+    </message>
+    <message>
+        <source>種類</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>書き出す</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>中止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>中止しています</source>
+        <translation>Stopping</translation>
+    </message>
+    <message>
+        <source>中止しました</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>カメラの時計で動画の始まり %1</source>
+        <translation>The video begins at %1 by the camera&apos;s clock</translation>
+    </message>
+    <message>
+        <source>動画の始まり: GPS の時刻で %1 UTC</source>
+        <translation>The video begins at %1 UTC by the GPS clock</translation>
+    </message>
+    <message>
+        <source>（%1 %2）</source>
+        <translation> (%1 %2)</translation>
+    </message>
+    <message>
+        <source>、カメラの時計で %1（時刻のずれ %2）</source>
+        <translation>, %1 by the camera&apos;s clock (off by %2)</translation>
+    </message>
+    <message>
+        <source>書き出すフォルダ（新しいフォルダか空のフォルダ）</source>
+        <translation>Folder to write (a new or an empty folder)</translation>
+    </message>
+    <message>
+        <source>中止しました（書きかけのフォルダは消しました）</source>
+        <translation>Stopped (the folder half written was removed)</translation>
+    </message>
 </context>
 <context>
     <name>dravolin::shell::LibraryWindow</name>

@@ -1,8 +1,10 @@
 #include "author/gpmf_reader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <set>
 
 namespace dravolin::author {
 
@@ -87,6 +89,26 @@ double decode(char type, const std::uint8_t* p) {
   }
 }
 
+// Keys that describe a stream rather than carry its samples.
+bool describesStream(std::uint32_t key) {
+  static const std::set<std::uint32_t> keys = {
+      fourcc("DEVC"), fourcc("DVID"), fourcc("DVNM"), fourcc("STRM"), fourcc("STNM"),
+      fourcc("RMRK"), fourcc("SCAL"), fourcc("SIUN"), fourcc("UNIT"), fourcc("TYPE"),
+      fourcc("TSMP"), fourcc("TIMO"), fourcc("EMPT"), fourcc("TICK"), fourcc("TOCK"),
+      fourcc("ORIN"), fourcc("ORIO"), fourcc("MTRX"), fourcc("STMP"), fourcc("GPSU"),
+      fourcc("GPSF"), fourcc("GPSP"), fourcc("GPSA")};
+  return keys.count(key) != 0;
+}
+
+std::string keyText(std::uint32_t key) {
+  std::string s;
+  for (int shift = 24; shift >= 0; shift -= 8) {
+    const char c = static_cast<char>((key >> shift) & 0xFF);
+    s += (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ? c : '?';
+  }
+  return s;
+}
+
 // One key-length-value item.
 struct Item {
   std::uint32_t key = 0;
@@ -119,9 +141,15 @@ class Reader {
   }
 
   Track finish() {
-    Track& t = gps9_.points.empty() ? gps5_ : gps9_;
+    if (!seenGps5_ && !seenGps9_) {
+      // A stream of another kind: named, so that the user knows what the camera wrote.
+      std::string kinds;
+      for (const std::string& k : otherKinds_) kinds += (kinds.empty() ? "" : ", ") + k;
+      throw AuthorError(gps5_.fileName + ": GPMF に位置の流れ (GPS5、GPS9) がありません" +
+                        (kinds.empty() ? std::string() : "（あるのは " + kinds + "）"));
+    }
+    Track& t = seenGps9_ && (!gps9_.points.empty() || gps5_.points.empty()) ? gps9_ : gps5_;
     t.format = &t == &gps9_ ? "GPMF (GPS9)" : "GPMF (GPS5)";
-    t.withoutFix = gps9_.points.empty() ? gps5_.withoutFix : gps9_.withoutFix;
     return std::move(t);
   }
 
@@ -181,6 +209,8 @@ class Reader {
       gps5(it, s);
     } else if (it.key == fourcc("GPS9")) {
       gps9(it, s);
+    } else if (!describesStream(it.key) && otherKinds_.size() < 12) {
+      otherKinds_.insert(keyText(it.key));
     }
   }
 
@@ -286,7 +316,17 @@ class Reader {
     return p;
   }
 
+  // A fix, unless its time comes before (or is) the one before it.
+  static void add(Track& t, const TrackPoint& p) {
+    if (!t.points.empty() && p.timeS <= t.points.back().timeS) {
+      t.skip(p.timeS < t.points.back().timeS ? SkipCause::TimeBack : SkipCause::SameTime, p.at);
+      return;
+    }
+    t.points.push_back(p);
+  }
+
   void gps5(const Item& it, const Stream& s) {
+    seenGps5_ = true;
     const std::string types = layout(it, s, 5);
     if (types.empty()) fail(it.offset, "GPS5 の型または SCAL の数が合いません");
     if (it.repeat == 0) return;
@@ -296,31 +336,34 @@ class Reader {
     for (int k = 0; k < it.repeat; ++k) {
       const std::vector<double> v = sample(it, s, types, k);
       if (noFix || (v[0] == 0 && v[1] == 0)) {
-        ++gps5_.withoutFix;
+        gps5_.skip(SkipCause::WithoutFix, it.offset);
         continue;
       }
-      gps5_.points.push_back(point(v, *s.gpsu + k * step, payload_->timeS + k * step, it.offset));
+      add(gps5_, point(v, *s.gpsu + k * step, payload_->timeS + k * step, it.offset));
     }
   }
 
   void gps9(const Item& it, const Stream& s) {
+    seenGps9_ = true;
     const std::string types = layout(it, s, 9);
     if (types.empty()) fail(it.offset, "GPS9 の型または SCAL の数が合いません");
     const double step = it.repeat > 0 ? payload_->durationS / it.repeat : 0;
     for (int k = 0; k < it.repeat; ++k) {
       const std::vector<double> v = sample(it, s, types, k);
       if (v[8] == 0 || (v[0] == 0 && v[1] == 0)) {
-        ++gps9_.withoutFix;
+        gps9_.skip(SkipCause::WithoutFix, it.offset);
         continue;
       }
-      gps9_.points.push_back(
-          point(v, k2000 + v[5] * 86400.0 + v[6], payload_->timeS + k * step, it.offset));
+      add(gps9_, point(v, k2000 + v[5] * 86400.0 + v[6], payload_->timeS + k * step, it.offset));
     }
   }
 
   const GpmfPayload* payload_ = nullptr;
   Track gps5_;
   Track gps9_;
+  bool seenGps5_ = false;
+  bool seenGps9_ = false;
+  std::set<std::string> otherKinds_;
 };
 
 }  // namespace

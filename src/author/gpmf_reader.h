@@ -13,7 +13,9 @@
 //   and fix.
 //
 // When a stream has both, GPS9 is used. Every fix keeps its time on the video's timeline
-// (TrackPoint::videoTimeS): a track from the video's own stream needs no synchronising.
+// (TrackPoint::videoTimeS): a track from the video's own stream needs no synchronising. Samples
+// without a fix, and samples whose time does not come after the fix before them, are skipped and
+// counted (Track::skipped).
 #pragma once
 
 #include <cstdint>
@@ -33,7 +35,8 @@ struct GpmfPayload {
 
 // Throws AuthorError naming the file and the byte offset: a key whose length runs past its
 // payload, nesting deeper than 16 levels, a GPS record of the wrong size or type, GPS5 without
-// a GPSU time, a SCAL of the wrong count.
+// a GPSU time, a SCAL of the wrong count; and naming the file, when there is neither GPS5 nor
+// GPS9 (the message names the streams there are, "GPRI, ACCL, GYRO").
 Track readGpmf(const std::vector<GpmfPayload>& payloads, const std::string& fileName);
 
 }  // namespace dravolin::author

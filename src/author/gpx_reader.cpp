@@ -54,6 +54,8 @@ enum class Element {
   Trkseg,
   Trkpt,
   Wpt,
+  Rte,
+  Rtept,
   Ele,
   Time,
   Speed,
@@ -64,15 +66,27 @@ enum class Element {
 };
 
 struct Parse {
+  explicit Parse(const std::string& name) : fileName(name) {}
   XML_Parser parser = nullptr;
   const std::string& fileName;
   Track track;
+  std::string ns;  // the namespace of the root and of every element read (empty: none)
   std::vector<Element> stack;
   std::string text;
   TrackPoint point;
   bool pointHasTime = false;
   Waypoint waypoint;
   std::string error;  // set when a handler stopped the parser
+  // The track points: how many, how many of them without a time (and the first one's line),
+  // the points merged into the last fix (its own included), and whether the next fix starts a
+  // track or segment after the first.
+  int trackPoints = 0;
+  int untimed = 0;
+  std::int64_t firstUntimedLine = 0;
+  int merged = 1;
+  bool segmentPending = false;
+  int waypoints = 0;
+  int routePoints = 0;
 
   std::int64_t line() const { return static_cast<std::int64_t>(XML_GetCurrentLineNumber(parser)); }
   void fail(const std::string& why) {
@@ -128,7 +142,10 @@ Element classify(const Parse& p, std::string_view local) {
     case Element::Gpx:
       if (local == "trk") return Element::Trk;
       if (local == "wpt") return Element::Wpt;
+      if (local == "rte") return Element::Rte;
       return Element::Other;
+    case Element::Rte:
+      return local == "rtept" ? Element::Rtept : Element::Other;
     case Element::Trk:
       return local == "trkseg" ? Element::Trkseg : Element::Other;
     case Element::Trkseg:
@@ -146,17 +163,64 @@ Element classify(const Parse& p, std::string_view local) {
   }
 }
 
+// A track point read: kept, merged into the fix of the same time, or skipped and counted.
+void addPoint(Parse& p) {
+  ++p.trackPoints;
+  Track& t = p.track;
+  if (!p.pointHasTime) {
+    if (p.untimed++ == 0) p.firstUntimedLine = p.point.at;
+    t.skip(SkipCause::WithoutTime, p.point.at);
+    return;
+  }
+  if (!t.points.empty() && p.point.timeS < t.points.back().timeS) {
+    t.skip(SkipCause::TimeBack, p.point.at);
+    return;
+  }
+  if (!t.points.empty() && p.point.timeS == t.points.back().timeS) {
+    // A point written twice, or a logger's fixes of one second: their mean.
+    TrackPoint& last = t.points.back();
+    const double n = p.merged++;
+    const auto mean = [n](double a, double b) { return (a * n + b) / (n + 1); };
+    last.latitudeDeg = mean(last.latitudeDeg, p.point.latitudeDeg);
+    last.longitudeDeg = mean(last.longitudeDeg, p.point.longitudeDeg);
+    if (p.point.hasElevation) {
+      last.elevationM =
+          last.hasElevation ? mean(last.elevationM, p.point.elevationM) : p.point.elevationM;
+      last.hasElevation = true;
+    }
+    if (p.point.speedMps >= 0) {
+      last.speedMps = last.speedMps >= 0 ? mean(last.speedMps, p.point.speedMps) : p.point.speedMps;
+    }
+    t.skip(SkipCause::SameTime, p.point.at);
+    return;
+  }
+  p.merged = 1;
+  p.point.segmentStart = p.segmentPending;
+  p.segmentPending = false;
+  t.points.push_back(p.point);
+}
+
 void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attributes) {
   auto& p = *static_cast<Parse*>(data);
   std::string_view ns, local;
   splitName(name, ns, local);
   if (p.stack.empty()) {
-    if (local != "gpx" || (ns != kGpx10 && ns != kGpx11)) {
-      p.fail("GPX 1.0 または 1.1 のファイルではありません（最初の要素が " + std::string(local) +
-             "）");
+    if (local != "gpx" || (!ns.empty() && ns != kGpx10 && ns != kGpx11)) {
+      p.fail("GPX 1.0 または 1.1 のファイルではありません（最初の要素が " +
+             std::string(local).substr(0, 40) + "）");
       return;
     }
-    p.track.format = ns == kGpx10 ? "GPX 1.0" : "GPX 1.1";
+    // Without its namespace (as some loggers write it) the version attribute tells.
+    bool version10 = ns == kGpx10;
+    if (ns.empty()) {
+      for (int i = 0; attributes[i] != nullptr; i += 2) {
+        if (std::string_view(attributes[i]) == "version") {
+          version10 = trimmed(attributes[i + 1]) == "1.0";
+        }
+      }
+    }
+    p.ns = std::string(ns);
+    p.track.format = version10 ? "GPX 1.0" : "GPX 1.1";
     p.stack.push_back(Element::Gpx);
     return;
   }
@@ -168,20 +232,25 @@ void XMLCALL onStart(void* data, const XML_Char* name, const XML_Char** attribut
     p.text.clear();
     return;
   }
-  if (parent == Element::Foreign || parent == Element::Other ||
-      ns != (p.track.format == "GPX 1.0" ? kGpx10 : kGpx11)) {
+  if (parent == Element::Foreign || parent == Element::Other || ns != p.ns) {
     p.stack.push_back(Element::Foreign);
     return;
   }
   const Element e = classify(p, local);
   p.stack.push_back(e);
   p.text.clear();
-  if (e == Element::Trkpt) {
+  if (e == Element::Trk || e == Element::Trkseg) {
+    // The time before the first fix of a later track or segment is a dropout.
+    p.segmentPending = !p.track.points.empty();
+  } else if (e == Element::Rtept) {
+    ++p.routePoints;
+  } else if (e == Element::Trkpt) {
     p.point = TrackPoint{};
     p.point.at = p.line();
     p.pointHasTime = false;
     readPosition(p, attributes, p.point.latitudeDeg, p.point.longitudeDeg);
   } else if (e == Element::Wpt) {
+    ++p.waypoints;
     p.waypoint = Waypoint{};
     readPosition(p, attributes, p.waypoint.latitudeDeg, p.waypoint.longitudeDeg);
   }
@@ -214,11 +283,7 @@ void XMLCALL onEnd(void* data, const XML_Char*) {
       p.waypoint.name = std::string(trimmed(p.text));
       break;
     case Element::Trkpt:
-      if (!p.pointHasTime) {
-        p.fail("点に時刻 time がありません");
-        return;
-      }
-      p.track.points.push_back(p.point);
+      addPoint(p);
       break;
     case Element::Wpt:
       if (!p.waypoint.name.empty()) p.track.waypoints.push_back(p.waypoint);
@@ -290,7 +355,7 @@ bool parseIsoTime(std::string_view s, double& seconds) {
 }
 
 Track readGpx(std::string_view bytes, const std::string& fileName) {
-  Parse p{nullptr, fileName, {}, {}, {}, {}, false, {}, {}};
+  Parse p(fileName);
   p.track.fileName = fileName;
   std::unique_ptr<std::remove_pointer_t<XML_Parser>, decltype(&XML_ParserFree)> parser(
       XML_ParserCreateNS(nullptr, kSeparator), &XML_ParserFree);
@@ -315,6 +380,24 @@ Track readGpx(std::string_view bytes, const std::string& fileName) {
     offset += n;
   } while (offset < bytes.size());
   if (!p.error.empty()) throw AuthorError(p.error);
+  if (p.track.format.empty()) throw AuthorError(fileName + ": GPX の要素 gpx がありません");
+  if (p.trackPoints == 0) {
+    std::string what;
+    if (p.waypoints > 0) what += "経由点 (wpt) " + std::to_string(p.waypoints) + " 点";
+    if (p.routePoints > 0) {
+      what += (what.empty() ? "" : "と") + std::string("ルートの点 (rtept) ") +
+              std::to_string(p.routePoints) + " 点";
+    }
+    throw AuthorError(fileName + ": 走行の軌跡 (trk の点 trkpt) がありません" +
+                      (what.empty() ? std::string()
+                                    : "（" + what +
+                                          "だけのファイルです。記録した軌跡を書き出した "
+                                          "GPX を指定してください）"));
+  }
+  if (p.track.points.empty() && p.untimed == p.trackPoints) {
+    throw AuthorError(placeOf(p.track, p.firstUntimedLine) + "点に時刻 time がありません（" +
+                      std::to_string(p.untimed) + " 点すべてに時刻がありません）");
+  }
   return std::move(p.track);
 }
 

@@ -1,12 +1,11 @@
 #include "author/local_time.h"
 
+#include <date/tz.h>
+
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
-#include <filesystem>
-#include <mutex>
-#include <optional>
 
 #include "author/track.h"
 
@@ -14,50 +13,38 @@ namespace dravolin::author {
 
 namespace {
 
-// The C library reads the zone from the TZ variable: it is set for the conversion and put back,
-// under a lock, as it belongs to the whole process.
-std::mutex& zoneLock() {
-  static std::mutex m;
-  return m;
-}
-
-bool knownZone(const std::string& name) {
-  if (name == "UTC" || name == "GMT") return true;
-  if (name.empty() || name.find("..") != std::string::npos || name.front() == '/') return false;
-  std::error_code ec;
-  return std::filesystem::is_regular_file(std::filesystem::path("/usr/share/zoneinfo") / name, ec);
-}
-
 struct Zone {
   long offsetS = 0;
   std::string abbreviation;
 };
 
+// The system's zone: TZ when it names one of the database (":Asia/Tokyo" too), else the one
+// /etc/localtime links to, else UTC.
+const date::time_zone* systemZone() {
+  if (const char* tz = std::getenv("TZ"); tz != nullptr && *tz != '\0') {
+    try {
+      return date::locate_zone(tz[0] == ':' ? tz + 1 : tz);
+    } catch (const std::exception&) {
+    }
+  }
+  try {
+    return date::current_zone();
+  } catch (const std::exception&) {
+    return date::locate_zone("UTC");
+  }
+}
+
 Zone convert(double utcS, const LocalClock& clock) {
-  if (!clock.zone.empty() && !knownZone(clock.zone)) {
+  const date::time_zone* zone = nullptr;
+  try {
+    zone = clock.zone.empty() ? systemZone() : date::locate_zone(clock.zone);
+  } catch (const std::exception&) {
     throw AuthorError("タイムゾーン \"" + clock.zone + "\" がわかりません（例: Asia/Tokyo）");
   }
-  const std::lock_guard<std::mutex> lock(zoneLock());
-  std::optional<std::string> saved;
-  if (!clock.zone.empty()) {
-    if (const char* tz = std::getenv("TZ")) saved = tz;
-    setenv("TZ", clock.zone.c_str(), 1);
-    tzset();
-  }
-  const auto t = static_cast<std::time_t>(std::floor(utcS));
-  std::tm tm{};
-  localtime_r(&t, &tm);
-  // Copied before the zone changes back: the name lives in the C library's zone tables.
-  Zone zone{tm.tm_gmtoff, tm.tm_zone != nullptr ? tm.tm_zone : ""};
-  if (!clock.zone.empty()) {
-    if (saved) {
-      setenv("TZ", saved->c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
-    tzset();
-  }
-  return zone;
+  if (!(std::abs(utcS) < 1e12)) return {};
+  const date::sys_seconds t{std::chrono::seconds{static_cast<long long>(std::floor(utcS))}};
+  const date::sys_info info = zone->get_info(t);
+  return {static_cast<long>(info.offset.count()), info.abbrev};
 }
 
 }  // namespace

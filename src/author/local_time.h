@@ -1,6 +1,8 @@
 // The local clock of a ride: the line file's times are times of day, and a receiver's clock is
-// UTC. The time zone is one the C library knows by name ("Asia/Tokyo", a file of the system's
-// zone database) or, when none is named, the system's own.
+// UTC. The time zone is one of the system's zone database by name ("Asia/Tokyo") or, when none
+// is named, the system's own (the TZ variable's zone when it names one, else /etc/localtime).
+// The database is read through Howard Hinnant's date/tz library, without touching the process's
+// environment: the window computes on several threads.
 #pragma once
 
 #include <string>

@@ -4,30 +4,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "author/gpmf_reader.h"
-#include "author/gpx_reader.h"
-#include "author/nmea_reader.h"
-
 namespace dravolin::author {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Larger track files are not read (a day of 10 Hz NMEA is a few hundred megabytes less).
-constexpr std::uintmax_t kMaxTrackBytes = std::uintmax_t{512} << 20;
-
-std::string readTrackFile(const std::string& path) {
-  std::error_code ec;
-  const std::uintmax_t size = fs::file_size(path, ec);
-  if (ec) throw AuthorError(path + ": 読み込めません（" + ec.message() + "）");
-  if (size > kMaxTrackBytes) throw AuthorError(path + ": GPS 記録として大きすぎます");
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  in.read(bytes.data(), static_cast<std::streamsize>(size));
-  if (!in) throw AuthorError(path + ": 読み込めません");
-  return bytes;
-}
 
 std::string samePath(const std::string& a) {
   std::error_code ec;
@@ -36,33 +17,6 @@ std::string samePath(const std::string& a) {
 }
 
 }  // namespace
-
-TrackFormat detectTrackFormat(std::string_view head) {
-  if (head.size() >= 8 && head.substr(4, 4) == "ftyp") return TrackFormat::Mp4;
-  if (head.substr(0, 3) == "\xEF\xBB\xBF") head.remove_prefix(3);
-  while (!head.empty() && (head.front() == ' ' || head.front() == '\t' || head.front() == '\r' ||
-                           head.front() == '\n')) {
-    head.remove_prefix(1);
-  }
-  if (!head.empty() && head.front() == '<') return TrackFormat::Gpx;
-  // An NMEA log starts with a sentence, perhaps after lines of other kinds.
-  const std::size_t dollar = head.find('$');
-  if (dollar == 0 || (dollar != std::string_view::npos && head[dollar - 1] == '\n')) {
-    return TrackFormat::Nmea;
-  }
-  return TrackFormat::Unknown;
-}
-
-Track readTrackBytes(std::string_view bytes, const std::string& fileName) {
-  switch (detectTrackFormat(bytes.substr(0, 4096))) {
-    case TrackFormat::Gpx:
-      return readGpx(bytes, fileName);
-    case TrackFormat::Nmea:
-      return readNmea(bytes, fileName);
-    default:
-      throw AuthorError(fileName + ": GPX、NMEA、GPS 記録を含む MP4 のどれでもありません");
-  }
-}
 
 std::optional<double> telemetryOffset(const Track& track) {
   std::vector<double> d;
@@ -75,7 +29,8 @@ std::optional<double> telemetryOffset(const Track& track) {
 }
 
 RideMeasurements measureRide(const std::string& videoFile, const std::string& trackFile,
-                             platform::FootageService& footage, const MeasureProgress& progress) {
+                             platform::FootageService& footage, const MeasureProgress& progress,
+                             std::optional<double> dayS) {
   RideMeasurements r;
   r.videoFile = videoFile;
   r.trackFile = trackFile;
@@ -87,30 +42,10 @@ RideMeasurements measureRide(const std::string& videoFile, const std::string& tr
     r.height = info.height;
     r.creationTimeS = info.creationTimeS;
 
-    std::string head;
-    {
-      std::ifstream in(trackFile, std::ios::binary);
-      if (!in) throw AuthorError(trackFile + ": 読み込めません");
-      head.resize(4096);
-      in.read(head.data(), static_cast<std::streamsize>(head.size()));
-      head.resize(static_cast<std::size_t>(in.gcount()));
-    }
     if (!progress(0.0, "GPS 記録を読んでいます")) throw platform::FootageCancelled();
-    if (detectTrackFormat(head) == TrackFormat::Mp4) {
-      std::vector<GpmfPayload> payloads;
-      for (platform::TelemetryPacket& p : footage.telemetry(trackFile)) {
-        payloads.push_back(
-            {std::move(p.bytes), p.timeS, p.durationS, std::max<std::int64_t>(0, p.fileOffset)});
-      }
-      if (payloads.empty()) throw AuthorError(trackFile + ": GPS 記録 (GPMF) の流れがありません");
-      r.track = readGpmf(payloads, trackFile);
-      // Timed by the video's own container only when the track is in the video itself.
-      if (samePath(trackFile) == samePath(videoFile)) {
-        r.containerOffsetS = telemetryOffset(r.track);
-      }
-    } else {
-      r.track = readTrackBytes(readTrackFile(trackFile), trackFile);
-    }
+    r.track = readTrackFile(trackFile, footage, TrackDating{dayS, r.creationTimeS});
+    // Timed by the video's own container only when the track is in the video itself.
+    if (samePath(trackFile) == samePath(videoFile)) r.containerOffsetS = telemetryOffset(r.track);
     checkTrack(r.track);
     r.profile = buildProfile(r.track);
 

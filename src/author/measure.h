@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "author/line_draft.h"
+#include "author/track_file.h"
 #include "platform/footage.h"
 
 namespace dravolin::author {
@@ -15,16 +16,12 @@ namespace dravolin::author {
 // Called with the share done (0 to 1) and what is being done; returns false to stop.
 using MeasureProgress = std::function<bool(double share, const std::string& step)>;
 
-// The track formats told apart by their first bytes.
-enum class TrackFormat { Gpx, Nmea, Mp4, Unknown };
-TrackFormat detectTrackFormat(std::string_view head);
-
-// Reads the track file (not an MP4) from its bytes. Throws AuthorError.
-Track readTrackBytes(std::string_view bytes, const std::string& fileName);
-
-// Throws AuthorError for faults of the files, platform::FootageCancelled when stopped.
+// Throws AuthorError for faults of the files, platform::FootageCancelled when stopped. A track
+// whose records carry no date takes `dayS` (the UTC date of its first fix) when given, else the
+// day nearest the video's creation time.
 RideMeasurements measureRide(const std::string& videoFile, const std::string& trackFile,
-                             platform::FootageService& footage, const MeasureProgress& progress);
+                             platform::FootageService& footage, const MeasureProgress& progress,
+                             std::optional<double> dayS = std::nullopt);
 
 // The offset of a track read from a video's telemetry (the median of its fixes' UTC time less
 // their time on the video's timeline).

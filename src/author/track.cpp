@@ -1,6 +1,7 @@
 #include "author/track.h"
 
 #include <GeographicLib/Geodesic.hpp>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -8,14 +9,53 @@ namespace dravolin::author {
 
 namespace {
 
-// Consecutive fixes this far apart are a fault of the receiver or of the file, not a train.
-constexpr double kJumpM = 5000;
+constexpr const char* kSkipNames[kSkipCauses] = {"checksum",    "after_checksum", "without_fix",
+                                                 "empty_field", "without_time",   "time_back",
+                                                 "same_time"};
+constexpr const char* kSkipTexts[kSkipCauses] = {
+    "チェックサムの誤り", "チェックサムの後ろに余計な文字", "測位できていない記録", "空の項目",
+    "時刻のない点",       "前の点より前に戻った時刻",       "前の点と同じ時刻"};
 
 }  // namespace
 
-std::string formatTime(double t) {
+void Track::skip(SkipCause cause, std::int64_t at) {
+  SkipTally& t = skipped[static_cast<std::size_t>(cause)];
+  if (t.count == 0) t.firstAt = at;
+  ++t.count;
+}
+
+int Track::skippedTotal() const {
+  int n = 0;
+  for (const SkipTally& t : skipped) n += t.count;
+  return n;
+}
+
+const char* skipCauseName(SkipCause cause) { return kSkipNames[static_cast<std::size_t>(cause)]; }
+const char* skipCauseText(SkipCause cause) { return kSkipTexts[static_cast<std::size_t>(cause)]; }
+
+std::string skippedText(const Track& track) {
+  std::string s;
+  for (std::size_t i = 0; i < kSkipCauses; ++i) {
+    if (track.skipped[i].count == 0) continue;
+    if (!s.empty()) s += "、";
+    s += std::string(kSkipTexts[i]) + "が" + std::to_string(track.skipped[i].count) + "件";
+  }
+  return s;
+}
+
+std::string formatTime(double t, int decimals) {
   if (!(std::abs(t) < 1e13)) return "?";
-  const auto whole = static_cast<long long>(std::floor(t));
+  decimals = std::clamp(decimals, 0, 9);
+  long long scale = 1;
+  for (int i = 0; i < decimals; ++i) scale *= 10;
+  // Rounded once, on the fraction, carrying into the second: 03.9996 is 04.000, never 03.1000.
+  auto whole = static_cast<long long>(std::floor(t));
+  auto fraction = static_cast<long long>(
+      std::nearbyint((static_cast<long double>(t) - static_cast<long double>(whole)) * scale));
+  if (fraction >= scale) {
+    fraction -= scale;
+    ++whole;
+  }
   long long days = whole / 86400;
   long long rest = whole % 86400;
   if (rest < 0) {
@@ -32,10 +72,28 @@ std::string formatTime(double t) {
   const long long d = doy - (153 * mp + 2) / 5 + 1;
   const long long m = mp + (mp < 10 ? 3 : -9);
   const long long y = yoe + era * 400 + (m <= 2 ? 1 : 0);
-  char text[64];
-  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%06.3f", y, m, d,
-                rest / 3600, rest / 60 % 60, static_cast<double>(rest % 60) + (t - std::floor(t)));
-  return text;
+  char text[80];
+  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", y, m, d,
+                rest / 3600, rest / 60 % 60, rest % 60);
+  std::string out = text;
+  if (decimals > 0) {
+    std::snprintf(text, sizeof text, ".%0*lld", decimals, fraction);
+    out += text;
+  }
+  return out;
+}
+
+std::string isoTime(double utcS) {
+  std::string s = formatTime(utcS);
+  if (s.size() > 10 && s[10] == ' ') s[10] = 'T';
+  return s + "Z";
+}
+
+std::pair<std::string, std::string> formatTimesApart(double a, double b) {
+  for (int decimals = 3;; ++decimals) {
+    std::string x = formatTime(a, decimals), y = formatTime(b, decimals);
+    if (x != y || decimals == 9) return {std::move(x), std::move(y)};
+  }
 }
 
 std::string placeOf(const Track& track, std::int64_t at) {
@@ -63,8 +121,8 @@ double utcSeconds(int year, int month, int day, int hour, int minute, double sec
 void checkTrack(const Track& track) {
   if (track.points.empty()) {
     std::string why = track.fileName + ": 位置の記録（測位できた点）がありません";
-    if (track.withoutFix > 0) {
-      why += "（測位できていない記録が" + std::to_string(track.withoutFix) + "件）";
+    if (const std::string skipped = skippedText(track); !skipped.empty()) {
+      why += "（" + skipped + "）";
     }
     throw AuthorError(why);
   }
@@ -76,20 +134,35 @@ void checkTrack(const Track& track) {
     }
     if (previous != nullptr) {
       if (p.timeS < previous->timeS) {
-        throw AuthorError(placeOf(track, p.at) + "時刻 " + formatTime(p.timeS) + " が前の点 (" +
-                          formatTime(previous->timeS) + ") より前に戻っています");
+        const auto [now, before] = formatTimesApart(p.timeS, previous->timeS);
+        throw AuthorError(placeOf(track, p.at) + "時刻 " + now + " が前の点 (" + before +
+                          ") より前に戻っています");
       }
       const double d = geodesicDistanceM(previous->latitudeDeg, previous->longitudeDeg,
                                          p.latitudeDeg, p.longitudeDeg);
-      if (d >= kJumpM) {
-        char km[32];
-        std::snprintf(km, sizeof km, "%.1f", d / 1000);
-        throw AuthorError(placeOf(track, p.at) + "前の点から " + km +
-                          " km 離れています（5 km 以上の飛びは受信機の誤りとみなします）");
+      const double dt = p.timeS - previous->timeS;
+      // A gap between tracks or segments is a dropout whatever its length: the receiver was
+      // off, not wrong.
+      if (!p.segmentStart && d >= kJumpM && d > kJumpMps * dt) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "前の点から %.1f 秒で %.1f km 離れています（5 km 以上を時速 360 km より速く"
+                      "動く飛びは受信機の誤りとみなします）",
+                      dt, d / 1000);
+        throw AuthorError(placeOf(track, p.at) + text);
       }
     }
     previous = &p;
   }
+}
+
+double trackLengthM(const Track& track) {
+  double m = 0;
+  for (std::size_t i = 1; i < track.points.size(); ++i) {
+    const TrackPoint &a = track.points[i - 1], &b = track.points[i];
+    m += geodesicDistanceM(a.latitudeDeg, a.longitudeDeg, b.latitudeDeg, b.longitudeDeg);
+  }
+  return m;
 }
 
 }  // namespace dravolin::author

@@ -1,6 +1,8 @@
 #include "shell/author_window.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -21,9 +23,12 @@
 #include <cmath>
 
 #include "author/line_folder.h"
+#include "author/line_text.h"
+#include "author/local_time.h"
 #include "author/measure.h"
 #include "library/package_writer.h"
 #include "platform/message.h"
+#include "platform/title_picture.h"
 #include "shell/frame_preview.h"
 #include "shell/ride_chart.h"
 
@@ -33,6 +38,8 @@ namespace {
 
 constexpr double kSliderSpanS = 120;  // the slider reaches this far either side of its middle
 constexpr int kSliderSteps = 30;      // per second: a frame of a 30 fps video
+// The offset's reach: a camera whose clock was never set may be decades off.
+constexpr double kOffsetReachS = 4e9;
 const QSize kPreviewSize(320, 180);
 
 enum Column { kName, kKind, kArrive, kDepart, kDistance };
@@ -45,6 +52,58 @@ QString clockText(double s) {
       .arg(tenths % 10);
 }
 
+// An offset as the user reads it: "+44.381 秒", or with days and hours when it is large
+// ("-3652日 08:59:30.000").
+QString offsetText(double s) {
+  const QString sign = s < 0 ? "-" : "+";
+  const double a = std::abs(s);
+  if (a < 60) return AuthorWindow::tr("%1%2 秒").arg(sign).arg(a, 0, 'f', 3);
+  const auto whole = static_cast<long long>(std::floor(a));
+  const double fraction = a - static_cast<double>(whole);
+  return AuthorWindow::tr("%1%2日 %3:%4:%5")
+      .arg(sign)
+      .arg(whole / 86400)
+      .arg(whole / 3600 % 24, 2, 10, QChar('0'))
+      .arg(whole / 60 % 60, 2, 10, QChar('0'))
+      .arg(static_cast<double>(whole % 60) + fraction, 6, 'f', 3, QChar('0'));
+}
+
+// The export's folder dialog: Qt's own, listing folders only, with its button for a new folder
+// and a name box that takes a folder that does not exist yet (made when the dialog is accepted)
+// or one that does (chosen, not entered).
+class ExportFolderDialog final : public QFileDialog {
+ public:
+  ExportFolderDialog(QWidget* parent, const QString& title, const QString& dir, const QString& name)
+      : QFileDialog(parent, title, dir) {
+    setFileMode(QFileDialog::AnyFile);
+    setAcceptMode(QFileDialog::AcceptSave);
+    setOption(QFileDialog::DontUseNativeDialog);
+    setOption(QFileDialog::DontConfirmOverwrite);
+    setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+    setNameFilter(AuthorWindow::tr("フォルダ (*)"));
+    setLabelText(QFileDialog::LookIn, AuthorWindow::tr("場所"));
+    setLabelText(QFileDialog::FileName, AuthorWindow::tr("フォルダ名"));
+    setLabelText(QFileDialog::FileType, AuthorWindow::tr("種類"));
+    setLabelText(QFileDialog::Accept, AuthorWindow::tr("書き出す"));
+    setLabelText(QFileDialog::Reject, AuthorWindow::tr("キャンセル"));
+    if (!name.isEmpty()) selectFile(name);
+  }
+
+ protected:
+  void accept() override {
+    const QStringList chosen = selectedFiles();
+    if (!chosen.isEmpty()) {
+      const QFileInfo folder(chosen.front());
+      if (folder.isDir() ||
+          (!folder.exists() && folder.dir().exists() && QDir().mkdir(folder.absoluteFilePath()))) {
+        QDialog::accept();
+        return;
+      }
+    }
+    QFileDialog::accept();
+  }
+};
+
 }  // namespace
 
 AuthorWindow::AuthorWindow(Context context, QWidget* parent)
@@ -56,8 +115,11 @@ AuthorWindow::AuthorWindow(Context context, QWidget* parent)
     };
   }
   if (!context_.chooseFolder) {
-    context_.chooseFolder = [](QWidget* w, const QString& title, const QString& dir) {
-      return QFileDialog::getExistingDirectory(w, title, dir);
+    context_.chooseFolder = [](QWidget* w, const QString& title, const QString& dir,
+                               const QString& name) {
+      ExportFolderDialog dialog(w, title, dir, name);
+      if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+      return dialog.selectedFiles().front();
     };
   }
   if (!context_.ask) {
@@ -100,7 +162,7 @@ AuthorWindow::AuthorWindow(Context context, QWidget* parent)
   middle->addLayout(side);
 
   offset_ = new QDoubleSpinBox;
-  offset_->setRange(-86400, 86400);
+  offset_->setRange(-kOffsetReachS, kOffsetReachS);
   offset_->setDecimals(3);
   offset_->setSingleStep(1.0 / kSliderSteps);
   offset_->setSuffix(" 秒");
@@ -113,7 +175,9 @@ AuthorWindow::AuthorWindow(Context context, QWidget* parent)
   offsetRow->addWidget(offset_);
   offsetRow->addWidget(offsetSlider_, 1);
   offsetRow->addWidget(sureness_);
-
+  dates_ = new QLabel;
+  dates_->setObjectName("dates");
+  dates_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   stations_ = new QTableWidget(0, 5);
   stations_->setHorizontalHeaderLabels({"駅名", "種別", "到着", "発車", "距離 (m)"});
   stations_->horizontalHeader()->setSectionResizeMode(kName, QHeaderView::Stretch);
@@ -142,6 +206,8 @@ AuthorWindow::AuthorWindow(Context context, QWidget* parent)
   progress_ = new QProgressBar;
   progress_->setRange(0, 1000);
   progress_->setVisible(false);
+  stop_ = new QPushButton(tr("中止"));
+  stop_->setVisible(false);
   status_ = new QLabel;
   export_ = new QPushButton("書き出し...");
   export_->setEnabled(false);
@@ -150,6 +216,7 @@ AuthorWindow::AuthorWindow(Context context, QWidget* parent)
   share_->setEnabled(false);
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(progress_, 1);
+  bottom->addWidget(stop_);
   bottom->addWidget(status_, 2);
   bottom->addWidget(export_);
   bottom->addWidget(share_);
@@ -158,6 +225,7 @@ AuthorWindow::AuthorWindow(Context context, QWidget* parent)
   all->addLayout(top);
   all->addLayout(middle, 3);
   all->addLayout(offsetRow);
+  all->addWidget(dates_);
   all->addLayout(lower, 2);
   all->addLayout(bottom);
   resize(1100, 720);
@@ -171,11 +239,14 @@ AuthorWindow::AuthorWindow(Context context, QWidget* parent)
   connect(videoTrack_, &QPushButton::clicked, this, &AuthorWindow::useVideoTrack);
   connect(export_, &QPushButton::clicked, this, &AuthorWindow::chooseExport);
   connect(share_, &QPushButton::clicked, this, &AuthorWindow::choosePackage);
+  connect(stop_, &QPushButton::clicked, this, &AuthorWindow::cancelWork);
   connect(chart_, &RideChart::cursorMoved, this, &AuthorWindow::showCursor);
   connect(offset_, &QDoubleSpinBox::valueChanged, this, [this](double v) {
     // Also without a line: a ride whose clocks could not be matched is given its offset here.
     if (!ride_) return;
     const QSignalBlocker block(offsetSlider_);
+    // An offset beyond the slider's reach (typed) becomes its middle.
+    if (std::abs(v - sliderCentre_) > kSliderSpanS) sliderCentre_ = v;
     offsetSlider_->setValue(static_cast<int>(std::lround((v - sliderCentre_) * kSliderSteps)));
     options_.userOffsetS = v;
     rebuildTimer_->start();
@@ -184,8 +255,13 @@ AuthorWindow::AuthorWindow(Context context, QWidget* parent)
     offset_->setValue(sliderCentre_ + static_cast<double>(v) / kSliderSteps);
   });
   connect(stations_, &QTableWidget::cellChanged, this, &AuthorWindow::stationEdited);
-  connect(lineName_, &QLineEdit::editingFinished, this,
-          [this] { options_.lineName = lineName_->text().toStdString(); });
+  connect(lineName_, &QLineEdit::editingFinished, this, [this] {
+    // Shown as the line file will hold it.
+    options_.lineName = author::lineName(lineName_->text().toStdString());
+    if (lineName_->text().toStdString() != options_.lineName) {
+      lineName_->setText(QString::fromStdString(options_.lineName));
+    }
+  });
   connect(signals_, &QSpinBox::valueChanged, this, [this](int m) {
     options_.signalSpacingM = m;
     rebuildTimer_->start();
@@ -205,6 +281,19 @@ AuthorWindow::~AuthorWindow() {
 }
 
 QString AuthorWindow::status() const { return status_->text(); }
+
+void AuthorWindow::cancelWork() {
+  if (!busy() || !cancel_) return;
+  *cancel_ = true;
+  stop_->setEnabled(false);
+  status_->setText(tr("中止しています"));
+}
+
+void AuthorWindow::closeEvent(QCloseEvent* event) {
+  // Nothing goes on behind a closed window: a folder half written is removed.
+  cancelWork();
+  QWidget::closeEvent(event);
+}
 
 void AuthorWindow::rememberInput(const QString& file) {
   if (context_.settings == nullptr) return;
@@ -271,6 +360,13 @@ void AuthorWindow::openRide(const QString& video, const QString& track) {
           this, [this, m = QString::fromStdString(e.what())] { onFailed(m); },
           Qt::QueuedConnection);
     } catch (const platform::FootageCancelled&) {
+      QMetaObject::invokeMethod(
+          this,
+          [this] {
+            status_->setText(tr("中止しました"));
+            Q_EMIT cancelled();
+          },
+          Qt::QueuedConnection);
     } catch (const std::exception& e) {
       QMetaObject::invokeMethod(
           this, [this, m = QString::fromStdString(e.what())] { onFailed(m); },
@@ -278,6 +374,8 @@ void AuthorWindow::openRide(const QString& video, const QString& track) {
     }
   });
   connect(worker_, &QThread::finished, this, &AuthorWindow::finishWorker);
+  stop_->setEnabled(true);
+  stop_->setVisible(true);
   worker_->start();
 }
 
@@ -287,6 +385,7 @@ void AuthorWindow::finishWorker() {
   worker_->deleteLater();
   worker_ = nullptr;
   progress_->setVisible(false);
+  stop_->setVisible(false);
 }
 
 std::function<bool(double, const std::string&)> AuthorWindow::progressReporter() {
@@ -318,7 +417,7 @@ void AuthorWindow::onMeasured(std::shared_ptr<author::RideMeasurements> ride) {
   options_.clock.zone = zone_->text().trimmed().toStdString();
   {
     const QSignalBlocker block(lineName_);
-    lineName_->setText(QString::fromStdString(options_.lineName));
+    lineName_->setText(QString::fromStdString(author::lineName(options_.lineName)));
   }
   draft_.reset();
   rebuild();
@@ -369,7 +468,9 @@ void AuthorWindow::showDraft() {
                            .arg(s.spreadS, 0, 'f', 3));
     for (int i = 0; i < stations_->rowCount(); ++i) {
       const author::DraftStation& st = draft_->stations[static_cast<std::size_t>(i)];
-      stations_->setItem(i, kName, new QTableWidgetItem(QString::fromStdString(st.name)));
+      // As the line file will hold it (the tool's rule: no leading "#", no comma, ...).
+      stations_->setItem(
+          i, kName, new QTableWidgetItem(QString::fromStdString(author::stationName(st.name))));
       auto* kind = qobject_cast<QComboBox*>(stations_->cellWidget(i, kKind));
       if (kind == nullptr) {
         kind = new QComboBox;
@@ -407,6 +508,36 @@ void AuthorWindow::showDraft() {
     sureness_->clear();
   }
   filling_ = false;
+  showDates();
+}
+
+void AuthorWindow::showDates() {
+  if (!ride_ || !draft_) {
+    dates_->setText(
+        ride_ && ride_->creationTimeS
+            ? tr("カメラの時計で動画の始まり %1")
+                  .arg(QString::fromStdString(author::formatTime(*ride_->creationTimeS, 0)))
+            : QString());
+    return;
+  }
+  // The track's clock at the video's first frame, and what the camera's clock said.
+  const double start = draft_->sync.offsetS;
+  QString text = tr("動画の始まり: GPS の時刻で %1 UTC")
+                     .arg(QString::fromStdString(author::formatTime(start)));
+  try {
+    text += tr("（%1 %2）")
+                .arg(QString::fromStdString(
+                    author::formatTime(author::localSeconds(start, options_.clock), 0)))
+                .arg(QString::fromStdString(author::zoneLabel(start, options_.clock)));
+  } catch (const author::AuthorError&) {
+    // An unknown zone: rebuild() has said so.
+  }
+  if (ride_->creationTimeS) {
+    text += tr("、カメラの時計で %1（時刻のずれ %2）")
+                .arg(QString::fromStdString(author::formatTime(*ride_->creationTimeS, 0)))
+                .arg(offsetText(draft_->userOffset()));
+  }
+  dates_->setText(text);
 }
 
 void AuthorWindow::stationEdited(int row, int column) {
@@ -427,7 +558,9 @@ void AuthorWindow::showCursor(double t) {
 
 void AuthorWindow::chooseExport() {
   const QString dir = context_.settings ? context_.settings->authorOutputFolder : QString();
-  const QString folder = context_.chooseFolder(this, "書き出すフォルダ（空のフォルダ）", dir);
+  const QString folder =
+      context_.chooseFolder(this, tr("書き出すフォルダ（新しいフォルダか空のフォルダ）"), dir,
+                            QString::fromStdString(author::lineName(options_.lineName)));
   if (!folder.isEmpty()) exportTo(folder);
 }
 
@@ -444,6 +577,9 @@ void AuthorWindow::exportTo(const QString& folder) {
   author::FolderOptions where;
   where.outDir = folder.toStdString();
   where.trainsDir = context_.trainsFolder ? context_.trainsFolder() : std::filesystem::path(".");
+  where.titlePicture = [](const platform::Bitmap& frame, const std::string& name) {
+    return platform::drawTitlePicture(frame, name);
+  };
   export_->setEnabled(false);
   progress_->setVisible(true);
   progress_->setValue(0);
@@ -469,6 +605,16 @@ void AuthorWindow::exportTo(const QString& folder) {
                 }
               },
               Qt::QueuedConnection);
+        } catch (const platform::FootageCancelled&) {
+          // The folder half written is gone (writeLineFolder removes it).
+          QMetaObject::invokeMethod(
+              this,
+              [this] {
+                export_->setEnabled(true);
+                status_->setText(tr("中止しました（書きかけのフォルダは消しました）"));
+                Q_EMIT cancelled();
+              },
+              Qt::QueuedConnection);
         } catch (const std::exception& e) {
           QMetaObject::invokeMethod(
               this,
@@ -480,6 +626,8 @@ void AuthorWindow::exportTo(const QString& folder) {
         }
       });
   connect(worker_, &QThread::finished, this, &AuthorWindow::finishWorker);
+  stop_->setEnabled(true);
+  stop_->setVisible(true);
   worker_->start();
 }
 
@@ -532,6 +680,8 @@ void AuthorWindow::packageTo(const QString& file) {
         Qt::QueuedConnection);
   });
   connect(worker_, &QThread::finished, this, &AuthorWindow::finishWorker);
+  stop_->setEnabled(true);
+  stop_->setVisible(true);
   worker_->start();
 }
 

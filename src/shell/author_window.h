@@ -1,8 +1,10 @@
 // 路線作成: the line maker's window. It opens the footage of a cab ride and its GPS track and
 // measures them off the window's thread (every frame is decoded once), shows the track's speed
-// and the picture's motion against time with the offset between them as a slider, the stops as
-// a list whose names and kinds can be changed, and the frame under the cursor. 書き出し writes
-// the line folder off the window's thread with a progress bar, then offers to drive it.
+// and the picture's motion against time with the offset between them as a slider (any offset,
+// however far the camera's clock was off, with the dates it means), the stops as a list whose
+// names and kinds can be changed, and the frame under the cursor. 書き出し writes the line folder
+// off the window's thread with a progress bar, then offers to drive it. The 中止 button beside
+// the progress bar, or closing the window, stops the work: a folder half written is removed.
 #pragma once
 
 #include <QWidget>
@@ -16,6 +18,7 @@
 #include "platform/footage.h"
 #include "shell/app_settings.h"
 
+class QCloseEvent;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
@@ -49,7 +52,9 @@ class AuthorWindow final : public QWidget {
     std::function<QString(QWidget*, const QString& title, const QString& dir,
                           const QString& filter)>
         chooseFile;
-    std::function<QString(QWidget*, const QString& title, const QString& dir)> chooseFolder;
+    // The folder dialog of the export: it can make a new folder, and `name` is offered as one.
+    std::function<QString(QWidget*, const QString& title, const QString& dir, const QString& name)>
+        chooseFolder;
     std::function<bool(QWidget*, const QString& text)> ask;
     // The package file to make of the folder exported (empty: cancelled); none: the file dialog.
     std::function<QString(QWidget*, const QString& suggested)> choosePackageFile;
@@ -74,6 +79,8 @@ class AuthorWindow final : public QWidget {
   QPushButton* shareButton() const { return share_; }
 
   bool busy() const { return worker_ != nullptr; }
+  // Stops the measuring or the writing (the 中止 button): a folder half written is removed.
+  void cancelWork();
   const author::LineDraft* draft() const { return draft_.get(); }
   QTableWidget* stationTable() const { return stations_; }
   QString status() const;
@@ -83,6 +90,11 @@ class AuthorWindow final : public QWidget {
   void written(const QString& folder);
   void packaged(const QString& file);
   void failed(const QString& message);
+  // The work was stopped (cancelWork(), or the window closed) and has ended.
+  void cancelled();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void chooseVideo();
@@ -102,6 +114,8 @@ class AuthorWindow final : public QWidget {
   void onProgress(double share, const QString& step);
   void finishWorker();
   void rememberInput(const QString& file);
+  // The dates the offset means: the video's start on the camera's clock and on the track's.
+  void showDates();
 
   Context context_;
   QString video_;
@@ -125,7 +139,9 @@ class AuthorWindow final : public QWidget {
   QLineEdit* lineName_ = nullptr;
   QSpinBox* signals_ = nullptr;
   QLineEdit* zone_ = nullptr;
+  QLabel* dates_ = nullptr;
   QProgressBar* progress_ = nullptr;
+  QPushButton* stop_ = nullptr;
   QLabel* status_ = nullptr;
   QPushButton* export_ = nullptr;
   QPushButton* share_ = nullptr;

@@ -159,6 +159,9 @@ void ProgramShell::buildWindows() {
 
   connect(title_.get(), &TitleWindow::closed, this, [this] {
     saveSettings();
+    // Closing the title ends the program: the line maker's window closes with it (stopping
+    // its work and removing a folder half written), so nothing is left behind.
+    if (author_ != nullptr) author_->close();
     Q_EMIT quitRequested();
   });
   connect(title_.get(), &TitleWindow::drivingWindowShown, this, &ProgramShell::onDrivingShown);

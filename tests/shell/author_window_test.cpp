@@ -4,11 +4,16 @@
 // offered for driving; the last folders kept in the settings.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -84,6 +89,7 @@ class AuthorWindowTest : public ::testing::Test {
       return true;
     };
     c.tell = [this](QWidget*, const QString& text) { told_ = text; };
+    // The export's own folder dialog is kept: the test fills it in (exportThrough()).
     c.settings = &settings_;
     c.saveSettings = [this] { ++saves_; };
     window_ = std::make_unique<shell::AuthorWindow>(std::move(c));
@@ -106,6 +112,27 @@ class AuthorWindowTest : public ::testing::Test {
   QString asked_, told_;
   int saves_ = 0;
   std::unique_ptr<shell::AuthorWindow> window_;
+
+  // Clicks 書き出し... and, in the folder dialog that opens, names a new folder `name` (made by
+  // the dialog) and accepts it; the dialog is saved as a screenshot.
+  void exportThrough(const QString& name) {
+    bool filled = false;
+    QTimer::singleShot(200, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      dialog->resize(760, 460);
+      dialog->grab().toImage().save(QString(DRAVOLIN_SCREENSHOTS) + "/author_export_dialog.png");
+      // Qt's own dialog, with its button for a new folder.
+      EXPECT_NE(dialog->findChild<QWidget*>("newFolderButton"), nullptr);
+      auto* nameBox = dialog->findChild<QLineEdit*>("fileNameEdit");
+      ASSERT_NE(nameBox, nullptr);
+      nameBox->setText(name);
+      static_cast<QDialog*>(dialog)->accept();  // the dialog's own accept(), as its button
+      filled = true;
+    });
+    button(*window_, "書き出し...")->click();
+    EXPECT_TRUE(filled);
+  }
 };
 
 TEST_F(AuthorWindowTest, MakesALineFromARideAndOffersToDriveIt) {
@@ -149,16 +176,32 @@ TEST_F(AuthorWindowTest, MakesALineFromARideAndOffersToDriveIt) {
   EXPECT_EQ(window_->draft()->stations[1].type, 1);
   EXPECT_EQ(table->item(0, 0)->text(), "始発駅");
 
-  // The offset moved by a second, then back.
+  // A name with "#" first and a comma: shown and written as the line file holds it.
+  table->item(2 < table->rowCount() ? 2 : 1, 0)->setText("#1 川辺,北口");
+  QTest::qWait(600);
+  const int renamed = 2 < table->rowCount() ? 2 : 1;
+  EXPECT_EQ(table->item(renamed, 0)->text(), "＃1 川辺、北口");
+
+  // An offset of any size (a camera whose clock was never set), with the dates it means.
+  auto* offsetBox = window_->findChild<QDoubleSpinBox*>();
+  ASSERT_NE(offsetBox, nullptr);
   const double found = window_->draft()->userOffset();
+  window_->setUserOffset(found + 9.0 * 365 * 86400);
+  EXPECT_NEAR(offsetBox->value(), found + 9.0 * 365 * 86400, 1e-3);
+  // The offset moved by a second, then back.
   window_->setUserOffset(found + 1);
+  ASSERT_NE(window_->draft(), nullptr) << window_->status().toStdString();
   EXPECT_NEAR(window_->draft()->userOffset(), found + 1, 1e-3);  // the spin box keeps 3 decimals
   window_->setUserOffset(found);
+  const QString dates = window_->findChild<QLabel*>("dates")->text();
+  EXPECT_TRUE(dates.startsWith("動画の始まり: GPS の時刻で 20")) << dates.toStdString();
+  EXPECT_TRUE(dates.contains("時刻のずれ")) << dates.toStdString();
 
-  // Written off the window's thread, then offered for driving.
+  // Written off the window's thread into a folder the dialog made, then offered for driving.
   QSignalSpy written(window_.get(), &shell::AuthorWindow::written);
-  const fs::path out = dir_ / "line";
-  window_->exportTo(QString::fromStdString(out.string()));
+  settings_.authorOutputFolder = QString::fromStdString(dir_.string());
+  exportThrough("新しい線");
+  const fs::path out = dir_ / "新しい線";
   ASSERT_TRUE(window_->busy());
   ASSERT_TRUE(written.wait(120000)) << told_.toStdString();
   QTest::qWait(50);
@@ -174,8 +217,30 @@ TEST_F(AuthorWindowTest, MakesALineFromARideAndOffersToDriveIt) {
   ASSERT_GE(files.line.stations.size(), 2u);
   EXPECT_EQ(files.line.stations[0].nameUtf8, "始発駅");
   EXPECT_EQ(files.line.stations[1].type, 1);
+  EXPECT_EQ(files.line.stations[static_cast<std::size_t>(renamed)].nameUtf8, "＃1 川辺、北口");
+  // The new line's own title picture.
+  EXPECT_TRUE(fs::is_regular_file(out / "image" / "title" / "title.jpg"));
 
-  // 共有用ファイルを作る... after the export: the folder as one package, made off the thread.
+  // Stopped with 中止 beside the progress bar while writing: the folder half written is gone.
+  QSignalSpy cancelled(window_.get(), &shell::AuthorWindow::cancelled);
+  window_->exportTo(QString::fromStdString((dir_ / "stopped").string()));
+  ASSERT_TRUE(window_->busy());
+  QPushButton* stop = button(*window_, "中止");
+  ASSERT_NE(stop, nullptr);
+  EXPECT_TRUE(stop->isVisible());
+  stop->click();
+  ASSERT_TRUE(cancelled.wait(60000));
+  QTest::qWait(50);
+  EXPECT_FALSE(window_->busy());
+  EXPECT_FALSE(stop->isVisible());
+  EXPECT_FALSE(fs::exists(dir_ / "stopped"));
+  for (const auto& e : fs::directory_iterator(dir_)) {
+    EXPECT_EQ(e.path().filename().string().find(".part-"), std::string::npos) << e.path();
+  }
+  EXPECT_TRUE(button(*window_, "書き出し...")->isEnabled());
+
+  // 共有用ファイルを作る...: the folder exported last (not the one stopped) as one package, made
+  // off the thread.
   ASSERT_TRUE(window_->shareButton()->isEnabled());
   QSignalSpy packaged(window_.get(), &shell::AuthorWindow::packaged);
   const fs::path package = dir_ / "line.dravolin";
@@ -187,9 +252,23 @@ TEST_F(AuthorWindowTest, MakesALineFromARideAndOffersToDriveIt) {
   EXPECT_EQ(reader.manifest().lines[0].stations.front(), "始発駅");
 }
 
+// Closing the window while it measures stops the work.
+TEST_F(AuthorWindowTest, ClosingTheWindowStopsItsWork) {
+  QSignalSpy cancelled(window_.get(), &shell::AuthorWindow::cancelled);
+  window_->openRide(QString::fromStdString(video_.string()),
+                    QString::fromStdString(track_.string()));
+  ASSERT_TRUE(window_->busy());
+  window_->close();
+  ASSERT_TRUE(cancelled.wait(60000));
+  QTest::qWait(50);
+  EXPECT_FALSE(window_->busy());
+  EXPECT_EQ(window_->draft(), nullptr);
+}
+
 TEST_F(AuthorWindowTest, ATrackWithoutAFixIsReportedAndNothingIsBuilt) {
-  const fs::path empty = dir_ / "empty.gpx";
-  std::ofstream(empty) << "<gpx version=\"1.1\" xmlns=\"http://www.topografix.com/GPX/1/1\"/>";
+  // A receiver that never had a fix: its cold start's sentences only.
+  const fs::path empty = dir_ / "cold.nmea";
+  std::ofstream(empty) << "$GPRMC,,V,,,,,,,,,,N*53\r\n$GPGGA,,,,,,0,00,99.99,,,,,,*48\r\n";
   QSignalSpy failed(window_.get(), &shell::AuthorWindow::failed);
   window_->openRide(QString::fromStdString(video_.string()),
                     QString::fromStdString(empty.string()));

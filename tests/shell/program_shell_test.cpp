@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QWidgetAction>
 #include <fstream>
@@ -384,6 +385,11 @@ TEST(ProgramShell, AnotherDataFolderOpensWithItsOwnTitleWindowAndIsKept) {
   EXPECT_EQ(maker->windowTitle(), "路線作成");
   shell.makeLineAction()->trigger();
   EXPECT_EQ(shell.authorWindow(), maker);
+  // Closing the title ends the program: the line maker's window closes with it.
+  QSignalSpy quit(&shell, &shell::ProgramShell::quitRequested);
+  shell.titleWindow()->close();
+  EXPECT_FALSE(maker->isVisible());
+  EXPECT_EQ(quit.count(), 1);
 }
 
 TEST(ProgramShell, VolumeKeypadSwapAndPortAreAppliedAndKept) {

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 #include <QGuiApplication>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -9,9 +15,12 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "author/nmea_reader.h"
 #include "author/speed_table.h"
+#include "author/track.h"
 #include "data/drive_files.h"
 #include "data/text_encoding.h"
 #include "fixtures/run_tool.h"
@@ -63,7 +72,9 @@ class AuthorTool : public ::testing::Test {
     app_.reset();
   }
 
+  // The ride, filmed and recorded once for the whole suite (by whichever test needs it first).
   static void makeRide() {
+    if (truth_ != nullptr) return;
     truth_ = std::make_unique<RideTruth>(rideTruth());
     fixes_ = rideFixes(*truth_);
     // Waypoints by the first two stations (the third stays unnamed).
@@ -273,6 +284,7 @@ struct UsageCase {
 // Wrong command lines exit 2 with the usage; files that cannot be used exit 1 with the reason,
 // naming the file.
 TEST_F(AuthorTool, RefusesWrongCommandLinesAndFilesItCannotUse) {
+  makeRide();
   const fs::path gpx = *dir_ / "bad.gpx";
   writeText(gpx,
             "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\"><trk><trkseg>\n"
@@ -294,6 +306,10 @@ TEST_F(AuthorTool, RefusesWrongCommandLinesAndFilesItCannotUse) {
       {"a.mp4 b.gpx out --signals 50", 2, "--signals"},
       {"a.mp4 b.gpx out --bogus", 2, "unknown option"},
       {"a.mp4 b.gpx out --name", 2, "--name"},
+      {"a.mp4 b.gpx out --date 2024-02-30", 2, "--date"},
+      {"a.mp4 b.gpx out --date 2024-5-1", 2, "--date"},
+      {"--read", 2, "--read needs a track file"},
+      {"--read b.gpx out", 2, "--read takes the track alone"},
   };
   for (const UsageCase& c : cases) {
     SCOPED_TRACE(c.args);
@@ -322,6 +338,227 @@ TEST_F(AuthorTool, RefusesWrongCommandLinesAndFilesItCannotUse) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find(f.message), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "");
+  }
+}
+
+// A user's own receiver log, as rough as real ones: a comment header and a binary start-up
+// before the first sentence, a cold start without a fix, a checksum broken now and then.
+std::string roughNmea(const std::vector<Fix>& fixes) {
+  std::string log = "# logger 2.1 1Hz\r\n";
+  log += std::string("\xB5\x62\x0A\x04\x24\x00", 6) + "\r\n";
+  log += "$GPRMC,,V,,,,,,,,,,N*53\r\n$GPGGA,,,,,,0,00,99.99,,,,,,*48\r\n";
+  return log + author::testing::nmeaText(fixes, 97);
+}
+
+struct ReadCase {
+  const char* name;
+  std::string track;
+  std::string options;
+  int status;
+  std::string first;  // the first record's start, or a part of the message
+  std::map<std::string, int> skipped = {};
+};
+
+// --read says what the readers make of a track, without a video: the format, the fixes, their
+// first and last times, the track's length and what was skipped, by cause.
+TEST_F(AuthorTool, ReadSaysWhatWasReadWithoutAVideo) {
+  makeRide();
+  std::size_t valid = 0, lost = 0;
+  for (const Fix& f : fixes_) (f.valid ? valid : lost) += 1;
+  // The rough log's sentences sorted by what the reader must make of them.
+  const std::string rough = roughNmea(fixes_);
+  writeText(*dir_ / "rough.nmea", rough);
+  int broken = 0, voids = 0;
+  {
+    std::istringstream all(rough);
+    for (std::string l; std::getline(all, l);) {
+      if (!l.empty() && l.back() == '\r') l.pop_back();
+      const std::size_t star = l.find('*');
+      if (l.empty() || l[0] != '$' || star == std::string::npos) continue;
+      if (author::nmeaChecksum(l.substr(1, star - 1)) !=
+          std::stoul(l.substr(star + 1), nullptr, 16)) {
+        ++broken;
+      } else if (l.find(",V,") != std::string::npos || l.find(",0,00,") != std::string::npos) {
+        ++voids;
+      }
+    }
+  }
+  ASSERT_GT(broken, 3);
+  std::string gga;
+  {
+    std::istringstream all(author::testing::nmeaText(fixes_));
+    for (std::string l; std::getline(all, l);) {
+      if (l.find("GGA") != std::string::npos) gga += l + "\n";
+    }
+  }
+  writeText(*dir_ / "gga.nmea", gga);
+  writeText(*dir_ / "stations.gpx",
+            "<gpx version=\"1.1\" xmlns=\"http://www.topografix.com/GPX/1/1\"><wpt lat=\"35\" "
+            "lon=\"139\"><name>駅</name></wpt></gpx>");
+  writeText(*dir_ / "notes.txt", "hello");
+  std::string firstValid, lastValid;
+  for (const Fix& f : fixes_) {
+    if (!f.valid) continue;
+    if (firstValid.empty()) firstValid = author::isoTime(f.utc);
+    lastValid = author::isoTime(f.utc);
+  }
+  const std::string n = std::to_string(valid);
+  const std::string span = " first " + firstValid + " last " + lastValid + " metres ";
+  const std::string d = dir_->string() + "/";
+  const std::vector<ReadCase> cases = {
+      {"GPX 1.1", "ride.gpx", "", 0, "track GPX-1.1 fixes " + n + span},
+      {"GPX 1.0", "ride10.gpx", "", 0, "track GPX-1.0 fixes " + n + span},
+      {"a rough NMEA log",
+       "rough.nmea",
+       "",
+       0,
+       "track NMEA-0183 fixes " + n + span,
+       {{"checksum", broken}, {"without_fix", voids}}},
+      // Only the fixes within the footage's time.
+      {"the camera's own stream",
+       "ride_gps.mp4",
+       "",
+       0,
+       "track GPMF-GPS5 fixes ",
+       {{"without_fix", static_cast<int>(lost)}}},
+      {"GGA alone, dated by the user",
+       "gga.nmea",
+       "--date " + firstValid.substr(0, 10),
+       0,
+       "track NMEA-0183 fixes " + n + span,
+       {{"without_fix", static_cast<int>(lost)}}},
+      {"GGA alone, nothing to date it", "gga.nmea", "", 1, "--date で最初の点の日付"},
+      {"waypoints only", "stations.gpx", "", 1, "経由点 (wpt) 1 点だけ"},
+      {"no track at all", "notes.txt", "", 1, "GPX、NMEA、GPS 記録を含む MP4 のどれでもありません"},
+      {"a file that is not there", "none.gpx", "", 1, "none.gpx: 読み込めません"},
+  };
+  for (const ReadCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ToolRun run = author("--read " + quoted(d + c.track) + " " + c.options);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    if (c.status != 0) {
+      EXPECT_NE(run.err.find(c.first), std::string::npos) << run.err;
+      EXPECT_EQ(run.out, "");
+      continue;
+    }
+    std::printf("[%s]\n%s", c.name, run.out.c_str());
+    EXPECT_EQ(run.out.rfind(c.first, 0), 0u) << run.out;
+    const auto track = records(run.out, "track");
+    ASSERT_EQ(track.size(), 1u);
+    ASSERT_EQ(track[0].size(), 12u);
+    // The fixes wander about the line a little: a little longer than the ride.
+    const double metres = std::strtod(track[0][9].c_str(), nullptr);
+    EXPECT_GT(metres, truth_->plan.lengthM() - 30);
+    EXPECT_LT(metres, truth_->plan.lengthM() * 1.15);
+    int total = 0;
+    std::map<std::string, int> skipped;
+    for (const auto& r : records(run.out, "skipped")) {
+      ASSERT_EQ(r.size(), 5u);
+      skipped[r[1]] = std::stoi(r[2]);
+      total += std::stoi(r[2]);
+    }
+    EXPECT_EQ(skipped, c.skipped);
+    EXPECT_EQ(track[0][11], std::to_string(total));
+  }
+}
+
+// What the trains folder holds is the user's: a "[Path]" outside it (which once had the tool
+// truncate the footage to nothing and write beside it) is refused with the footage untouched;
+// of the folder only the trains, their sounds and pictures are copied, never a video; the new
+// line has its own title picture.
+TEST_F(AuthorTool, TheUsersFilesAreNeverAtRisk) {
+  makeRide();
+  const fs::path trains = *dir_ / "my_trains";
+  const fs::path footage = *dir_ / "my_footage";
+  fs::remove_all(trains);
+  fs::remove_all(footage);
+  fs::copy(*dir_ / "demo", trains, fs::copy_options::recursive);
+  fs::create_directories(footage);
+  fs::copy_file(*dir_ / "ride.mp4", footage / "ride.mp4");
+  const auto size = fs::file_size(footage / "ride.mp4");
+  writeText(trains / "move" / "opening.avi", std::string(1 << 20, 'o'));
+  writeText(trains / "move" / "old_line.mp4", std::string(1 << 20, 'v'));
+  const std::string settings = slurp(trains / "dravolin.dat");
+  const std::string ride =
+      quoted((footage / "ride.mp4").string()) + " " + quoted((*dir_ / "ride.gpx").string()) + " ";
+  const std::string options = " --trains " + quoted(trains.string()) + " --name 川原線";
+  for (const std::string& path : {footage.string() + "/", std::string("..\\my_footage\\")}) {
+    SCOPED_TRACE(path);
+    std::string changed = settings;
+    const std::size_t at = changed.find("[Path]\r\n") + 8;
+    changed.replace(at, changed.find("\r\n", at) - at, path);
+    writeText(trains / "dravolin.dat", changed);
+    const ToolRun run = author(ride + quoted((*dir_ / "refused").string()) + options);
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.err.find("dravolin.dat: [Path]"), std::string::npos) << run.err;
+    EXPECT_EQ(fs::file_size(footage / "ride.mp4"), size);
+    EXPECT_EQ(std::distance(fs::directory_iterator(footage), fs::directory_iterator()), 1);
+    EXPECT_FALSE(fs::exists(*dir_ / "refused"));
+  }
+  writeText(trains / "dravolin.dat", settings);
+  const fs::path out = *dir_ / "kawara";
+  const ToolRun made = author(ride + quoted(out.string()) + options);
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_FALSE(fs::exists(out / "move" / "opening.avi"));
+  EXPECT_FALSE(fs::exists(out / "move" / "old_line.mp4"));
+  EXPECT_TRUE(fs::exists(out / "move" / "ride.mp4"));
+  EXPECT_TRUE(fs::exists(out / "sound"));
+  // The title screen shows the new line: a frame of its footage with its name, not the demo's.
+  platform::FilePictureLoader pictures;
+  const auto title = pictures.load((out / "image" / "title" / "title.jpg").string());
+  ASSERT_TRUE(title.has_value());
+  EXPECT_EQ(title->width, 640);
+  EXPECT_EQ(title->height, 480);
+  EXPECT_NE(slurp(out / "image" / "title" / "title.jpg"),
+            slurp(trains / "image" / "title" / "title.jpg"));
+  EXPECT_EQ(made.err.find("part"), std::string::npos);
+  for (const auto& e : fs::directory_iterator(*dir_)) {
+    EXPECT_EQ(e.path().filename().string().find(".part-"), std::string::npos) << e.path();
+  }
+  // An output folder named like the trains folder but beside it is no overlap.
+  const ToolRun beside = author(ride + quoted((*dir_ / "my_trains2").string()) + options);
+  EXPECT_EQ(beside.status, 0) << beside.err;
+}
+
+// Ctrl+C while the folder is being written (here the footage written afresh, as a .m4v is):
+// the tool stops, says so, and removes the folder it was writing; nothing is left.
+TEST_F(AuthorTool, CtrlCRemovesTheFolderBeingWritten) {
+  makeRide();
+  fs::copy_file(*dir_ / "ride.mp4", *dir_ / "slow.m4v", fs::copy_options::overwrite_existing);
+  const fs::path out = *dir_ / "stopped";
+  const std::string exe = DRAVOLIN_AUTHOR_EXE;
+  const std::string video = (*dir_ / "slow.m4v").string(), track = (*dir_ / "ride.gpx").string(),
+                    target = out.string(), demo = (*dir_ / "demo").string();
+  const std::string errFile = (*dir_ / "stopped.err").string();
+  std::vector<char*> argv;
+  std::vector<std::string> words = {exe, video, track, target, "--trains", demo};
+  for (std::string& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, exe.c_str(), &files, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&files);
+  // Once the folder being written is there, Ctrl+C.
+  bool seen = false;
+  for (int i = 0; i < 6000 && !seen; ++i) {
+    for (const auto& e : fs::directory_iterator(*dir_)) {
+      seen = seen || e.path().filename().string().rfind("stopped.part-", 0) == 0;
+    }
+    if (!seen) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_TRUE(seen);
+  kill(pid, SIGINT);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_NE(slurp(errFile).find("中断しました"), std::string::npos) << slurp(errFile);
+  EXPECT_FALSE(fs::exists(out));
+  for (const auto& e : fs::directory_iterator(*dir_)) {
+    EXPECT_EQ(e.path().filename().string().rfind("stopped.part-", 0), std::string::npos);
   }
 }
 

@@ -1,24 +1,33 @@
 // dravolin-author VIDEO TRACK OUTDIR [--offset SECONDS] [--name NAME] [--tz ZONE]
-//                 [--trains DIR] [--signals METRES]
+//                 [--trains DIR] [--signals METRES] [--date YYYY-MM-DD] [--verbose]
+// dravolin-author --read TRACK [--date YYYY-MM-DD]
 //
 // Makes OUTDIR a data folder with a line made from a cab ride: the footage VIDEO and the GPS
 // track TRACK (GPX, NMEA, or the MP4 with the camera's own GPS stream, which may be VIDEO
 // itself). Prints what it made, one record a line; a fault of the files is printed on standard
-// error with exit status 1, a wrong command line with status 2.
+// error with exit status 1, a wrong command line with status 2. Ctrl+C (SIGINT) or SIGTERM stops
+// it and removes the folder it was writing. --read says what it reads of TRACK, without a video.
+#include <signal.h>
 #include <unistd.h>
+#include <QGuiApplication>
 
+#include <atomic>
 #include <charconv>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "author/line_folder.h"
+#include "author/line_text.h"
 #include "author/measure.h"
 #include "library/package_writer.h"
 #include "platform/ffmpeg_footage.h"
+#include "platform/title_picture.h"
 
 namespace {
 
@@ -27,7 +36,9 @@ using namespace dravolin;
 
 const char kUsage[] =
     "usage: dravolin-author VIDEO TRACK OUTDIR [--offset SECONDS] [--name NAME] [--tz ZONE]\n"
-    "                       [--trains DIR] [--signals METRES] [--verbose] [--package FILE]\n"
+    "                       [--trains DIR] [--signals METRES] [--date YYYY-MM-DD] [--verbose]\n"
+    "                       [--package FILE]\n"
+    "       dravolin-author --read TRACK [--date YYYY-MM-DD]\n"
     "\n"
     "Makes OUTDIR a data folder whose line is the ride filmed in VIDEO, with the GPS track\n"
     "TRACK: a GPX 1.0/1.1 file, an NMEA 0183 log, or an MP4 with the camera's GPS stream\n"
@@ -41,16 +52,81 @@ const char kUsage[] =
     "  --trains DIR      the data folder whose trains and settings the new folder takes\n"
     "                    (default: the installed demo)\n"
     "  --signals METRES  automatic block signals this far apart (default: none)\n"
+    "  --date YYYY-MM-DD the UTC date of the track's first fix, for an NMEA log without RMC\n"
+    "                    sentences (default: the day nearest the video's creation time)\n"
     "  --verbose         also print the stands the picture and the track show, and how they\n"
     "                    were paired\n"
     "  --package FILE    also make FILE, a line package (NAME.dravolin) of OUTDIR to share;\n"
     "                    its id is made from OUTDIR's name\n"
+    "  --read TRACK      only read TRACK and say what was read: the first record\n"
+    "                    track FORMAT fixes N first TIME last TIME metres M skipped K,\n"
+    "                    then skipped CAUSE COUNT first_line|first_byte PLACE for each cause\n"
     "\n"
-    "Prints one record a line: offset (and how sure), video_start, line, track,\n"
+    "Prints one record a line: offset (and how sure), video_start, line, track, skipped,\n"
     "station I TYPE ARRIVE DEPART RANGE_START RANGE_END METRES NAME, slope PERMIL FROM TO,\n"
     "tunnel FIRST LAST, signal FRAME NAME (frames of the line video), then\n"
-    "\"wrote OUTDIR\" (and \"packaged FILE\"). Exit status: 0 made, 1 a fault of the files, 2 a\n"
-    "wrong command line.\n";
+    "\"wrote OUTDIR\" (and \"packaged FILE\"). Exit status: 0 made (--read: a fix read), 1 a\n"
+    "fault of the files (--read: no fix), 2 a wrong command line, 130 stopped by Ctrl+C (143 by\n"
+    "SIGTERM).\n";
+
+// The signal that asked the tool to stop (0: none). The work sees it at its next progress
+// report, stops, and removes what it was writing.
+volatile std::sig_atomic_t gStopSignal = 0;
+
+extern "C" void onStopSignal(int signal) { gStopSignal = signal; }
+
+// SIGINT and SIGTERM ask to stop; a second one ends the tool at once (SA_RESETHAND). A SIGINT
+// that the shell ignores for a command run in the background stays ignored.
+void catchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = onStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;
+  struct sigaction before {};
+  if (sigaction(SIGINT, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
+    sigaction(SIGINT, &action, nullptr);
+  }
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+// "2024-05-01" as s since 1970 at 00:00 UTC.
+bool parseDate(const std::string& text, double& dayS) {
+  int y = 0, m = 0, d = 0;
+  char tail = 0;
+  if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) != 3 ||
+      text[4] != '-' || text[7] != '-' || y < 1980 || y > 2200 || m < 1 || m > 12 || d < 1 ||
+      d > 31) {
+    return false;
+  }
+  dayS = author::utcSeconds(y, m, d, 0, 0, 0);
+  // 2024-02-30 is no date: its day is another month's.
+  return author::formatTime(dayS, 0).substr(0, 10) == text;
+}
+
+// The record of what was read of a track, then one per cause of skipped records.
+void printTrack(const author::Track& t) {
+  std::string format;
+  for (const char c : t.format) {
+    if (c == ' ') {
+      format += '-';
+    } else if (c != '(' && c != ')') {
+      format += c;
+    }
+  }
+  char line[512];
+  std::snprintf(line, sizeof line, "track %s fixes %zu first %s last %s metres %.1f skipped %d",
+                format.c_str(), t.points.size(),
+                t.points.empty() ? "-" : author::isoTime(t.points.front().timeS).c_str(),
+                t.points.empty() ? "-" : author::isoTime(t.points.back().timeS).c_str(),
+                author::trackLengthM(t), t.skippedTotal());
+  std::cout << line << '\n';
+  for (std::size_t i = 0; i < author::kSkipCauses; ++i) {
+    const author::SkipTally& s = t.skipped[i];
+    if (s.count == 0) continue;
+    std::cout << "skipped " << author::skipCauseName(static_cast<author::SkipCause>(i)) << ' '
+              << s.count << (t.byteOffsets ? " first_byte " : " first_line ") << s.firstAt << '\n';
+  }
+}
 
 int usageError(const std::string& why) {
   std::cerr << "dravolin-author: " << why << '\n' << kUsage;
@@ -129,13 +205,12 @@ void print(const author::RideMeasurements& ride, const author::LineDraft& d) {
                 d.firstFrame, d.lastFrame, d.lineFps, d.lengthM, d.speed.rows.size(),
                 d.speed.worstDistanceM, d.speed.worstSpeedKmh, d.reencode ? 1 : 0);
   std::cout << line << '\n';
-  std::cout << "track " << ride.track.format << " fixes " << ride.track.points.size()
-            << " checksum_failures " << ride.track.checksumFailures << " without_fix "
-            << ride.track.withoutFix << '\n';
+  printTrack(ride.track);
   for (std::size_t i = 0; i < d.stations.size(); ++i) {
     const author::DraftStation& s = d.stations[i];
     std::snprintf(line, sizeof line, "station %zu %d %d %d %d %d %.2f %s", i, s.type, s.arriveFrame,
-                  s.departFrame, s.rangeStart, s.rangeEnd, s.distanceM, s.name.c_str());
+                  s.departFrame, s.rangeStart, s.rangeEnd, s.distanceM,
+                  author::stationName(s.name).c_str());
     std::cout << line << '\n';
   }
   for (const author::DraftSlope& s : d.slopes) {
@@ -146,8 +221,32 @@ void print(const author::RideMeasurements& ride, const author::LineDraft& d) {
     std::cout << "tunnel " << t.firstFrame << ' ' << t.lastFrame << '\n';
   }
   for (const author::DraftSignal& s : d.signalList) {
-    std::cout << "signal " << s.boundary << ' ' << s.name << '\n';
+    std::cout << "signal " << s.boundary << ' ' << author::stationName(s.name) << '\n';
   }
+}
+
+// --read TRACK: what the readers make of it, without a video.
+int readOnly(const std::string& trackFile, std::optional<double> dayS) {
+  platform::FfmpegFootage footage;
+  author::Track track;
+  try {
+    track = author::readTrackFile(trackFile, footage, author::TrackDating{dayS, std::nullopt});
+  } catch (const author::AuthorError& e) {
+    std::cerr << "dravolin-author: " << e.what() << '\n';
+    return 1;
+  } catch (const platform::FootageError& e) {
+    std::cerr << "dravolin-author: " << e.what() << '\n';
+    return 1;
+  }
+  printTrack(track);
+  std::cout.flush();
+  try {
+    author::checkTrack(track);
+  } catch (const author::AuthorError& e) {
+    // Read, but no line can be made of it: said, the status tells whether any fix was read.
+    std::cerr << "dravolin-author: " << e.what() << '\n';
+  }
+  return track.points.empty() || !std::cout ? 1 : 0;
 }
 
 }  // namespace
@@ -156,6 +255,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> files;
   author::LineOptions options;
   std::string trains;
+  std::string readFile;
+  std::optional<double> dayS;
   bool verbose = false;
   std::string package;
   for (int i = 1; i < argc; ++i) {
@@ -187,6 +288,12 @@ int main(int argc, char** argv) {
         return usageError("--signals needs a distance of 100 to 100000 metres");
       }
       options.signalSpacingM = static_cast<int>(m);
+    } else if (arg == "--date") {
+      double d = 0;
+      if (!value(v) || !parseDate(v, d)) return usageError("--date needs a date YYYY-MM-DD");
+      dayS = d;
+    } else if (arg == "--read") {
+      if (!value(readFile)) return usageError("--read needs a track file");
     } else if (arg == "--verbose") {
       verbose = true;
     } else if (arg == "--package") {
@@ -196,6 +303,10 @@ int main(int argc, char** argv) {
     } else {
       files.push_back(arg);
     }
+  }
+  if (!readFile.empty()) {
+    if (!files.empty()) return usageError("--read takes the track alone, without VIDEO or OUTDIR");
+    return readOnly(readFile, dayS);
   }
   if (files.size() != 3) return usageError("VIDEO, TRACK and OUTDIR are needed");
 
@@ -217,17 +328,33 @@ int main(int argc, char** argv) {
   if (options.lineName.empty()) options.lineName = fs::path(files[0]).stem().string();
   options.dataName = author::dataNameOf(files[0]);
 
+  // The title picture is drawn with Qt's fonts, off screen: no display is needed.
+  int qtArgc = 3;
+  char platformOption[] = "-platform";
+  char offscreen[] = "offscreen";
+  char* qtArgv[] = {argv[0], platformOption, offscreen, nullptr};
+  const QGuiApplication app(qtArgc, qtArgv);
+  folder.titlePicture = [](const platform::Bitmap& frame, const std::string& name) {
+    return platform::drawTitlePicture(frame, name);
+  };
+
+  catchStopSignals();
+  const auto progress = [](Progress& shown) {
+    return
+        [&shown](double s, const std::string& step) { return gStopSignal == 0 && shown(s, step); };
+  };
   platform::FfmpegFootage footage;
   try {
-    Progress progress;
+    Progress shown;
     const author::RideMeasurements ride =
-        author::measureRide(files[0], files[1], footage,
-                            [&](double s, const std::string& step) { return progress(s, step); });
+        author::measureRide(files[0], files[1], footage, progress(shown), dayS);
     const author::LineDraft draft = author::buildLine(ride, options);
     if (verbose) printStands(ride, draft);
-    author::writeLineFolder(ride, draft, folder, footage,
-                            [&](double s, const std::string& step) { return progress(s, step); });
+    author::writeLineFolder(ride, draft, folder, footage, progress(shown));
     print(ride, draft);
+  } catch (const platform::FootageCancelled&) {
+    std::cerr << "dravolin-author: 中断しました（書きかけのフォルダは消しました）\n";
+    return 128 + (gStopSignal != 0 ? static_cast<int>(gStopSignal) : SIGINT);
   } catch (const author::AuthorError& e) {
     std::cerr << "dravolin-author: " << e.what() << '\n';
     return 1;
@@ -241,10 +368,17 @@ int main(int argc, char** argv) {
   std::cout << "wrote " << folder.outDir.string() << '\n';
   if (!package.empty()) {
     // The folder just written, as one file to share (its trains loaded on the line again).
+    // Ctrl+C stops the packing at its next block, and the package is not left behind.
+    std::atomic<bool> stop{false};
+    library::Progress packing;
+    packing.cancel = &stop;
+    packing.report = [&stop](const msg::Message&, std::uint64_t, std::uint64_t) {
+      if (gStopSignal != 0) stop = true;
+    };
     try {
       library::PackageOptions p;
       p.name = options.lineName;
-      library::createPackage(folder.outDir, package, p);
+      library::createPackage(folder.outDir, package, p, packing);
     } catch (const library::PackageError& e) {
       std::cerr << "dravolin-author: " << e.text() << '\n';
       return 1;
