@@ -21,6 +21,11 @@ find_package(EXPAT REQUIRED)
 # The line maker's time zones: Howard Hinnant's date/tz over the system's zone database
 # (/usr/share/zoneinfo, read offline; Debian builds it so).
 find_package(date REQUIRED)
+# Line packages: ZIP archives (libzip), their files' SHA-256 (OpenSSL's libcrypto) and the
+# manifest (nlohmann-json).
+pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
+find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+find_package(nlohmann_json 3 REQUIRED)
 if(DRAVOLIN_TESTS)
   find_package(GTest REQUIRED)
   include(GoogleTest)

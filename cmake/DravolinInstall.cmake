@@ -18,6 +18,7 @@ set(man_pages
   "dravolin-curve|print the run curve of a train on a straight line"
   "dravolin-drive|drive a train in virtual time from a script and print a trace"
   "dravolin-make-demo|write the demo line and its two trains"
+  "dravolin-package|make, install, list, remove and verify line packages"
   "dravolin-timer-check|measure how regular the simulation timer runs"
   "dravolin-video|show the frames of a line video and how fast they decode")
 set(man_files)
@@ -58,6 +59,10 @@ add_custom_target(dravolin_install_files ALL DEPENDS ${man_files} ${changelog} $
 
 install(FILES ${man_files} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${packaging_dir}/dravolin.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The line package's MIME type (*.dravolin), which the desktop entry opens; shared-mime-info's
+# trigger brings the database up to date when the package is installed.
+install(FILES ${packaging_dir}/dravolin-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+        RENAME dravolin.xml)
 install(FILES ${packaging_dir}/${DRAVOLIN_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 foreach(size 48 128 256)

@@ -25,19 +25,19 @@ constexpr const char* kMigrations[] = {
     // 2: the recording of each drive, and the look-up by train.
     "ALTER TABLE runs ADD COLUMN recording TEXT NOT NULL DEFAULT '';"
     "CREATE INDEX runs_by_train ON runs (train, score);",
-    // 3: how each drive ended and whether it was practice. Drives stored before are taken as
-    // complete when their last station is the furthest stop any drive on their line made, as not
-    // driven when no station after their first was judged, and as abandoned otherwise.
+    // 3: how each drive ended and whether it was practice. Drives stored before are not driven
+    // when no station after their first was judged, else abandoned: whether one reached the
+    // line's last station is known only from its line, which the step to 4 reads.
     "ALTER TABLE runs ADD COLUMN kind TEXT NOT NULL DEFAULT 'complete';"
     "ALTER TABLE runs ADD COLUMN practice INTEGER NOT NULL DEFAULT 0;"
     "UPDATE runs SET kind = 'not-driven' WHERE NOT EXISTS"
     " (SELECT 1 FROM stations s WHERE s.run = runs.id AND s.outcome <> 'origin');"
-    "UPDATE runs SET kind = 'abandoned' WHERE kind = 'complete' AND NOT EXISTS"
-    " (SELECT 1 FROM stations s WHERE s.run = runs.id AND s.outcome = 'stopped'"
-    "  AND s.position = (SELECT MAX(position) FROM stations WHERE run = runs.id)"
-    "  AND s.station = (SELECT MAX(f.station) FROM stations f JOIN runs r ON f.run = r.id"
-    "                   WHERE r.line = runs.line));"
+    "UPDATE runs SET kind = 'abandoned' WHERE kind = 'complete';"
     "CREATE INDEX runs_by_line ON runs (line, kind, practice, score);",
+    // 4: the line's identity, where the line is (identifyLines() fills it in for the drives
+    // stored before, from their recordings).
+    "ALTER TABLE runs ADD COLUMN place TEXT NOT NULL DEFAULT '';"
+    "CREATE INDEX runs_by_place ON runs (place, line, train, kind, practice, score);",
 };
 static_assert(std::size(kMigrations) == SqliteDriveHistory::kSchemaVersion);
 
@@ -68,7 +68,8 @@ class Statement {
 
 }  // namespace
 
-SqliteDriveHistory::SqliteDriveHistory(std::filesystem::path path) : path_(std::move(path)) {}
+SqliteDriveHistory::SqliteDriveHistory(std::filesystem::path path, HistoryMigration migration)
+    : path_(std::move(path)), migration_(std::move(migration)) {}
 
 SqliteDriveHistory::~SqliteDriveHistory() { close(); }
 
@@ -156,6 +157,7 @@ bool SqliteDriveHistory::migrate() {
   bool done = schemaVersion(from);  // the version now that this program may write
   for (long long v = from; done && v < kSchemaVersion; ++v) {
     done = exec(kMigrations[v]);
+    if (done && v + 1 == 4) done = identifyLines();
   }
   if (done && from < kSchemaVersion) {
     done = exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str());
@@ -181,8 +183,8 @@ bool SqliteDriveHistory::add(HistoryRun& run, std::string& error) {
   }
   {
     Statement insert(db_,
-                     "INSERT INTO runs (date, train, line, score, recording, kind, practice)"
-                     " VALUES (?,?,?,?,?,?,?)");
+                     "INSERT INTO runs (date, train, line, score, recording, kind, practice, place)"
+                     " VALUES (?,?,?,?,?,?,?,?)");
     if (!insert.ok()) return fail();
     insert.text(1, run.date);
     insert.text(2, run.train);
@@ -191,6 +193,7 @@ bool SqliteDriveHistory::add(HistoryRun& run, std::string& error) {
     insert.text(5, run.recording);
     insert.text(6, run.kind);
     insert.integer(7, run.practice ? 1 : 0);
+    insert.text(8, run.place);
     if (insert.step() != SQLITE_DONE) return fail();
   }
   const long long id = sqlite3_last_insert_rowid(db_);
@@ -223,11 +226,14 @@ bool SqliteDriveHistory::add(HistoryRun& run, std::string& error) {
   return true;
 }
 
-std::optional<HistoryRun> SqliteDriveHistory::oneRun(const char* sql, const std::string& train) {
+std::optional<HistoryRun> SqliteDriveHistory::oneRun(const char* sql, const LineIdentity& line,
+                                                     const std::string& train) {
   if (!open()) return std::nullopt;
   Statement q(db_, sql);
   if (!q.ok()) return std::nullopt;
-  q.text(1, train);
+  q.text(1, line.place);
+  q.text(2, line.line);
+  q.text(3, train);
   if (q.step() != SQLITE_ROW) return std::nullopt;
   HistoryRun r;
   r.id = q.columnInt(0);
@@ -238,6 +244,7 @@ std::optional<HistoryRun> SqliteDriveHistory::oneRun(const char* sql, const std:
   r.recording = q.columnText(5);
   r.kind = q.columnText(6);
   r.practice = q.columnInt(7) != 0;
+  r.place = q.columnText(8);
   Statement st(db_,
                "SELECT station, name, outcome, stop_cm, arrival_late_s, departure_late_s, departed,"
                " protection, points FROM stations WHERE run = ? ORDER BY position");
@@ -259,28 +266,32 @@ std::optional<HistoryRun> SqliteDriveHistory::oneRun(const char* sql, const std:
   return r;
 }
 
-#define DRAVOLIN_RUN_COLUMNS "id, date, train, line, score, recording, kind, practice"
+#define DRAVOLIN_RUN_COLUMNS "id, date, train, line, score, recording, kind, practice, place"
+#define DRAVOLIN_ON_LINE "place = ? AND line = ? AND train = ?"
 
-std::optional<HistoryRun> SqliteDriveHistory::best(const std::string& train) {
-  return oneRun("SELECT " DRAVOLIN_RUN_COLUMNS " FROM runs WHERE train = ? AND " DRAVOLIN_COUNTED
-                " ORDER BY score DESC, id ASC LIMIT 1",
-                train);
+std::optional<HistoryRun> SqliteDriveHistory::best(const LineIdentity& line,
+                                                   const std::string& train) {
+  return oneRun("SELECT " DRAVOLIN_RUN_COLUMNS " FROM runs WHERE " DRAVOLIN_ON_LINE
+                " AND " DRAVOLIN_COUNTED " ORDER BY score DESC, id ASC LIMIT 1",
+                line, train);
 }
 
-std::optional<HistoryRun> SqliteDriveHistory::last(const std::string& train) {
-  return oneRun("SELECT " DRAVOLIN_RUN_COLUMNS
-                " FROM runs WHERE train = ? AND kind <> 'not-driven' ORDER BY id DESC LIMIT 1",
-                train);
+std::optional<HistoryRun> SqliteDriveHistory::last(const LineIdentity& line,
+                                                   const std::string& train) {
+  return oneRun("SELECT " DRAVOLIN_RUN_COLUMNS " FROM runs WHERE " DRAVOLIN_ON_LINE
+                " AND kind <> 'not-driven' ORDER BY id DESC LIMIT 1",
+                line, train);
 }
 
-bool SqliteDriveHistory::rank(const std::string& line, int score, int& better, int& total) {
+bool SqliteDriveHistory::rank(const LineIdentity& line, int score, int& better, int& total) {
   if (!open()) return false;
   Statement q(db_,
-              "SELECT COUNT(*), COALESCE(SUM(score > ?), 0) FROM runs WHERE line = ? "
+              "SELECT COUNT(*), COALESCE(SUM(score > ?), 0) FROM runs WHERE place = ? AND line = ? "
               "AND " DRAVOLIN_COUNTED);
   if (!q.ok()) return false;
   q.integer(1, score);
-  q.text(2, line);
+  q.text(2, line.place);
+  q.text(3, line.line);
   if (q.step() != SQLITE_ROW) return false;
   total = static_cast<int>(q.columnInt(0));
   better = static_cast<int>(q.columnInt(1));
@@ -292,11 +303,90 @@ std::vector<std::string> SqliteDriveHistory::bestRecordings() {
   if (!open()) return files;
   Statement q(db_,
               "SELECT r.recording FROM runs r WHERE r.recording <> '' AND r.id ="
-              " (SELECT b.id FROM runs b WHERE b.train = r.train AND b.kind = 'complete'"
+              " (SELECT b.id FROM runs b WHERE b.place = r.place AND b.line = r.line"
+              " AND b.train = r.train AND b.kind = 'complete'"
               " AND b.practice = 0 ORDER BY b.score DESC, b.id ASC LIMIT 1)");
   if (!q.ok()) return files;
   while (q.step() == SQLITE_ROW) files.push_back(q.columnText(0));
   return files;
+}
+
+namespace {
+
+// The data folder and the line file a recording's header names ("# data-folder PATH",
+// "# line NAME"); empty when the recording is gone or has no header.
+std::pair<std::string, std::string> recordedLine(const std::string& recording) {
+  std::ifstream in(recording, std::ios::binary);
+  std::string folder;
+  std::string line;
+  std::string text;
+  for (int n = 0; n < 64 && std::getline(in, text); ++n) {
+    if (text.empty() || text[0] != '#') break;
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    if (text.rfind("# data-folder ", 0) == 0) folder = text.substr(14);
+    if (text.rfind("# line ", 0) == 0) line = text.substr(7);
+  }
+  return {folder, line};
+}
+
+}  // namespace
+
+bool SqliteDriveHistory::identifyLines() {
+  struct Row {
+    long long id;
+    std::string line;
+    std::string recording;
+    std::string kind;
+  };
+  std::vector<Row> rows;
+  {
+    Statement q(db_, "SELECT id, line, recording, kind FROM runs WHERE place = ''");
+    if (!q.ok()) {
+      error_ = sqlite3_errmsg(db_);
+      return false;
+    }
+    while (q.step() == SQLITE_ROW) {
+      rows.push_back({q.columnInt(0), q.columnText(1), q.columnText(2), q.columnText(3)});
+    }
+  }
+  for (const Row& row : rows) {
+    const auto [folder, recordedLineFile] = recordedLine(row.recording);
+    if (folder.empty() || recordedLineFile != row.line) continue;  // not known: stays unplaced
+    std::string place;
+    if (migration_.placeOf) {
+      place = migration_.placeOf(folder);
+    } else {
+      std::error_code ec;
+      place = std::filesystem::weakly_canonical(folder, ec).string();
+      if (ec) place = folder;
+    }
+    // The kind from the line: complete only when the drive stopped at its last stop.
+    std::string kind = row.kind;
+    if (kind != "not-driven" && migration_.lastStopOf) {
+      if (const std::optional<int> lastStop = migration_.lastStopOf(folder, row.line)) {
+        Statement q(db_,
+                    "SELECT station, outcome FROM stations WHERE run = ?"
+                    " ORDER BY position DESC LIMIT 1");
+        q.integer(1, row.id);
+        const bool reached = q.ok() && q.step() == SQLITE_ROW && q.columnInt(0) == *lastStop &&
+                             q.columnText(1) == "stopped";
+        kind = reached ? "complete" : "abandoned";
+      }
+    }
+    Statement u(db_, "UPDATE runs SET place = ?, kind = ? WHERE id = ?");
+    if (!u.ok()) {
+      error_ = sqlite3_errmsg(db_);
+      return false;
+    }
+    u.text(1, place);
+    u.text(2, kind);
+    u.integer(3, row.id);
+    if (u.step() != SQLITE_DONE) {
+      error_ = sqlite3_errmsg(db_);
+      return false;
+    }
+  }
+  return true;
 }
 
 std::filesystem::path SqliteDriveHistory::keepBeside(const HistoryRun& run) const {
@@ -309,8 +399,8 @@ std::filesystem::path SqliteDriveHistory::keepBeside(const HistoryRun& run) cons
   file += ".unsaved-" + stamp + ".txt";
   std::ofstream out(file, std::ios::binary | std::ios::app);
   out << "date\t" << run.date << "\ntrain\t" << run.train << "\nline\t" << run.line << "\nscore\t"
-      << run.score << "\nrecording\t" << run.recording << "\nkind\t" << run.kind << "\npractice\t"
-      << (run.practice ? 1 : 0) << "\n";
+      << run.score << "\nplace\t" << run.place << "\nrecording\t" << run.recording << "\nkind\t"
+      << run.kind << "\npractice\t" << (run.practice ? 1 : 0) << "\n";
   for (const HistoryStation& s : run.stations) {
     out << "station\t" << s.station << '\t' << s.nameUtf8 << '\t' << s.outcome << '\t'
         << s.stopErrorCm << '\t' << s.arrivalLateS << '\t'

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,14 +19,26 @@ struct sqlite3;
 
 namespace dravolin::platform {
 
+// What the migration to the line's identity (schema 4) asks of the program: drives stored before
+// name their line by its file alone, and find their data folder in their recording's header.
+struct HistoryMigration {
+  // The identity of a data folder (LineIdentity::place); none: its canonical path.
+  std::function<std::string(const std::string& dataFolder)> placeOf;
+  // The index of the last station of the line file (raw name) in the data folder at which a
+  // drive stops (the station a complete drive ends at); nullopt when the line cannot be read.
+  // None: no line is read, and no drive is taken as complete that was not stored as one.
+  std::function<std::optional<int>(const std::string& dataFolder, const std::string& lineFile)>
+      lastStopOf;
+};
+
 class SqliteDriveHistory final : public DriveHistory {
  public:
   // The schema version this program writes.
-  static constexpr int kSchemaVersion = 3;
+  static constexpr int kSchemaVersion = 4;
   // How long a call waits for another program's write to end.
   static constexpr int kBusyTimeoutMs = 1000;
 
-  explicit SqliteDriveHistory(std::filesystem::path path);
+  explicit SqliteDriveHistory(std::filesystem::path path, HistoryMigration migration = {});
   ~SqliteDriveHistory() override;
   SqliteDriveHistory(const SqliteDriveHistory&) = delete;
   SqliteDriveHistory& operator=(const SqliteDriveHistory&) = delete;
@@ -36,9 +50,9 @@ class SqliteDriveHistory final : public DriveHistory {
   const std::filesystem::path& path() const { return path_; }
 
   bool add(HistoryRun& run, std::string& error) override;
-  std::optional<HistoryRun> best(const std::string& train) override;
-  std::optional<HistoryRun> last(const std::string& train) override;
-  bool rank(const std::string& line, int score, int& better, int& total) override;
+  std::optional<HistoryRun> best(const LineIdentity& line, const std::string& train) override;
+  std::optional<HistoryRun> last(const LineIdentity& line, const std::string& train) override;
+  bool rank(const LineIdentity& line, int score, int& better, int& total) override;
   std::vector<std::string> bestRecordings() override;
 
   // Writes a drive that could not be stored to a text file beside the database
@@ -55,10 +69,14 @@ class SqliteDriveHistory final : public DriveHistory {
   // The schema version of the file; false for an error or a version newer than this program's.
   bool schemaVersion(long long& version);
   bool migrate();
+  // Schema 4: each drive's place from its recording, and its kind again from its line.
+  bool identifyLines();
   void close();
-  std::optional<HistoryRun> oneRun(const char* sql, const std::string& train);
+  std::optional<HistoryRun> oneRun(const char* sql, const LineIdentity& line,
+                                   const std::string& train);
 
   std::filesystem::path path_;
+  HistoryMigration migration_;
   sqlite3* db_ = nullptr;
   std::string error_;
 };

@@ -6,7 +6,7 @@
 namespace dravolin::shell {
 
 const char* usageText() {
-  return "usage: dravolin [--scale N] [DATA_DIR]\n"
+  return "usage: dravolin [--scale N] [DATA_DIR | PACKAGE.dravolin]\n"
          "       dravolin --measure SECONDS [--still | --jumps] [--scale N] [DATA_DIR] TRAIN_FILE "
          "LINE_FILE\n"
          "       dravolin --replay RECORDING [--scale N]\n"
@@ -14,6 +14,8 @@ const char* usageText() {
          "\n"
          "  DATA_DIR           folder of the data files (default: the one used last, else the\n"
          "                     installed demo)\n"
+         "  PACKAGE.dravolin   a line package to install into the library of lines (as the file\n"
+         "                     manager gives it)\n"
          "  --scale N          show the windows N times as large (1 to 4; kept for the next "
          "start,\n"
          "                     lowered when the screen is too small)\n"

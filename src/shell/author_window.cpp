@@ -26,6 +26,8 @@
 #include "author/line_text.h"
 #include "author/local_time.h"
 #include "author/measure.h"
+#include "library/package_writer.h"
+#include "platform/message.h"
 #include "platform/title_picture.h"
 #include "shell/frame_preview.h"
 #include "shell/ride_chart.h"
@@ -209,11 +211,15 @@ AuthorWindow::AuthorWindow(Context context, QWidget* parent)
   status_ = new QLabel;
   export_ = new QPushButton("書き出し...");
   export_->setEnabled(false);
+  // After an export: the folder as one file to share (a line package).
+  share_ = new QPushButton(tr("共有用ファイルを作る..."));
+  share_->setEnabled(false);
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(progress_, 1);
   bottom->addWidget(stop_);
   bottom->addWidget(status_, 2);
   bottom->addWidget(export_);
+  bottom->addWidget(share_);
 
   auto* all = new QVBoxLayout(this);
   all->addLayout(top);
@@ -232,6 +238,7 @@ AuthorWindow::AuthorWindow(Context context, QWidget* parent)
   connect(openTrack, &QPushButton::clicked, this, &AuthorWindow::chooseTrack);
   connect(videoTrack_, &QPushButton::clicked, this, &AuthorWindow::useVideoTrack);
   connect(export_, &QPushButton::clicked, this, &AuthorWindow::chooseExport);
+  connect(share_, &QPushButton::clicked, this, &AuthorWindow::choosePackage);
   connect(stop_, &QPushButton::clicked, this, &AuthorWindow::cancelWork);
   connect(chart_, &RideChart::cursorMoved, this, &AuthorWindow::showCursor);
   connect(offset_, &QDoubleSpinBox::valueChanged, this, [this](double v) {
@@ -588,6 +595,8 @@ void AuthorWindow::exportTo(const QString& folder) {
               this,
               [this, folder] {
                 export_->setEnabled(true);
+                writtenFolder_ = folder;
+                share_->setEnabled(true);
                 status_->setText("書き出しました: " + folder);
                 Q_EMIT written(folder);
                 if (context_.ask(this, "路線を書き出しました。このフォルダで運転しますか？") &&
@@ -616,6 +625,60 @@ void AuthorWindow::exportTo(const QString& folder) {
               Qt::QueuedConnection);
         }
       });
+  connect(worker_, &QThread::finished, this, &AuthorWindow::finishWorker);
+  stop_->setEnabled(true);
+  stop_->setVisible(true);
+  worker_->start();
+}
+
+void AuthorWindow::choosePackage() {
+  if (writtenFolder_.isEmpty()) return;
+  const QString suggested = QFileInfo(writtenFolder_).absolutePath() + "/" +
+                            QFileInfo(writtenFolder_).fileName() + ".dravolin";
+  const QString file = context_.choosePackageFile ? context_.choosePackageFile(this, suggested)
+                                                  : QFileDialog::getSaveFileName(
+                                                        this, tr("共有用ファイルを作る"), suggested,
+                                                        tr("路線パッケージ (*.dravolin)"));
+  if (!file.isEmpty()) packageTo(file);
+}
+
+void AuthorWindow::packageTo(const QString& file) {
+  if (busy() || writtenFolder_.isEmpty()) return;
+  export_->setEnabled(false);
+  share_->setEnabled(false);
+  progress_->setVisible(true);
+  progress_->setValue(0);
+  cancel_ = std::make_shared<std::atomic<bool>>(false);
+  library::Progress progress;
+  progress.cancel = cancel_.get();
+  const auto report = progressReporter();
+  progress.report = [report](const msg::Message& stage, std::uint64_t done, std::uint64_t total) {
+    report(total == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total), stage.text());
+  };
+  library::PackageOptions options;
+  options.name = lineName_->text().toStdString();
+  const std::string folder = writtenFolder_.toStdString();
+  worker_ = QThread::create([this, folder, file, options, progress, keep = cancel_] {
+    QString failure;
+    try {
+      library::createPackage(folder, file.toStdString(), options, progress);
+    } catch (const library::PackageError& e) {
+      failure = QString::fromStdString(e.text());
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, file, failure] {
+          export_->setEnabled(draft_ != nullptr);
+          share_->setEnabled(true);
+          if (!failure.isEmpty()) {
+            onFailed(failure);
+            return;
+          }
+          status_->setText(tr("共有用ファイルを作りました: %1").arg(file));
+          Q_EMIT packaged(file);
+        },
+        Qt::QueuedConnection);
+  });
   connect(worker_, &QThread::finished, this, &AuthorWindow::finishWorker);
   stop_->setEnabled(true);
   stop_->setVisible(true);

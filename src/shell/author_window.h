@@ -56,6 +56,8 @@ class AuthorWindow final : public QWidget {
     std::function<QString(QWidget*, const QString& title, const QString& dir, const QString& name)>
         chooseFolder;
     std::function<bool(QWidget*, const QString& text)> ask;
+    // The package file to make of the folder exported (empty: cancelled); none: the file dialog.
+    std::function<QString(QWidget*, const QString& suggested)> choosePackageFile;
     std::function<void(QWidget*, const QString& text)> tell;
     AppSettings* settings = nullptr;  // the last folders are kept in it
     std::function<void()> saveSettings;
@@ -71,6 +73,10 @@ class AuthorWindow final : public QWidget {
   void setUserOffset(double seconds);
   // Writes the line folder (written() when done, or the fault shown).
   void exportTo(const QString& folder);
+  // 共有用ファイルを作る...: packages the folder written last into `file` (NAME.dravolin) off the
+  // window's thread (packaged() when done, or the fault shown).
+  void packageTo(const QString& file);
+  QPushButton* shareButton() const { return share_; }
 
   bool busy() const { return worker_ != nullptr; }
   // Stops the measuring or the writing (the 中止 button): a folder half written is removed.
@@ -82,6 +88,7 @@ class AuthorWindow final : public QWidget {
  Q_SIGNALS:
   void measured();
   void written(const QString& folder);
+  void packaged(const QString& file);
   void failed(const QString& message);
   // The work was stopped (cancelWork(), or the window closed) and has ended.
   void cancelled();
@@ -94,6 +101,7 @@ class AuthorWindow final : public QWidget {
   void chooseTrack();
   void useVideoTrack();
   void chooseExport();
+  void choosePackage();
   void rebuild();
   void showDraft();
   void showCursor(double videoTimeS);
@@ -136,6 +144,8 @@ class AuthorWindow final : public QWidget {
   QPushButton* stop_ = nullptr;
   QLabel* status_ = nullptr;
   QPushButton* export_ = nullptr;
+  QPushButton* share_ = nullptr;
+  QString writtenFolder_;  // the folder exported last, which 共有用ファイルを作る... packages
   QTimer* rebuildTimer_ = nullptr;
   double sliderCentre_ = 0;  // user offset at the slider's middle
   bool filling_ = false;     // the table is being filled, not edited

@@ -5,6 +5,10 @@
 #include <QProcess>
 #include <QStringList>
 
+#include "data/line_file.h"
+#include "data/load_context.h"
+#include "library/line_library.h"
+#include "platform/file_picture_loader.h"
 #include "shell/driving_window.h"
 #include "shell/summary_window.h"
 
@@ -26,6 +30,7 @@ SummaryWindow* endOfDrive(const EndedDrive& ended, platform::SqliteDriveHistory*
   run.date = QDateTime::currentDateTime().toString("yyyy-MM-dd hh:mm:ss").toStdString();
   run.train = ended.train;
   run.line = ended.line;
+  run.place = ended.place;
   run.recording = ended.recording.string();
   const bool counted =
       run.kind == drive::driveKindName(drive::DriveKind::Complete) && !run.practice;
@@ -35,11 +40,12 @@ SummaryWindow* endOfDrive(const EndedDrive& ended, platform::SqliteDriveHistory*
   if (ended.replay) {
     status << "記録の再生です。履歴には加えません。";
   } else if (history != nullptr) {
-    if (auto last = history->last(run.train)) comparison.lastScore = last->score;
-    if (auto best = history->best(run.train)) comparison.bestScore = best->score;
+    const platform::LineIdentity line{run.place, run.line};
+    if (auto last = history->last(line, run.train)) comparison.lastScore = last->score;
+    if (auto best = history->best(line, run.train)) comparison.bestScore = best->score;
     std::string error;
     if (history->add(run, error)) {
-      if (counted) history->rank(run.line, run.score, comparison.better, comparison.total);
+      if (counted) history->rank(line, run.score, comparison.better, comparison.total);
     } else {
       // The drive is never lost: it goes into a file beside the history.
       const std::filesystem::path kept = history->keepBeside(run);
@@ -71,6 +77,7 @@ SummaryWindow* endOfDrive(DrivingWindow& window, platform::SqliteDriveHistory* h
   ended.evaluation = window.drive().evaluation();
   ended.train = window.request().trainFile;
   ended.line = window.request().lineFile;
+  ended.place = historyPlace(window.request().dataDir);
   ended.lineName = QString::fromStdString(window.drive().cab().Title);
   ended.recording = window.recorder().path();
   ended.recordingFailed = window.recorder().failed();
@@ -79,10 +86,12 @@ SummaryWindow* endOfDrive(DrivingWindow& window, platform::SqliteDriveHistory* h
   return endOfDrive(ended, history);
 }
 
-QString historyLine(platform::DriveHistory& history, const std::string& trainFile) {
+QString historyLine(platform::DriveHistory& history, const platform::LineIdentity& line,
+                    const std::string& trainFile) {
   QStringList parts;
-  if (const auto best = history.best(trainFile)) parts << QString("最高 %1点").arg(best->score);
-  if (const auto last = history.last(trainFile)) {
+  if (const auto best = history.best(line, trainFile))
+    parts << QString("最高 %1点").arg(best->score);
+  if (const auto last = history.last(line, trainFile)) {
     // How the last drive ended, in short, when it does not count: 途中 (abandoned), 練習.
     QStringList marks;
     if (last->kind != drive::driveKindName(drive::DriveKind::Complete)) marks << "途中";
@@ -92,6 +101,31 @@ QString historyLine(platform::DriveHistory& history, const std::string& trainFil
     parts << text;
   }
   return parts.join("・");
+}
+
+std::string historyPlace(const std::filesystem::path& dataDir) {
+  return library::placeOfDataFolder(dataDir, library::defaultLibraryRoot());
+}
+
+platform::HistoryMigration historyMigration() {
+  platform::HistoryMigration m;
+  m.placeOf = [](const std::string& folder) { return historyPlace(folder); };
+  m.lastStopOf = [](const std::string& folder, const std::string& lineFile) -> std::optional<int> {
+    platform::FilePictureLoader pictures;
+    data::LoadContext ctx;
+    ctx.dataDir = folder;
+    ctx.pictures = &pictures;
+    try {
+      const data::LineFile line = data::readLineFile(lineFile, ctx);
+      for (std::size_t i = line.stations.size(); i-- > 0;) {
+        if (line.stations[i].type != 1) return static_cast<int>(i);
+      }
+    } catch (const std::exception&) {
+      // A line that cannot be read tells nothing.
+    }
+    return std::nullopt;
+  };
+  return m;
 }
 
 }  // namespace dravolin::shell

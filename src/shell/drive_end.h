@@ -23,10 +23,11 @@ struct EndedDrive {
   const drive::Evaluation* evaluation = nullptr;
   std::string train;  // the train and line files' names (raw)
   std::string line;
-  QString lineName;                                 // the line's name for the summary's caption
-  std::filesystem::path recording;                  // empty when the drive was not recorded
-  bool recordingFailed = false;                     // the recording could not be written
-  bool replay = false;                              // a replay of a recording: not stored
+  std::string place;                // where the line is: platform::LineIdentity::place
+  QString lineName;                 // the line's name for the summary's caption
+  std::filesystem::path recording;  // empty when the drive was not recorded
+  bool recordingFailed = false;     // the recording could not be written
+  bool replay = false;              // a replay of a recording: not stored
   std::function<bool(const QString&)> startReplay;  // replays a recording; none: not offered
 };
 
@@ -37,8 +38,17 @@ SummaryWindow* endOfDrive(const EndedDrive& drive, platform::SqliteDriveHistory*
 // The same for the window's drive; its summary replays the recording with "dravolin --replay".
 SummaryWindow* endOfDrive(DrivingWindow& window, platform::SqliteDriveHistory* history);
 
-// The title screen's line of a train's history: its best drive (complete, not practice) and its
-// last drive with how it ended, or empty when it has neither.
-QString historyLine(platform::DriveHistory& history, const std::string& trainFile);
+// The title screen's line of a train's history on a line: its best drive (complete, not
+// practice) and its last drive with how it ended, or empty when it has neither.
+QString historyLine(platform::DriveHistory& history, const platform::LineIdentity& line,
+                    const std::string& trainFile);
+
+// Where the data folder `dataDir` is, for the history: "package:ID" for a line installed in the
+// library of lines, else its canonical path.
+std::string historyPlace(const std::filesystem::path& dataDir);
+
+// What the history's migration needs: the place of a data folder, and the last stop of a line
+// file in it (read as a drive reads it).
+platform::HistoryMigration historyMigration();
 
 }  // namespace dravolin::shell

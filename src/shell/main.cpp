@@ -23,6 +23,7 @@
 #include "data/load_error.h"
 #include "input/input_state.h"
 #include "input/profile_library.h"
+#include "library/line_library.h"
 #include "platform/ffmpeg_decode_reference.h"
 #include "platform/openal_environment.h"
 #include "platform/openal_sound_slots.h"
@@ -204,7 +205,7 @@ int measure(const shell::AppOptions& options, shell::DrivingWindow::Context cont
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
-  const std::optional<shell::AppOptions> options = shell::parseAppOptions(args, error);
+  std::optional<shell::AppOptions> options = shell::parseAppOptions(args, error);
   if (!options) {
     std::fprintf(stderr, "dravolin: %s\n%s", error.c_str(), shell::usageText());
     return 2;
@@ -239,6 +240,17 @@ int main(int argc, char** argv) {
   // The language: the command line's, else the one chosen in the menu, else the desktop's.
   shell::Translations translations;
   translations.install(shell::startLanguage(options->language, settings.language));
+  // A line package on the command line (a .dravolin file opened from the file manager) is
+  // installed once the windows are up; the data folder is then the usual one.
+  std::optional<std::filesystem::path> package;
+  if (options->dataDirGiven && !options->measureSeconds &&
+      QString::fromStdString(options->dataDir).endsWith(".dravolin", Qt::CaseInsensitive)) {
+    std::error_code fileError;
+    if (std::filesystem::is_regular_file(options->dataDir, fileError)) {
+      package = std::filesystem::absolute(options->dataDir, fileError);
+      options->dataDirGiven = false;
+    }
+  }
   std::filesystem::path folder = options->dataDir;
   if (!options->measureSeconds) {
     const std::filesystem::path programDir = QCoreApplication::applicationDirPath().toStdString();
@@ -345,7 +357,7 @@ int main(int argc, char** argv) {
   // history there when it ends.
   const std::filesystem::path& userData = userFolders.data;
   driving.recordingsFolder = userData / "recordings";
-  platform::SqliteDriveHistory history(userData / "history.db");
+  platform::SqliteDriveHistory history(userData / "history.db", shell::historyMigration());
   driving.onDriveEnded = [&history](shell::DrivingWindow& w) { shell::endOfDrive(w, &history); };
   // The trains' best drives keep their recordings, however old.
   driving.keptRecordings = [&history] {
@@ -368,8 +380,24 @@ int main(int argc, char** argv) {
     sound.stop(0);
     sound.assign(0, platform::SoundSlots::kNoWave);
   };
-  shellContext.title.historyOf = [&history](const std::string& train) {
-    return shell::historyLine(history, train);
+  // The history of the line in the open data folder (the working folder).
+  shellContext.title.historyOf = [&history](const shell::TrainChoice& choice) {
+    return shell::historyLine(history, {shell::historyPlace("."), choice.lineFile},
+                              choice.trainFile);
+  };
+  // An installed line's best score: the best of its trains on its lines.
+  shellContext.bestOf = [&history](const library::InstalledLine& line) {
+    std::optional<int> best;
+    for (const library::ManifestLine& l : line.manifest.lines) {
+      for (const library::ManifestTrain& t : l.trains) {
+        if (const auto run = history.best({"package:" + line.manifest.id, l.file}, t.file)) {
+          best = std::max(best.value_or(run->score), run->score);
+        }
+      }
+    }
+    return best ? QCoreApplication::translate("dravolin::shell::ProgramShell", "最高 %1点")
+                      .arg(*best)
+                : QString();
   };
   shellContext.program = &program;
   shellContext.store = store.get();
@@ -378,5 +406,6 @@ int main(int argc, char** argv) {
   shell::ProgramShell shell(shellContext, settings, std::filesystem::current_path(ec));
   soundWatch.setShow([&shell](const QString& text) { shell.showSoundStatus(text); });
   QObject::connect(&shell, &shell::ProgramShell::quitRequested, &app, &QApplication::quit);
+  if (package) shell.installPackage(*package);
   return QApplication::exec();
 }

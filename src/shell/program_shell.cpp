@@ -23,6 +23,7 @@
 #include "shell/data_folder.h"
 #include "shell/help_window.h"
 #include "shell/language.h"
+#include "shell/library_window.h"
 #include "shell/messages.h"
 #include "shell/screen_fit.h"
 #include "shell/sound_watch.h"
@@ -77,11 +78,28 @@ ProgramShell::ProgramShell(Context context, AppSettings settings,
     w->raise();
     w->activateWindow();
   });
+  library_ = new QAction(this);
+  library_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+  connect(library_, &QAction::triggered, this, [this] {
+    LibraryWindow* w = libraryWindow();
+    w->refresh();
+    w->show();
+    w->raise();
+    w->activateWindow();
+  });
+  addLine_ = new QAction(this);
+  connect(addLine_, &QAction::triggered, this, [this] {
+    LibraryWindow* w = libraryWindow();
+    w->show();
+    w->raise();
+    w->addLine();
+  });
   buildWindows();
   saveSettings();
 }
 
 ProgramShell::~ProgramShell() {
+  libraryWindow_.reset();
   author_.reset();
   if (title_ != nullptr) title_->disconnect(this);
   saveSettings();
@@ -105,6 +123,16 @@ void ProgramShell::buildWindows() {
   // The actions outlive the windows: their texts are set again in the language of the moment.
   openFolder_->setText(tr("データフォルダを開く(&O)..."));
   makeLine_->setText(tr("路線作成(&L)..."));
+  library_->setText(tr("路線ライブラリ(&B)..."));
+  addLine_->setText(tr("路線を追加(&A)..."));
+  // The library's window is made again in the language of the moment.
+  if (libraryWindow_ != nullptr && !libraryWindow_->installing()) {
+    const bool shown = libraryWindow_->isVisible();
+    libraryWindow_.reset();
+    if (shown) libraryWindow()->show();
+  } else if (libraryWindow_ != nullptr) {
+    libraryWindow_->refresh();
+  }
   help_ = std::make_unique<HelpWindow>(".");
   values_ = std::make_unique<ValueDisplayWindow>();
   place(help_.get(), kHelpName);
@@ -122,6 +150,8 @@ void ProgramShell::buildWindows() {
   delete titleLanguage_;
   titleLanguage_ = makeLanguageMenu(nullptr);
   title_->addAction(openFolder_);
+  title_->addAction(library_);
+  title_->addAction(addLine_);
   title_->addAction(makeLine_);
   title_->addAction(titleVolume_->menuAction());
   title_->addAction(titleLanguage_->menuAction());
@@ -135,6 +165,8 @@ void ProgramShell::buildWindows() {
     Q_EMIT quitRequested();
   });
   connect(title_.get(), &TitleWindow::drivingWindowShown, this, &ProgramShell::onDrivingShown);
+  connect(title_.get(), &TitleWindow::packageDropped, this,
+          [this](const QString& file) { installPackage(file.toStdString()); });
   title_->show();
 }
 
@@ -196,6 +228,35 @@ AuthorWindow* ProgramShell::authorWindow() {
     author_ = std::make_unique<AuthorWindow>(std::move(c));
   }
   return author_.get();
+}
+
+LibraryWindow* ProgramShell::libraryWindow() {
+  if (libraryWindow_ == nullptr) {
+    LibraryWindow::Context c;
+    c.root = context_.libraryRoot.empty() ? library::defaultLibraryRoot() : context_.libraryRoot;
+    c.dataFolder = [this] { return folder_; };
+    c.bestOf = context_.bestOf;
+    // Queued: opening a folder builds the title window again.
+    c.open = [this](const std::filesystem::path& folder) {
+      if (driving_ != nullptr) return false;
+      QTimer::singleShot(0, this, [this, folder] { openDataFolder(folder); });
+      return true;
+    };
+    libraryWindow_ = std::make_unique<LibraryWindow>(std::move(c));
+    connect(libraryWindow_.get(), &LibraryWindow::installFinished, this,
+            [this](bool) { libraryWindow_->show(); });
+  }
+  return libraryWindow_.get();
+}
+
+void ProgramShell::installPackage(const std::filesystem::path& file) {
+  LibraryWindow* w = libraryWindow();
+  w->show();
+  w->raise();
+  w->activateWindow();
+  if (!w->install(file)) {
+    w->status()->setText(tr("別のインストールが終わるまでお待ちください"));
+  }
 }
 
 void ProgramShell::chooseDataFolder() {

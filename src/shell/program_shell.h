@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+#include "library/line_library.h"
 #include "platform/language.h"
 #include "shell/app_settings.h"
 #include "shell/driving_window.h"
@@ -34,6 +35,7 @@ class FootageService;
 namespace dravolin::shell {
 
 class AuthorWindow;
+class LibraryWindow;
 
 inline constexpr int kVolumeStep = 10;  // % per Ctrl+Up / Ctrl+Down
 
@@ -50,6 +52,10 @@ class ProgramShell final : public QObject {
     QString notice;  // shown on the title window's status line (a scale that was lowered)
     // Makes a language the application's (Translations::install); none: the catalogue's only.
     std::function<void(msg::Language)> applyLanguage;
+    // The library of installed lines (empty: $XDG_DATA_HOME/dravolin/lines), and the best score
+    // of one of its lines, shown in the library's list (none: no scores).
+    std::filesystem::path libraryRoot;
+    std::function<QString(const library::InstalledLine& line)> bestOf;
   };
 
   // Opens `folder` (made the working folder) with the settings read at start.
@@ -82,6 +88,13 @@ class ProgramShell final : public QObject {
   QAction* makeLineAction() const { return makeLine_; }
   // The line maker's window (路線作成), made when first asked for.
   AuthorWindow* authorWindow();
+  // The library of lines (路線ライブラリ), made when first asked for.
+  LibraryWindow* libraryWindow();
+  QAction* libraryAction() const { return library_; }
+  QAction* addLineAction() const { return addLine_; }
+  // Installs a package file (路線を追加..., a file dropped on the title window or given on the
+  // command line) into the library, in the library's window.
+  void installPackage(const std::filesystem::path& file);
 
  Q_SIGNALS:
   // The title window was closed: the program ends.
@@ -111,6 +124,9 @@ class ProgramShell final : public QObject {
   QPointer<DrivingWindow> driving_;
   QAction* openFolder_ = nullptr;
   QAction* makeLine_ = nullptr;
+  QAction* library_ = nullptr;
+  QAction* addLine_ = nullptr;
+  std::unique_ptr<LibraryWindow> libraryWindow_;
   std::unique_ptr<platform::FootageService> footage_;
   std::unique_ptr<AuthorWindow> author_;
   QMenu* titleVolume_ = nullptr;

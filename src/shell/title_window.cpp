@@ -3,8 +3,11 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -127,6 +130,8 @@ TitleWindow::TitleWindow(Context context, QWidget* parent)
       scale_(std::max(1, context_.driving.scale)) {
   setWindowTitle("i");
   setAttribute(Qt::WA_OpaquePaintEvent);
+  // A line package dropped on the title screen is installed into the library.
+  setAcceptDrops(true);
   const std::filesystem::path& dir = context_.driving.dataDir;
 
   for (int i = 0; i < kButtonCount; ++i) {
@@ -366,7 +371,7 @@ void TitleWindow::refreshHistory() {
   for (std::size_t i = 0; i < context_.trains.size(); ++i) {
     const std::optional<TrainChoice>& choice = context_.trains[i];
     if (!choice) continue;
-    const QString line = context_.historyOf(choice->trainFile);
+    const QString line = context_.historyOf(*choice);
     buttons_.at(i)->setToolTip(line);
     if (line.isEmpty()) continue;
     QString name = QString::fromStdString(data::cp932ToUtf8(choice->trainFile));
@@ -398,6 +403,34 @@ void TitleWindow::QuitClick() { close(); }
 void TitleWindow::closeEvent(QCloseEvent* event) {
   QWidget::closeEvent(event);
   if (event->isAccepted()) Q_EMIT closed();
+}
+
+namespace {
+
+// The package files among the dropped addresses.
+QStringList droppedPackages(const QMimeData* data) {
+  QStringList files;
+  if (data == nullptr) return files;
+  for (const QUrl& url : data->urls()) {
+    const QString file = url.toLocalFile();
+    if (!file.isEmpty() && file.endsWith(".dravolin", Qt::CaseInsensitive)) files << file;
+  }
+  return files;
+}
+
+}  // namespace
+
+void TitleWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (driving_ == nullptr && !droppedPackages(event->mimeData()).isEmpty()) {
+    event->acceptProposedAction();
+  }
+}
+
+void TitleWindow::dropEvent(QDropEvent* event) {
+  const QStringList files = droppedPackages(event->mimeData());
+  if (driving_ != nullptr || files.isEmpty()) return;
+  event->acceptProposedAction();
+  for (const QString& file : files) Q_EMIT packageDropped(file);
 }
 
 void TitleWindow::paintEvent(QPaintEvent*) {

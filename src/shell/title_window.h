@@ -62,9 +62,9 @@ class TitleWindow final : public QWidget {
     // Plays and stops the opening movie's sound (none: the movie plays silent).
     std::function<void(const platform::Wave& sound)> playMovieSound;
     std::function<void()> stopMovieSound;
-    // A train's line of the drive history (its best and last drive), empty for none; none:
-    // the title shows no history.
-    std::function<QString(const std::string& trainFile)> historyOf;
+    // A train's line of the drive history on its line (its best and last drive), empty for
+    // none; none: the title shows no history.
+    std::function<QString(const TrainChoice& choice)> historyOf;
     // The window opens on its buttons without the opening movie (a window made again for
     // another language).
     bool skipOpening = false;
@@ -108,10 +108,14 @@ class TitleWindow final : public QWidget {
   void drivingWindowClosed();
   // The title window was closed (Quit): the program ends, whatever other window is still open.
   void closed();
+  // A package file (.dravolin) was dropped on the window.
+  void packageDropped(const QString& file);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void setClientSize(int width, int height);

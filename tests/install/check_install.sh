@@ -21,7 +21,7 @@ DESTDIR="$work/root" cmake --install "$build" --prefix /usr >/dev/null
 root="$work/root/usr"
 "$root/bin/dravolin" --version | grep -q '^Dravolin ' || fail "bin/dravolin --version"
 for program in dravolin dravolin-author dravolin-check dravolin-curve dravolin-drive \
-  dravolin-make-demo dravolin-timer-check dravolin-video; do
+  dravolin-make-demo dravolin-package dravolin-timer-check dravolin-video; do
   [ -x "$root/bin/$program" ] || fail "bin/$program is missing"
   [ -s "$root/share/man/man1/$program.1.gz" ] || fail "the manual page of $program is missing"
   man --warnings -l "$root/share/man/man1/$program.1.gz" 2>&1 >/dev/null | grep . &&
@@ -49,12 +49,29 @@ grep -qx "dataFolder=$root/share/dravolin/demo" "$settings" ||
   fail "bin/dravolin did not open the installed demo: $(grep dataFolder "$settings")"
 
 desktop-file-validate "$root/share/applications/dravolin.desktop"
+grep -qx 'MimeType=application/x-dravolin-package;' "$root/share/applications/dravolin.desktop" ||
+  fail "the desktop entry does not open line packages"
+xmllint --noout "$root/share/mime/packages/dravolin.xml" 2>/dev/null ||
+  python3 -c 'import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])' \
+    "$root/share/mime/packages/dravolin.xml" || fail "the MIME type's XML is not well formed"
+# The installed tools package the installed demo, install it into a home of their own and list it.
+pkg_home="$work/pkg-home"
+mkdir -p "$pkg_home"
+HOME="$pkg_home" XDG_DATA_HOME= "$root/bin/dravolin-package" create "$root/share/dravolin/demo" \
+  "$work/demo.dravolin" --id demo >/dev/null || fail "dravolin-package create on the demo"
+HOME="$pkg_home" XDG_DATA_HOME= "$root/bin/dravolin-package" install "$work/demo.dravolin" \
+  >/dev/null || fail "dravolin-package install of the demo"
+HOME="$pkg_home" XDG_DATA_HOME= "$root/bin/dravolin-package" list | grep -q '^demo 1 ' ||
+  fail "dravolin-package list does not show the demo"
+[ -s "$pkg_home/.local/share/dravolin/lines/demo/move/sakura.avi" ] ||
+  fail "the installed demo has no line video"
 appstreamcli validate --no-net --pedantic "$root"/share/metainfo/*.metainfo.xml >/dev/null ||
   appstreamcli validate --no-net "$root"/share/metainfo/*.metainfo.xml
 
 listing=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for path in ./usr/bin/dravolin ./usr/bin/dravolin-make-demo ./usr/bin/dravolin-author \
-  ./usr/share/applications/dravolin.desktop \
+  ./usr/share/applications/dravolin.desktop ./usr/bin/dravolin-package \
+  ./usr/share/mime/packages/dravolin.xml \
   ./usr/share/icons/hicolor/48x48/apps/dravolin.png \
   ./usr/share/icons/hicolor/128x128/apps/dravolin.png \
   ./usr/share/icons/hicolor/256x256/apps/dravolin.png \

@@ -20,7 +20,10 @@ namespace {
 namespace fs = std::filesystem;
 using platform::HistoryRun;
 using platform::HistoryStation;
+using platform::LineIdentity;
 using platform::SqliteDriveHistory;
+
+const LineIdentity kLine{"/data", "line.dat"};
 
 class History : public ::testing::Test {
  protected:
@@ -38,6 +41,7 @@ class History : public ::testing::Test {
     r.date = "2026-12-07 15:04:05";
     r.train = train;
     r.line = "line.dat";
+    r.place = "/data";
     r.score = score;
     r.recording = "/rec/" + std::to_string(score) + ".drs";
     for (int i = 0; i < stations; ++i) {
@@ -79,19 +83,19 @@ TEST_F(History, KeepsBestAndLastRunPerTrain) {
     ASSERT_TRUE(h.add(r, error)) << error;
     EXPECT_GT(r.id, 0);
   }
-  const auto best = h.best("a.dat");
+  const auto best = h.best(kLine, "a.dat");
   ASSERT_TRUE(best);
   EXPECT_EQ(best->score, 95);
   EXPECT_EQ(best->id, 2);  // the earlier of two equal scores
   HistoryRun expected = run("a.dat", 95);
   expected.id = 2;
   EXPECT_EQ(*best, expected);
-  EXPECT_EQ(h.last("a.dat")->score, 60);
-  EXPECT_EQ(h.last("b.dat")->score, 10);
-  EXPECT_FALSE(h.best("c.dat"));
+  EXPECT_EQ(h.last(kLine, "a.dat")->score, 60);
+  EXPECT_EQ(h.last(kLine, "b.dat")->score, 10);
+  EXPECT_FALSE(h.best(kLine, "c.dat"));
   int better = 0;
   int total = 0;
-  ASSERT_TRUE(h.rank("line.dat", 80, better, total));  // every train's drives on the line
+  ASSERT_TRUE(h.rank(kLine, 80, better, total));  // every train's drives on the line
   EXPECT_EQ(better, 2);
   EXPECT_EQ(total, 5);
   EXPECT_EQ(query("PRAGMA journal_mode"), "wal");
@@ -121,24 +125,29 @@ TEST_F(History, OnlyCompleteDrivesThatWereNotPracticeCount) {
     r.practice = d.practice;
     ASSERT_TRUE(h.add(r, error)) << error;
   }
-  EXPECT_EQ(h.best("a.dat")->score, 80);
-  EXPECT_EQ(h.best("b.dat")->score, 95);
-  EXPECT_FALSE(h.best("c.dat"));
-  const auto last = h.last("a.dat");
+  const LineIdentity l1{"/data", "l1"};
+  const LineIdentity l2{"/data", "l2"};
+  EXPECT_EQ(h.best(l1, "a.dat")->score, 80);
+  EXPECT_EQ(h.best(l1, "b.dat")->score, 90);  // the 95 was on another line
+  EXPECT_EQ(h.best(l2, "b.dat")->score, 95);
+  EXPECT_FALSE(h.best(l1, "c.dat"));
+  EXPECT_FALSE(h.best({"/elsewhere", "l1"}, "a.dat"));
+  const auto last = h.last(l1, "a.dat");
   ASSERT_TRUE(last);
   EXPECT_EQ(last->score, 99);
   EXPECT_EQ(last->kind, "complete");
   EXPECT_TRUE(last->practice);
-  EXPECT_EQ(h.last("c.dat")->kind, "abandoned");
+  EXPECT_EQ(h.last(l1, "c.dat")->kind, "abandoned");
   int better = -1, total = -1;
-  ASSERT_TRUE(h.rank("l1", 85, better, total));  // a's 80 and b's 90 on l1
+  ASSERT_TRUE(h.rank({"/data", "l1"}, 85, better, total));  // a's 80 and b's 90 on l1
   EXPECT_EQ(better, 1);
   EXPECT_EQ(total, 2);
-  ASSERT_TRUE(h.rank("l1", 90, better, total));  // a tie is not better
+  ASSERT_TRUE(h.rank({"/data", "l1"}, 90, better, total));  // a tie is not better
   EXPECT_EQ(better, 0);
   std::vector<std::string> kept = h.bestRecordings();
   std::sort(kept.begin(), kept.end());
-  EXPECT_EQ(kept, (std::vector<std::string>{"/rec/80.drs", "/rec/95.drs"}));
+  // b's best on each of its lines
+  EXPECT_EQ(kept, (std::vector<std::string>{"/rec/80.drs", "/rec/90.drs", "/rec/95.drs"}));
 }
 
 // Two programs adding to a history that neither has created: each creates it or waits for the
@@ -198,48 +207,119 @@ TEST_F(History, TheFirstErrorIsTheOneReported) {
   EXPECT_TRUE(h.open()) << h.error();
 }
 
-// A database of the first schema (no recordings) is brought up to date; its drives stay.
-TEST_F(History, OlderSchemaIsMigratedOnOpen) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open((dir_ / "history.db").c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(
-      sqlite3_exec(db,
-                   "CREATE TABLE runs (id INTEGER PRIMARY KEY, date TEXT NOT NULL, train "
-                   "TEXT NOT NULL, line TEXT NOT NULL, score INTEGER NOT NULL);"
-                   "CREATE TABLE stations (run INTEGER NOT NULL, position INTEGER NOT NULL,"
-                   " station INTEGER NOT NULL, name TEXT NOT NULL, outcome TEXT NOT NULL,"
-                   " stop_cm INTEGER NOT NULL, arrival_late_s INTEGER NOT NULL,"
-                   " departure_late_s INTEGER NOT NULL, departed INTEGER NOT NULL,"
-                   " protection INTEGER NOT NULL, points INTEGER NOT NULL,"
-                   " PRIMARY KEY (run, position));"
-                   "INSERT INTO runs VALUES (1, '2026-01-01 08:00:00', 'a.dat', 'l.dat', 77);"
-                   "INSERT INTO stations VALUES (1, 0, 0, 'A', 'origin', 0, 0, 5, 1, 0, 100);"
-                   "INSERT INTO stations VALUES (1, 1, 3, 'D', 'stopped', 8, 0, 0, 0, 0, 99);"
-                   // closed at once: only the first station
-                   "INSERT INTO runs VALUES (2, '2026-01-02 08:00:00', 'a.dat', 'l.dat', 100);"
-                   "INSERT INTO stations VALUES (2, 0, 0, 'A', 'origin', 0, 0, 0, 0, 0, 100);"
-                   // closed at C, short of D, the furthest stop on the line
-                   "INSERT INTO runs VALUES (3, '2026-01-03 08:00:00', 'a.dat', 'l.dat', 90);"
-                   "INSERT INTO stations VALUES (3, 0, 0, 'A', 'origin', 0, 0, 5, 1, 0, 100);"
-                   "INSERT INTO stations VALUES (3, 1, 2, 'C', 'stopped', 8, 0, 0, 0, 0, 80);"
-                   "PRAGMA user_version=1;",
-                   nullptr, nullptr, nullptr),
-      SQLITE_OK);
-  sqlite3_close(db);
-  {
-    SqliteDriveHistory h(dir_ / "history.db");
+// Databases of the older schemas are brought up to date in one step: every drive keeps its
+// rows, finds its line's place from its recording's data folder, and is complete only when it
+// stopped at its line's last stop (read from the line). Two drives that stopped at the first
+// stop after the start of a longer line are not complete, whichever schema they were stored in.
+TEST_F(History, OlderSchemasAreMigratedToTheLinesIdentity) {
+  const auto recording = [&](const std::string& name, const std::string& folder,
+                             const std::string& line) {
+    const fs::path file = dir_ / name;
+    std::ofstream(file) << "# dravolin recording 1\n# data-folder " << folder
+                        << "\n# train a.dat\n# line " << line << "\n0 key 13\n";
+    return file.string();
+  };
+  const std::string demo = recording("1.drs", "/lines/demo", "l.dat");
+  const std::string made = recording("2.drs", "/home/u/made", "long.dat");
+  const std::string installed = recording("3.drs", "/lib/sakura", "l.dat");
+  const std::string elsewhere = recording("4.drs", "/gone", "l.dat");
+  // Schema 2's tables (schema 1's with the recording), as the test builds them.
+  const std::string schema2 =
+      "CREATE TABLE runs (id INTEGER PRIMARY KEY, date TEXT NOT NULL, train TEXT NOT NULL,"
+      " line TEXT NOT NULL, score INTEGER NOT NULL, recording TEXT NOT NULL DEFAULT '');"
+      "CREATE TABLE stations (run INTEGER NOT NULL, position INTEGER NOT NULL,"
+      " station INTEGER NOT NULL, name TEXT NOT NULL, outcome TEXT NOT NULL,"
+      " stop_cm INTEGER NOT NULL, arrival_late_s INTEGER NOT NULL,"
+      " departure_late_s INTEGER NOT NULL, departed INTEGER NOT NULL,"
+      " protection INTEGER NOT NULL, points INTEGER NOT NULL, PRIMARY KEY (run, position));"
+      "CREATE INDEX runs_by_train ON runs (train, score);";
+  const auto row = [](int id, const std::string& line, int score, const std::string& rec,
+                      std::vector<std::pair<int, const char*>> stations) {
+    std::string sql = "INSERT INTO runs (id, date, train, line, score, recording) VALUES (" +
+                      std::to_string(id) + ", '2026-01-0" + std::to_string(id % 10) +
+                      " 08:00:00', 'a.dat', '" + line + "', " + std::to_string(score) + ", '" +
+                      rec + "');";
+    for (std::size_t i = 0; i < stations.size(); ++i) {
+      sql += "INSERT INTO stations VALUES (" + std::to_string(id) + ", " + std::to_string(i) +
+             ", " + std::to_string(stations[i].first) + ", 'S', '" + stations[i].second +
+             "', 0, 0, 0, 1, 0, 100);";
+    }
+    return sql;
+  };
+  struct Drive {
+    const char* what;
+    std::string sql;
+    const char* kind;
+    const char* place;
+    // Stored as complete by schema 3 and with no line to read: nothing says otherwise, so it
+    // stays as it was stored.
+    const char* kindFrom3 = nullptr;
+  };
+  // The demo's line l.dat stops last at station 3, the made line long.dat at station 5.
+  const std::vector<Drive> drives = {
+      {"to the last stop", row(1, "l.dat", 77, demo, {{0, "origin"}, {3, "stopped"}}), "complete",
+       "/lines/demo"},
+      {"never left", row(2, "l.dat", 100, demo, {{0, "origin"}}), "not-driven", "/lines/demo"},
+      {"short of the last stop", row(3, "l.dat", 90, demo, {{0, "origin"}, {2, "stopped"}}),
+       "abandoned", "/lines/demo"},
+      {"through the last stop", row(4, "l.dat", 60, demo, {{0, "origin"}, {3, "passed"}}),
+       "abandoned", "/lines/demo"},
+      {"first stop of a longer line",
+       row(5, "long.dat", 100, made, {{0, "origin"}, {1, "stopped"}}), "abandoned", "/home/u/made"},
+      {"again", row(6, "long.dat", 100, made, {{0, "origin"}, {1, "stopped"}}), "abandoned",
+       "/home/u/made"},
+      {"an installed line", row(7, "l.dat", 95, installed, {{0, "origin"}, {3, "stopped"}}),
+       "complete", "package:sakura"},
+      {"a line that cannot be read",
+       row(8, "l.dat", 88, elsewhere, {{0, "origin"}, {3, "stopped"}}), "abandoned", "/gone",
+       "complete"},
+      {"no recording", row(9, "l.dat", 85, "", {{0, "origin"}, {3, "stopped"}}), "abandoned", "",
+       "complete"},
+  };
+  platform::HistoryMigration migration;
+  migration.placeOf = [](const std::string& folder) {
+    return folder == "/lib/sakura" ? std::string("package:sakura") : folder;
+  };
+  migration.lastStopOf = [](const std::string& folder,
+                            const std::string& line) -> std::optional<int> {
+    if (folder == "/gone") return std::nullopt;
+    return line == "long.dat" ? 5 : 3;
+  };
+  for (const int from : {2, 3}) {
+    SCOPED_TRACE("from schema " + std::to_string(from));
+    fs::remove(dir_ / "history.db");
+    std::string sql = schema2;
+    for (const Drive& d : drives) sql += d.sql;
+    if (from == 3) {
+      // As the former step to schema 3 left them: every drive that judged a station after its
+      // first, and whose last station was the furthest stop on its line, "complete".
+      sql +=
+          "ALTER TABLE runs ADD COLUMN kind TEXT NOT NULL DEFAULT 'complete';"
+          "ALTER TABLE runs ADD COLUMN practice INTEGER NOT NULL DEFAULT 0;"
+          "UPDATE runs SET kind = 'not-driven' WHERE id = 2;"
+          "UPDATE runs SET kind = 'abandoned' WHERE id IN (3, 4);";
+    }
+    sql += "PRAGMA user_version=" + std::to_string(from) + ";";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir_ / "history.db").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+
+    SqliteDriveHistory h(dir_ / "history.db", migration);
     ASSERT_TRUE(h.open()) << h.error();
-    const auto old = h.best("a.dat");
-    ASSERT_TRUE(old);
-    EXPECT_EQ(old->score, 77);
-    EXPECT_EQ(old->recording, "");
-    EXPECT_EQ(old->kind, "complete");
-    EXPECT_FALSE(old->practice);
-    EXPECT_EQ(old->stations.size(), 2u);
-    EXPECT_EQ(query("SELECT group_concat(kind, ',') FROM (SELECT kind FROM runs ORDER BY id)"),
-              "complete,not-driven,abandoned");
-    EXPECT_EQ(h.last("a.dat")->score, 90);  // the drive that was never driven is not the last
-    EXPECT_EQ(query("PRAGMA user_version"), "3");
+    EXPECT_EQ(query("PRAGMA user_version"), "4");
+    for (std::size_t i = 0; i < drives.size(); ++i) {
+      SCOPED_TRACE(drives[i].what);
+      const std::string id = std::to_string(i + 1);
+      EXPECT_EQ(query("SELECT kind FROM runs WHERE id = " + id),
+                from == 3 && drives[i].kindFrom3 ? drives[i].kindFrom3 : drives[i].kind);
+      EXPECT_EQ(query("SELECT place FROM runs WHERE id = " + id), drives[i].place);
+    }
+    EXPECT_EQ(query("SELECT COUNT(*) FROM stations"), "17");
+    EXPECT_EQ(h.best({"/lines/demo", "l.dat"}, "a.dat")->score, 77);
+    EXPECT_EQ(h.best({"package:sakura", "l.dat"}, "a.dat")->score, 95);
+    EXPECT_FALSE(h.best({"/home/u/made", "long.dat"}, "a.dat"));
+    EXPECT_EQ(h.last({"/home/u/made", "long.dat"}, "a.dat")->score, 100);
   }
   // A database of a newer program is left alone.
   query("PRAGMA user_version=9");
@@ -256,7 +336,7 @@ TEST_F(History, CorruptFileKeepsTheDriveBesideIt) {
   std::string error;
   EXPECT_FALSE(h.add(r, error));
   EXPECT_NE(error.find("not a database"), std::string::npos) << error;
-  EXPECT_FALSE(h.best("a.dat"));
+  EXPECT_FALSE(h.best(kLine, "a.dat"));
   const fs::path kept = h.keepBeside(r);
   ASSERT_FALSE(kept.empty());
   EXPECT_EQ(kept.parent_path(), dir_);
@@ -317,7 +397,7 @@ TEST_F(History, KilledWriterLeavesWholeDrives) {
   HistoryRun r = run("a.dat", 100);
   std::string error;
   EXPECT_TRUE(h.add(r, error)) << error;
-  EXPECT_EQ(h.best("a.dat")->score, 100);
+  EXPECT_EQ(h.best(kLine, "a.dat")->score, 100);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 
 #include "data/drive_files.h"
 #include "fixtures/run_tool.h"
+#include "library/package_reader.h"
 #include "platform/ffmpeg_footage.h"
 #include "platform/file_picture_loader.h"
 #include "shell/author_window.h"
@@ -237,6 +238,18 @@ TEST_F(AuthorWindowTest, MakesALineFromARideAndOffersToDriveIt) {
     EXPECT_EQ(e.path().filename().string().find(".part-"), std::string::npos) << e.path();
   }
   EXPECT_TRUE(button(*window_, "書き出し...")->isEnabled());
+
+  // 共有用ファイルを作る...: the folder exported last (not the one stopped) as one package, made
+  // off the thread.
+  ASSERT_TRUE(window_->shareButton()->isEnabled());
+  QSignalSpy packaged(window_.get(), &shell::AuthorWindow::packaged);
+  const fs::path package = dir_ / "line.dravolin";
+  window_->packageTo(QString::fromStdString(package.string()));
+  ASSERT_TRUE(packaged.wait(120000)) << told_.toStdString();
+  const library::PackageReader reader(package);
+  EXPECT_EQ(reader.manifest().id, "line");
+  ASSERT_FALSE(reader.manifest().lines.empty());
+  EXPECT_EQ(reader.manifest().lines[0].stations.front(), "始発駅");
 }
 
 // Closing the window while it measures stops the work.

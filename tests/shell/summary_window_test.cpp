@@ -195,30 +195,38 @@ TEST(SummaryWindow, ADriveClosedAtOnceLeavesNothing) {
   }
   EXPECT_TRUE(ended);
   EXPECT_EQ(summary, nullptr);
-  EXPECT_FALSE(history.last("test_train.dat"));
-  EXPECT_EQ(shell::historyLine(history, "test_train.dat").toStdString(), "");
+  const platform::LineIdentity line{shell::historyPlace(folder.path()), "test_line.dat"};
+  EXPECT_FALSE(history.last(line, "test_train.dat"));
+  EXPECT_EQ(shell::historyLine(history, line, "test_train.dat").toStdString(), "");
 }
 
 // The title screen shows each train's best drive (complete, not practice) and its last drive
-// with how it ended, under its buttons.
+// with how it ended, under its buttons: on the open folder's own lines, never a score earned on
+// another line whose files have the same names.
 TEST(SummaryWindow, TitleShowsEachTrainsBestAndLast) {
   MessageRecorder messages;
   TemporaryFolder user;
   platform::SqliteDriveHistory history(user.path() / "history.db");
   std::string error;
   const struct {
+    const char* place;
     const char* train;
+    const char* line;
     int score;
     const char* kind;
     bool practice;
-  } drives[] = {{"E231_train.dat", 96, "complete", false},
-                {"E231_train.dat", 100, "abandoned", true},
-                {"205_train.dat", 100, "abandoned", false}};
+  } drives[] = {{"/home/u/demo", "E231_train.dat", "E231_line2.dat", 96, "complete", false},
+                {"/home/u/demo", "E231_train.dat", "E231_line2.dat", 100, "abandoned", true},
+                {"/home/u/demo", "205_train.dat", "205_line.dat", 100, "abandoned", false},
+                // another line with the same file names, and the same folder's other line
+                {"package:made", "E231_train.dat", "E231_line2.dat", 88, "complete", false},
+                {"/home/u/demo", "E231_train.dat", "205_line.dat", 99, "complete", false}};
   for (const auto& d : drives) {
     platform::HistoryRun run;
     run.date = "2026-12-07 15:04:05";
+    run.place = d.place;
     run.train = d.train;
-    run.line = "line.dat";
+    run.line = d.line;
     run.score = d.score;
     run.kind = d.kind;
     run.practice = d.practice;
@@ -228,8 +236,8 @@ TEST(SummaryWindow, TitleShowsEachTrainsBestAndLast) {
   shell::TitleWindow::Context context;
   context.driving.dataDir = fixtureDriveFolder();
   context.driving.sound = &sound;
-  context.historyOf = [&history](const std::string& train) {
-    return shell::historyLine(history, train);
+  context.historyOf = [&history](const shell::TrainChoice& choice) {
+    return shell::historyLine(history, {"/home/u/demo", choice.lineFile}, choice.trainFile);
   };
   shell::TitleWindow title(context);
   title.show();

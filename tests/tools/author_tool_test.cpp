@@ -263,10 +263,16 @@ TEST_F(AuthorTool, RideBecomesALineInEveryTrackFormat) {
   EXPECT_EQ(inTrains.status, 1);
   EXPECT_NE(inTrains.err.find("重なる"), std::string::npos) << inTrains.err;
   writeText(line / "stale.txt", "from before");
-  const ToolRun again = author(ride + quoted(line.string()) + trains + " --signals 500");
+  // Made again, and packaged to share: the package holds the folder and checks out.
+  const fs::path package = *dir_ / "made.dravolin";
+  const ToolRun again = author(ride + quoted(line.string()) + trains + " --signals 500 --package " +
+                               quoted(package.string()));
   EXPECT_EQ(again.status, 0) << again.err;
   EXPECT_FALSE(fs::exists(line / "stale.txt"));
   EXPECT_EQ(records(again.out, "signal").size(), 4u);
+  EXPECT_NE(again.out.find("packaged " + package.string() + "\n"), std::string::npos) << again.out;
+  const ToolRun verified = runTool(DRAVOLIN_PACKAGE_EXE, "verify " + quoted(package.string()));
+  EXPECT_EQ(verified.status, 0) << verified.err;
 }
 
 struct UsageCase {

@@ -22,6 +22,7 @@ TEST(ToolHelp, EveryToolPrintsItsUsageAndExitsZero) {
       {DRAVOLIN_VIDEO_EXE, "usage: dravolin-video "},
       {DRAVOLIN_TIMER_CHECK_EXE, "usage: dravolin-timer-check "},
       {DRAVOLIN_AUTHOR_EXE, "usage: dravolin-author "},
+      {DRAVOLIN_PACKAGE_EXE, "usage: dravolin-package "},
   };
   for (const auto& tool : tools) {
     for (const char* option : {"--help", "-h"}) {

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <QGuiApplication>
 
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <csignal>
@@ -24,6 +25,7 @@
 #include "author/line_folder.h"
 #include "author/line_text.h"
 #include "author/measure.h"
+#include "library/package_writer.h"
 #include "platform/ffmpeg_footage.h"
 #include "platform/title_picture.h"
 
@@ -35,6 +37,7 @@ using namespace dravolin;
 const char kUsage[] =
     "usage: dravolin-author VIDEO TRACK OUTDIR [--offset SECONDS] [--name NAME] [--tz ZONE]\n"
     "                       [--trains DIR] [--signals METRES] [--date YYYY-MM-DD] [--verbose]\n"
+    "                       [--package FILE]\n"
     "       dravolin-author --read TRACK [--date YYYY-MM-DD]\n"
     "\n"
     "Makes OUTDIR a data folder whose line is the ride filmed in VIDEO, with the GPS track\n"
@@ -53,6 +56,8 @@ const char kUsage[] =
     "                    sentences (default: the day nearest the video's creation time)\n"
     "  --verbose         also print the stands the picture and the track show, and how they\n"
     "                    were paired\n"
+    "  --package FILE    also make FILE, a line package (NAME.dravolin) of OUTDIR to share;\n"
+    "                    its id is made from OUTDIR's name\n"
     "  --read TRACK      only read TRACK and say what was read: the first record\n"
     "                    track FORMAT fixes N first TIME last TIME metres M skipped K,\n"
     "                    then skipped CAUSE COUNT first_line|first_byte PLACE for each cause\n"
@@ -60,8 +65,9 @@ const char kUsage[] =
     "Prints one record a line: offset (and how sure), video_start, line, track, skipped,\n"
     "station I TYPE ARRIVE DEPART RANGE_START RANGE_END METRES NAME, slope PERMIL FROM TO,\n"
     "tunnel FIRST LAST, signal FRAME NAME (frames of the line video), then\n"
-    "\"wrote OUTDIR\". Exit status: 0 made (--read: a fix read), 1 a fault of the files (--read:\n"
-    "no fix), 2 a wrong command line, 130 stopped by Ctrl+C (143 by SIGTERM).\n";
+    "\"wrote OUTDIR\" (and \"packaged FILE\"). Exit status: 0 made (--read: a fix read), 1 a\n"
+    "fault of the files (--read: no fix), 2 a wrong command line, 130 stopped by Ctrl+C (143 by\n"
+    "SIGTERM).\n";
 
 // The signal that asked the tool to stop (0: none). The work sees it at its next progress
 // report, stops, and removes what it was writing.
@@ -252,6 +258,7 @@ int main(int argc, char** argv) {
   std::string readFile;
   std::optional<double> dayS;
   bool verbose = false;
+  std::string package;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const auto value = [&](std::string& out) {
@@ -289,6 +296,8 @@ int main(int argc, char** argv) {
       if (!value(readFile)) return usageError("--read needs a track file");
     } else if (arg == "--verbose") {
       verbose = true;
+    } else if (arg == "--package") {
+      if (!value(package) || package.empty()) return usageError("--package needs a file");
     } else if (arg.size() > 1 && arg[0] == '-') {
       return usageError("unknown option " + arg);
     } else {
@@ -357,6 +366,25 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::cout << "wrote " << folder.outDir.string() << '\n';
+  if (!package.empty()) {
+    // The folder just written, as one file to share (its trains loaded on the line again).
+    // Ctrl+C stops the packing at its next block, and the package is not left behind.
+    std::atomic<bool> stop{false};
+    library::Progress packing;
+    packing.cancel = &stop;
+    packing.report = [&stop](const msg::Message&, std::uint64_t, std::uint64_t) {
+      if (gStopSignal != 0) stop = true;
+    };
+    try {
+      library::PackageOptions p;
+      p.name = options.lineName;
+      library::createPackage(folder.outDir, package, p, packing);
+    } catch (const library::PackageError& e) {
+      std::cerr << "dravolin-author: " << e.text() << '\n';
+      return 1;
+    }
+    std::cout << "packaged " << package << '\n';
+  }
   std::cout.flush();
   return std::cout ? 0 : 1;
 }
